@@ -1,0 +1,31 @@
+// Conversions and arithmetic on runtime values.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "runtime/value.h"
+
+namespace vantoip {
+
+// Drops the fraction (toward zero), saturating at the 64-bit range.
+std::int64_t TruncateToInteger(double value);
+
+std::string ToText(const Value& value);
+double ToNumber(const Value& value);
+std::int32_t ToInteger(const Value& value);
+std::string HexText(std::int32_t value);
+
+// Floating remainder of the first by each following one in turn; a zero
+// divisor is a fatal error.
+double Remainder(std::initializer_list<double> values);
+std::int32_t BitOr(std::initializer_list<std::int32_t> values);
+
+// Calendar parts of an OLE date (days since 30 December 1899).
+struct CivilTime {
+  int year, month, day, hour, minute, second;
+};
+CivilTime ToCivilTime(DateTime date);
+
+}  // namespace vantoip

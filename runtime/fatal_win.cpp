@@ -1,0 +1,21 @@
+#include "runtime/fatal_win.h"
+
+#include <windows.h>
+
+#include "runtime/encoding_win.h"
+#include "runtime/fatal.h"
+
+namespace vantoip {
+namespace {
+
+[[noreturn]] void ShowErrorBoxAndExit(int, const std::string& text) {
+  MessageBoxW(nullptr, GbkToWide(text).c_str(), GbkToWide("错误").c_str(), MB_ICONERROR | MB_OK);
+  RunEndOfRun();
+  ExitProcess(static_cast<UINT>(-1));
+}
+
+}  // namespace
+
+void InstallFatalErrorBox() { SetFatalErrorHandler(&ShowErrorBoxAndExit); }
+
+}  // namespace vantoip

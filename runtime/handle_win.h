@@ -1,0 +1,68 @@
+// Move-only owners of Windows handles, each with its own invalid value and close call.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace vantoip {
+
+// Traits: `Handle` type, `Invalid()` value and `Close(Handle)`.
+template <class Traits>
+class UniqueHandle {
+ public:
+  using Handle = typename Traits::Handle;
+
+  UniqueHandle() = default;
+  explicit UniqueHandle(Handle h) : h_(h) {}
+  UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, Traits::Invalid())) {}
+  UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+    if (this != &o) Reset(std::exchange(o.h_, Traits::Invalid()));
+    return *this;
+  }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  ~UniqueHandle() { Reset(); }
+
+  Handle Get() const { return h_; }
+  Handle* Receive() {  // for out-parameters of API calls
+    Reset();
+    return &h_;
+  }
+  Handle Release() { return std::exchange(h_, Traits::Invalid()); }
+  void Reset(Handle h = Traits::Invalid()) {
+    if (h_ != Traits::Invalid()) Traits::Close(h_);
+    h_ = h;
+  }
+  explicit operator bool() const { return h_ != Traits::Invalid(); }
+
+ private:
+  Handle h_ = Traits::Invalid();
+};
+
+template <class H, void (*CloseFn)(H)>
+struct NullIsInvalid {
+  using Handle = H;
+  static H Invalid() { return nullptr; }
+  static void Close(H h) { CloseFn(h); }
+};
+
+template <void (*CloseFn)(HANDLE)>
+struct MinusOneIsInvalid {
+  using Handle = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseFn(h); }
+};
+
+inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
+inline void CloseFind(HANDLE h) { ::FindClose(h); }
+inline void CloseRegistryKey(HKEY k) { ::RegCloseKey(k); }
+inline void ReleaseModule(HMODULE m) { ::FreeLibrary(m); }
+
+using KernelHandle = UniqueHandle<NullIsInvalid<HANDLE, &CloseKernelHandle>>;
+using FileHandle = UniqueHandle<MinusOneIsInvalid<&CloseKernelHandle>>;
+using FindHandle = UniqueHandle<MinusOneIsInvalid<&CloseFind>>;
+using RegistryKey = UniqueHandle<NullIsInvalid<HKEY, &CloseRegistryKey>>;
+using ModuleHandle = UniqueHandle<NullIsInvalid<HMODULE, &ReleaseModule>>;
+
+}  // namespace vantoip

@@ -1,0 +1,22 @@
+// Shell, tick counter and threads.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vantoip {
+
+// The shell's "open" action on a URL or document, shown normally; the owner is
+// the top-level window titled "Microsoft Internet Explorer" when there is one.
+void OpenWithShell(const std::string& target);
+
+// Milliseconds since the system started (wraps after 49.7 days).
+std::uint32_t TickCount();
+
+// Runs `body` on a new thread with the default stack size. When `handle` is
+// given it receives the thread handle (the caller closes it); otherwise the
+// handle is closed at once. Nobody waits for the thread.
+bool StartThread(std::function<void()> body, void** handle = nullptr);
+
+}  // namespace vantoip

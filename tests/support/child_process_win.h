@@ -1,0 +1,27 @@
+// Runs a program of the test build as a child process and deals with the error
+// box a fatal runtime error shows: reads its caption and text, then closes it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vantoip::test {
+
+struct ChildOutcome {
+  bool exited = false;      // ended within the time limit
+  DWORD exitCode = 0;
+  bool sawErrorBox = false;
+  std::wstring boxCaption;
+  std::wstring boxText;
+};
+
+// Full path of a file beside the running test executable.
+std::string BesideTestExecutable(const std::string& fileName);
+
+// Starts `commandLine` (optionally with extra environment entries "NAME=value"),
+// closes the first dialog box it shows after reading it, and waits for the exit.
+ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs = 20000,
+                      const std::string& extraEnvironment = {});
+
+}  // namespace vantoip::test

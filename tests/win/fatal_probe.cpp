@@ -1,0 +1,36 @@
+// A tiny program that raises one fatal runtime error, chosen by its argument,
+// so that tests can watch the real error box and exit code.
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "runtime/bytes.h"
+#include "runtime/convert.h"
+#include "runtime/fatal.h"
+#include "runtime/fatal_win.h"
+#include "runtime/text_array.h"
+
+namespace {
+
+void MarkEndOfRun() {
+  HANDLE f = CreateFileA("fatal_probe_end.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  CloseHandle(f);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace vantoip;
+  InstallFatalErrorBox();
+  AtEndOfRun(&MarkEndOfRun);
+  const char* what = argc > 1 ? argv[1] : "";
+  if (!strcmp(what, "remainder")) Remainder({1, 0});
+  if (!strcmp(what, "index")) (void)SplitText("a,b")[3];
+  if (!strcmp(what, "kind")) ReadBytesValue(ByteBlock{1}, 42);
+  if (!strcmp(what, "alloc")) {
+    volatile std::size_t size = 0x7FFFFFF0;  // cannot fit in a 32-bit process
+    std::vector<char> huge(size);
+  }
+  return 0;
+}
