@@ -1,6 +1,9 @@
 #include "tests/support/child_process_win.h"
 
-#include <vector>
+#include <gtest/gtest.h>
+
+
+#include "runtime/encoding_win.h"
 
 namespace vantoip::test {
 namespace {
@@ -54,24 +57,12 @@ std::string BesideTestExecutable(const std::string& fileName) {
   return dir.substr(0, dir.find_last_of('\\') + 1) + fileName;
 }
 
-ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs, const std::string& extraEnvironment) {
+ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs) {
   ChildOutcome outcome;
-  std::vector<char> environment;
-  if (!extraEnvironment.empty()) {
-    const char* block = GetEnvironmentStringsA();
-    const char* p = block;
-    while (*p) p += strlen(p) + 1;
-    environment.assign(block, p);
-    FreeEnvironmentStringsA(const_cast<char*>(block));
-    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-    environment.push_back('\0');
-    environment.push_back('\0');
-  }
   STARTUPINFOA si{sizeof si};
   PROCESS_INFORMATION pi{};
   std::string cmd = commandLine;
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0,
-                      environment.empty() ? nullptr : environment.data(), nullptr, &si, &pi))
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return outcome;
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < timeoutMs) {
@@ -95,6 +86,14 @@ ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs, const std
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return outcome;
+}
+
+void ExpectErrorBox(const ChildOutcome& outcome, const std::string& text) {
+  EXPECT_TRUE(outcome.sawErrorBox);
+  EXPECT_EQ(outcome.boxCaption, GbkToWide("错误"));
+  EXPECT_EQ(WideToGbk(outcome.boxText), text);
+  EXPECT_TRUE(outcome.exited);
+  EXPECT_EQ(outcome.exitCode, 0xFFFFFFFFu);  // exit code -1
 }
 
 }  // namespace vantoip::test

@@ -19,9 +19,11 @@ struct ChildOutcome {
 // Full path of a file beside the running test executable.
 std::string BesideTestExecutable(const std::string& fileName);
 
-// Starts `commandLine` (optionally with extra environment entries "NAME=value"),
-// closes the first dialog box it shows after reading it, and waits for the exit.
-ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs = 20000,
-                      const std::string& extraEnvironment = {});
+// Starts `commandLine`, closes the first dialog box it shows after reading it,
+// and waits for the exit.
+ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs = 20000);
+
+// Expects the error box of a fatal runtime error showing `text`, then exit code -1.
+void ExpectErrorBox(const ChildOutcome& outcome, const std::string& text);
 
 }  // namespace vantoip::test

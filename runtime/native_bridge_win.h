@@ -1,0 +1,98 @@
+// Native call bridge: declared library commands resolved by name on first
+// call, called with the stack checked against the declaration.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "runtime/value.h"
+
+namespace vantoip {
+
+// Where a named library is loaded from. System libraries come from the system
+// directory only, so that a DLL planted beside the program is never run.
+enum class LibraryFolder { System, Program };
+
+// A declared command. `arguments` spells the declared kinds, one letter each:
+// I integer or logical, T text, B byte block, R integer by reference,
+// S record by address, A array of records by address.
+struct NativeCommand {
+  const char* library;     // empty: the system-library search list; with ':' a full path
+  const char* exportName;  // a name, or '#' and a decimal ordinal
+  const char* arguments;
+  LibraryFolder folder = LibraryFolder::System;
+};
+
+// One argument word with its kind, made from a program value.
+class NativeArgument {
+ public:
+  NativeArgument(std::int32_t value) : kind_('I'), word_(static_cast<std::uint32_t>(value)) {}
+  NativeArgument(std::uint32_t value) : kind_('I'), word_(value) {}
+  NativeArgument(bool value) : kind_('I'), word_(value ? 1 : 0) {}
+  // Texts: the address of the zero-terminated bytes, null for the empty text.
+  NativeArgument(const std::string& text) : kind_('T'), word_(Address(text.empty() ? nullptr : text.c_str())) {}
+  NativeArgument(const char* text) : kind_('T'), word_(Address(text && *text ? text : nullptr)) {}
+  // A text buffer the native function writes into.
+  NativeArgument(std::string* buffer) : kind_('T'), word_(Address(buffer->data())) {}
+  // Byte blocks: the address of the first data byte, null for the empty block.
+  NativeArgument(const ByteBlock& block) : kind_('B'), word_(Address(block.empty() ? nullptr : block.data())) {}
+  NativeArgument(ByteBlock* block) : kind_('B'), word_(Address(block->empty() ? nullptr : block->data())) {}
+  // An integer variable passed by reference.
+  NativeArgument(std::int32_t* variable) : kind_('R'), word_(Address(variable)) {}
+  NativeArgument(std::uint32_t* variable) : kind_('R'), word_(Address(variable)) {}
+
+  char Kind() const { return kind_; }
+  std::uint32_t Word() const { return word_; }
+
+ private:
+  static std::uint32_t Address(const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); }
+  char kind_;
+  std::uint32_t word_;
+};
+
+// A handle or pointer passed as a declared integer.
+inline std::uint32_t NativeWord(const void* handle) {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+class NativeCommandTable {
+ public:
+  // Copies the names; nothing is loaded until an entry is first called.
+  explicit NativeCommandTable(std::span<const NativeCommand> commands);
+  ~NativeCommandTable();
+  NativeCommandTable(const NativeCommandTable&) = delete;
+  NativeCommandTable& operator=(const NativeCommandTable&) = delete;
+
+  // Resolves the entry on its first call (fatal error when it cannot be) and
+  // calls it; a stack left other than declared is fatal error 6.
+  std::uint32_t Call(int entry, std::initializer_list<NativeArgument> arguments);
+
+  // Releases every module handle held, one FreeLibrary per resolved entry.
+  void ReleaseModules();
+
+  HMODULE ModuleOf(int entry) const { return modules_[entry]; }
+  int Count() const { return static_cast<int>(exports_.size()); }
+
+ private:
+  void* Resolve(int entry);
+
+  std::vector<std::string> libraries_;
+  std::vector<std::string> exports_;
+  std::vector<std::string> arguments_;
+  std::vector<LibraryFolder> folders_;
+  std::vector<std::atomic<void*>> addresses_;
+  std::vector<HMODULE> modules_;
+  std::mutex resolveMutex_;
+};
+
+// The folder of the program's executable, without a trailing backslash.
+std::string ProgramFolder();
+
+}  // namespace vantoip

@@ -1,0 +1,40 @@
+// Child process for the bridge tests: calls one entry, chosen by argument,
+// through the program's table or through a test table.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "runtime/fatal_win.h"
+#include "runtime/native_bridge_win.h"
+#include "runtime/native_commands_win.h"
+
+int main(int argc, char** argv) {
+  using namespace vantoip;
+  InstallFatalErrorBox();
+  const std::string what = argc > 1 ? argv[1] : "";
+  const std::string dll = ProgramFolder() + "\\..\\bridge_test_dll.dll";
+  const NativeCommand commands[] = {
+      {dll.c_str(), "Add2", "III"},          // declared with one integer too many
+      {dll.c_str(), "CdeclTwo", "II"},       // caller-cleans function declared as stdcall
+      {"no_such_library_vantoip.dll", "Anything", "I"},
+      {"", "NoSuchExportVantoip", ""},
+  };
+  NativeCommandTable table(commands);
+  if (what == "extra-argument") table.Call(0, {1, 2, 3});
+  if (what == "cdecl") table.Call(1, {2, 3});
+  if (what == "missing-library") {
+    table.Call(2, {1});
+  }
+  if (what == "missing-export") table.Call(3, {});
+  if (what == "program-wininet") {
+    // The planted wininet.dll beside this program must not be the one called.
+    const std::uint32_t handle = CallNativeCommand(kInternetOpen, {std::string("probe"), 1, std::string(), std::string(), 0});
+    CallNativeCommand(kInternetCloseHandle, {handle});
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(ProgramCommands().ModuleOf(kInternetOpen), path, MAX_PATH);
+    return handle != 0 && _strnicmp(path, ProgramFolder().c_str(), ProgramFolder().size()) != 0 ? 0 : 3;
+  }
+  if (what == "bare-wininet") return LoadLibraryA("wininet.dll") ? 0 : 4;  // proves the plant works
+  return 0;
+}
