@@ -6,4 +6,7 @@ namespace vantoip {
 // the process with exit code -1 once it is closed.
 void InstallFatalErrorBox();
 
+// Ends the process at once with `exitCode`, whatever other threads are doing.
+[[noreturn]] void EndProcess(unsigned exitCode);
+
 }  // namespace vantoip

@@ -1,6 +1,7 @@
 #include "runtime/native_commands_win.h"
 
 #include "runtime/fatal.h"
+#include "runtime/system_win.h"
 
 namespace vantoip {
 namespace {
@@ -30,7 +31,12 @@ constexpr NativeCommand kProgramCommands[kNativeEntryCount] = {
 NativeCommandTable& ProgramCommands() {
   static NativeCommandTable* table = [] {
     auto* t = new NativeCommandTable(kProgramCommands);  // lives for the whole run
-    AtEndOfRun([] { ProgramCommands().ReleaseModules(); });
+    // Unloading a library while a worker thread still runs inside it (a list
+    // download when the window closes) would crash the ending process; the
+    // system releases everything anyway when the process ends.
+    AtEndOfRun([] {
+      if (RunningThreadCount() == 0) ProgramCommands().ReleaseModules();
+    });
     return t;
   }();
   return *table;

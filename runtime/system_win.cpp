@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <memory>
 
 #include "runtime/encoding_win.h"
@@ -10,9 +11,13 @@
 namespace vantoip {
 namespace {
 
+std::atomic<int> g_running{0};
+
 DWORD WINAPI ThreadMain(void* parameter) {
   std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
   (*body)();
+  body.reset();
+  --g_running;
   return 0;
 }
 
@@ -27,12 +32,18 @@ std::uint32_t TickCount() { return GetTickCount(); }
 
 bool StartThread(std::function<void()> body, void** handle) {
   auto owned = std::make_unique<std::function<void()>>(std::move(body));
+  ++g_running;
   HANDLE thread = CreateThread(nullptr, 0, &ThreadMain, owned.get(), 0, nullptr);
-  if (!thread) return false;
+  if (!thread) {
+    --g_running;
+    return false;
+  }
   owned.release();  // the thread owns it now
   if (handle) *handle = thread;
   else CloseHandle(thread);
   return true;
 }
+
+int RunningThreadCount() { return g_running.load(); }
 
 }  // namespace vantoip

@@ -19,4 +19,7 @@ std::uint32_t TickCount();
 // handle is closed at once. Nobody waits for the thread.
 bool StartThread(std::function<void()> body, void** handle = nullptr);
 
+// Number of threads started by StartThread whose body has not yet returned.
+int RunningThreadCount();
+
 }  // namespace vantoip

@@ -1,0 +1,53 @@
+// The main window's own handlers: start-up state from the registry, row pick,
+// status toggle, refresh, and the delay test worker.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/services.h"
+#include "app/shared_state.h"
+#include "ui/window_controls.h"
+
+namespace vantoip {
+
+inline constexpr char kProxyServerPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer";
+inline constexpr char kProxyEnablePath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyEnable";
+
+// Host and port of a target text "host:port"; a text without a port part
+// (no colon, or nothing after it) gives an empty port.
+ProxyTarget SplitTarget(const std::string& target);
+
+// Collaborators that other parts of the program supply.
+struct MainWindowParts {
+  std::function<void()> applySkin;      // first step of the created handler
+  std::function<void()> readProxyList;  // body of the list-reading worker thread
+};
+
+class MainWindow {
+ public:
+  MainWindow(Services& services, SharedState& state, MainWindowParts parts);
+
+  // Bindings of the window's own handlers (created, destroying, row pick,
+  // status toggle, refresh).
+  std::vector<EventBinding> Events();
+
+  void OnCreated(const std::shared_ptr<WindowControls>& window);
+  void OnRowPick();
+  void OnStatusToggle();
+  void OnRefresh();
+
+  // Starts DelayTest on a thread of its own.
+  void StartDelayTest();
+  // Times a TCP connect to the current target into the delay label.
+  void DelayTest();
+
+ private:
+  Services& services_;
+  SharedState& state_;
+  MainWindowParts parts_;
+  std::shared_ptr<WindowControls> window_;
+};
+
+}  // namespace vantoip

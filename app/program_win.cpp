@@ -1,0 +1,28 @@
+#include "app/program_win.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+#include "app/main_window_layout.h"
+#include "runtime/native_commands_win.h"
+#include "ui/message_loop_win.h"
+#include "ui/window_win.h"
+
+namespace vantoip {
+
+Program::Program() : mainWindow(services, state, MainWindowParts{}) {}
+
+void PrepareRun() {
+  OleInitialize(nullptr);
+  SetCurrentDirectoryA(ProgramFolder().c_str());
+  ProgramCommands();  // sized now, resolved entry by entry on first call
+  StartWindowFramework();
+}
+
+std::shared_ptr<Window> OpenMainWindow(Program& program) {
+  std::shared_ptr<Window> window;
+  LoadWindow(MainWindowLayout(), program.mainWindow.Events(), nullptr, false, &window);
+  return window;
+}
+
+}  // namespace vantoip

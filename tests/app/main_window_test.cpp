@@ -1,0 +1,163 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include "app/main_window_layout.h"
+#include "tests/support/memory_controls.h"
+
+namespace vantoip {
+namespace {
+
+struct MainWindowTest : ::testing::Test {
+  test::MemoryControls* controls = nullptr;
+  std::shared_ptr<WindowControls> window;
+  test::MemoryRegistry registry;
+  test::QueuedThreads threads;
+  test::ManualClock clock;
+  Services services{registry, threads, clock};
+  SharedState state;
+  int skinCalls = 0, listRuns = 0;
+  MainWindow main{services, state, {[this] { ++skinCalls; }, [this] { ++listRuns; }}};
+
+  void SetUp() override {
+    auto memory = std::make_shared<test::MemoryControls>(MainWindowLayout());
+    controls = memory.get();
+    window = memory;
+  }
+  void StartWith(std::optional<std::int32_t> enable, std::optional<std::string> server) {
+    if (enable) registry.values[test::MemoryRegistry::Key(kProxyEnablePath)] = *enable;
+    if (server) registry.values[test::MemoryRegistry::Key(kProxyServerPath)] = *server;
+    main.OnCreated(window);
+  }
+  bool IsOn() {
+    return controls->Caption("按钮2") == "断开" && controls->Interval("时钟1") == 1000 &&
+           controls->Disabled("超级列表框1");
+  }
+  bool IsOff() {
+    return controls->Caption("按钮2") == "连接" && controls->Interval("时钟1") == 0 &&
+           !controls->Disabled("超级列表框1");
+  }
+};
+
+TEST_F(MainWindowTest, StartsOnWhenTheRegistrySaysSo) {
+  StartWith(1, "1.2.3.4:8080");
+  EXPECT_EQ(skinCalls, 1);
+  EXPECT_EQ(controls->Caption("标签_状态"), "启用");
+  EXPECT_EQ(controls->Caption("标签_目标"), "1.2.3.4:8080");
+  EXPECT_EQ(state.Target().host, "1.2.3.4");
+  EXPECT_EQ(state.Target().port, "8080");
+  EXPECT_TRUE(IsOn());
+  ASSERT_EQ(threads.Pending(), 2);  // the list run and one delay test
+  threads.RunAll();
+  EXPECT_EQ(listRuns, 1);
+  ASSERT_EQ(controls->connects.size(), 1u);
+  EXPECT_EQ(controls->connects[0], std::make_pair(std::string("1.2.3.4"), 8080));
+  EXPECT_EQ(controls->Caption("标签_计时"), "00:00");
+}
+
+TEST_F(MainWindowTest, EnabledWithoutServerShowsOnButStaysOff) {
+  StartWith(1, "");
+  EXPECT_EQ(controls->Caption("标签_状态"), "启用");
+  EXPECT_TRUE(IsOff());
+  EXPECT_EQ(threads.Pending(), 1);  // only the list run
+}
+
+TEST_F(MainWindowTest, EnableOtherThanOneIsOff) {
+  StartWith(2, "1.2.3.4:8080");
+  EXPECT_EQ(controls->Caption("标签_状态"), "禁用");
+  EXPECT_TRUE(IsOff());
+}
+
+TEST_F(MainWindowTest, MissingValuesStartOff) {
+  StartWith(std::nullopt, std::nullopt);
+  EXPECT_EQ(controls->Caption("标签_状态"), "禁用");
+  EXPECT_EQ(controls->Caption("标签_目标"), "");
+  EXPECT_TRUE(IsOff());
+}
+
+TEST_F(MainWindowTest, ServerWithoutPortGivesAnEmptyPortAndConnectsToPortOne) {
+  for (const char* server : {"proxyhost", "proxyhost:"}) {
+    SetUp();
+    registry.values.clear();
+    state.SetTarget("old", "1");
+    StartWith(1, server);
+    EXPECT_TRUE(IsOn()) << server;
+    EXPECT_EQ(state.Target().host, "proxyhost");
+    EXPECT_EQ(state.Target().port, "");
+    controls->connects.clear();
+    threads.RunAll();
+    ASSERT_EQ(controls->connects.size(), 1u);
+    EXPECT_EQ(controls->connects[0].second, 0);  // the TCP client takes 0 as port 1
+  }
+}
+
+TEST_F(MainWindowTest, RowPickSetsTheTargetAndMeasuresIt) {
+  StartWith(0, "");
+  threads.RunAll();
+  controls->rows = {{"1", "5.6.7.8", "3128", "x", "80%", "t"}};
+  controls->selectedRow = 0;
+  clock.step = 47;
+  main.OnRowPick();
+  EXPECT_EQ(controls->Caption("标签_目标"), "5.6.7.8:3128");
+  threads.RunAll();
+  EXPECT_EQ(controls->connects.back(), std::make_pair(std::string("5.6.7.8"), 3128));
+  EXPECT_EQ(controls->Caption("标签_延迟"), "47");
+
+  controls->selectedRow = -1;  // a click on empty space
+  main.OnRowPick();
+  EXPECT_EQ(controls->Caption("标签_目标"), ":");
+  threads.RunAll();
+  EXPECT_EQ(controls->connects.back(), std::make_pair(std::string(""), 0));
+  EXPECT_TRUE(IsOff());  // a pick never switches
+}
+
+TEST_F(MainWindowTest, DelayIsWholeNonNegativeMilliseconds) {
+  StartWith(0, "");
+  state.SetTarget("h", "12.9");
+  clock.step = 0;
+  main.DelayTest();
+  EXPECT_EQ(controls->Caption("标签_延迟"), "0");
+  EXPECT_EQ(controls->connects.back().second, 12);
+  clock.step = 123456;
+  main.DelayTest();
+  EXPECT_EQ(controls->Caption("标签_延迟"), "123456");
+  EXPECT_EQ(controls->Caption("标签_延迟").find('.'), std::string::npos);
+}
+
+TEST_F(MainWindowTest, StatusToggleFlipsOnlyTheLabelAndTheEnableValue) {
+  StartWith(1, "1.2.3.4:8080");
+  main.OnStatusToggle();
+  EXPECT_EQ(controls->Caption("标签_状态"), "禁用");
+  EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 0);
+  EXPECT_TRUE(IsOn());  // the switch state is untouched
+  main.OnStatusToggle();
+  EXPECT_EQ(controls->Caption("标签_状态"), "启用");
+  EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 1);
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "1.2.3.4:8080");
+
+  controls->SetCaption("标签_状态", "其他");  // anything but 启用 counts as off
+  main.OnStatusToggle();
+  EXPECT_EQ(controls->Caption("标签_状态"), "启用");
+  EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 1);
+}
+
+TEST_F(MainWindowTest, RefreshStartsAListRunEachTime) {
+  StartWith(0, "");
+  main.OnRefresh();
+  main.OnRefresh();
+  threads.RunAll();
+  EXPECT_EQ(listRuns, 3);
+}
+
+TEST(SplitTarget, HostAndPort) {
+  EXPECT_EQ(SplitTarget("a:1").host, "a");
+  EXPECT_EQ(SplitTarget("a:1").port, "1");
+  EXPECT_EQ(SplitTarget(":").host, "");
+  EXPECT_EQ(SplitTarget(":").port, "");
+  EXPECT_EQ(SplitTarget("a:1:2").port, "1");
+  EXPECT_EQ(SplitTarget(":80").host, "");
+  EXPECT_EQ(SplitTarget(":80").port, "80");
+}
+
+}  // namespace
+}  // namespace vantoip

@@ -1,0 +1,150 @@
+// In-memory stand-ins for the window and the machine, so that the handlers'
+// state machines can be driven natively and deterministically.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/services.h"
+#include "runtime/convert.h"
+#include "ui/layout.h"
+#include "ui/window_controls.h"
+
+namespace vantoip::test {
+
+class MemoryControls : public WindowControls {
+  std::recursive_mutex mutex_;
+  template <class F>
+  auto Locked(F f) {
+    std::lock_guard lock(mutex_);
+    return f();
+  }
+
+ public:
+  // Starts from a layout's captions, like a freshly created window.
+  explicit MemoryControls(const WindowLayout& layout) {
+    captions_[kThisWindow] = layout.title;
+    for (const ControlLayout& c : layout.controls) captions_[c.name] = c.caption;
+  }
+
+  std::string Caption(const std::string& c) override { return Locked([&] { return captions_[c]; }); }
+  void SetCaption(const std::string& c, const std::string& t) override {
+    Locked([&] {
+      captions_[c] = t;
+      if (c == kThisWindow) titles.push_back(t);
+    });
+  }
+  bool Disabled(const std::string& c) override { return Locked([&] { return disabled_[c]; }); }
+  void SetDisabled(const std::string& c, bool d) override { Locked([&] { disabled_[c] = d; }); }
+  void SetVisible(const std::string& c, bool v) override { Locked([&] { visible_[c] = v; }); }
+  int Interval(const std::string& t) override { return Locked([&] { return intervals_[t]; }); }
+  void SetInterval(const std::string& t, int ms) override { Locked([&] { intervals_[t] = ms; }); }
+  int CurrentRow(const std::string&) override { return Locked([&] { return selectedRow; }); }
+  int InsertRow(const std::string&) override {
+    return Locked([&] {
+      rows.emplace_back();
+      return static_cast<int>(rows.size()) - 1;
+    });
+  }
+  void SetCellText(const std::string&, int row, int column, const std::string& text) override {
+    Locked([&] {
+      if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0 || column > 5) return;
+      auto& cells = rows[row];
+      if (static_cast<int>(cells.size()) <= column) cells.resize(column + 1);
+      cells[column] = text;
+    });
+  }
+  std::string GetCellText(const std::string&, int row, int column) override {
+    return Locked([&]() -> std::string {
+      if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0) return {};
+      return column < static_cast<int>(rows[row].size()) ? rows[row][column] : std::string();
+    });
+  }
+  void DeleteAllRows(const std::string&) override { Locked([&] { rows.clear(); }); }
+  bool ConnectClient(const std::string&, const std::string& host, int port) override {
+    Locked([&] { connects.emplace_back(host, port); });
+    return connectResult ? connectResult(host, port) : false;
+  }
+
+  // Inspection and set-up (guarded the same way when used from workers).
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> titles;                      // every title written, in order
+  std::vector<std::pair<std::string, int>> connects;    // every connect attempted
+  std::function<bool(const std::string&, int)> connectResult;
+  int selectedRow = -1;
+
+ private:
+  std::map<std::string, std::string> captions_;
+  std::map<std::string, bool> disabled_, visible_;
+  std::map<std::string, int> intervals_;
+};
+
+class MemoryRegistry : public UserRegistry {
+ public:
+  std::string ReadText(const std::string& path) override {
+    const auto it = values.find(Key(path));
+    return it != values.end() && std::holds_alternative<std::string>(it->second) ? std::get<std::string>(it->second) : "";
+  }
+  std::int32_t ReadNumber(const std::string& path) override {
+    const auto it = values.find(Key(path));
+    return it != values.end() && std::holds_alternative<std::int32_t>(it->second) ? std::get<std::int32_t>(it->second) : 0;
+  }
+  bool Write(const std::string& path, const Value& value) override {
+    writes.push_back(path);
+    if (std::holds_alternative<std::string>(value)) values[Key(path)] = value;
+    else values[Key(path)] = ToInteger(value);
+    return writeSucceeds;
+  }
+  // Value names ignore case, as in the registry.
+  static std::string Key(std::string path) {
+    for (char& ch : path) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return path;
+  }
+  std::map<std::string, Value> values;  // keyed by Key(path)
+  std::vector<std::string> writes;      // paths in write order, as given
+  bool writeSucceeds = true;
+};
+
+// Queues thread bodies; the test runs them when it chooses.
+class QueuedThreads : public ThreadStarter {
+ public:
+  bool Start(std::function<void()> body) override {
+    std::lock_guard lock(mutex_);
+    queued_.push_back(std::move(body));
+    return true;
+  }
+  int Pending() {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(queued_.size());
+  }
+  void RunAll() {
+    for (;;) {
+      std::function<void()> next;
+      {
+        std::lock_guard lock(mutex_);
+        if (queued_.empty()) return;
+        next = std::move(queued_.front());
+        queued_.pop_front();
+      }
+      next();
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::deque<std::function<void()>> queued_;
+};
+
+class ManualClock : public MonotonicClock {
+ public:
+  std::uint64_t Milliseconds() override { return now += step; }
+  std::uint64_t now = 1000;
+  std::uint64_t step = 0;  // added on every reading
+};
+
+}  // namespace vantoip::test

@@ -1,0 +1,71 @@
+#include "ui/message_loop_win.h"
+
+#include <commctrl.h>
+
+#include "ui/tcp_client_win.h"
+#include "ui/window_win.h"
+
+namespace vantoip {
+namespace {
+
+// Tab and arrow keys move between the controls of a program window.
+void Dispatch(MSG& msg) {
+  HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  if (root && Window::FromHandle(root) && IsDialogMessageW(root, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+}  // namespace
+
+void StartWindowFramework() {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&icc);
+  StartSockets();
+}
+
+bool LoadWindow(const WindowLayout& layout, std::vector<EventBinding> events, HWND owner, bool modal,
+                std::shared_ptr<Window>* created) {
+  HWND ownerRoot = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
+  auto window = Window::Create(layout, std::move(events), ownerRoot);
+  if (created) *created = window;
+  if (!window) return false;
+  if (!modal) return true;
+  if (ownerRoot) EnableWindow(ownerRoot, FALSE);
+  MSG msg;
+  while (window->Alive()) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the outer loop
+      break;
+    }
+    if (got > 0) Dispatch(msg);
+  }
+  if (ownerRoot) {
+    EnableWindow(ownerRoot, TRUE);
+    SetActiveWindow(ownerRoot);
+  }
+  if (created) created->reset();
+  return true;
+}
+
+int RunMessageLoop() {
+  if (Window::LiveCount() == 0) return 0;
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+    if (got > 0) Dispatch(msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+void ProcessPendingEvents() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+    if (msg.message == WM_QUIT) return;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+    Dispatch(msg);
+  }
+}
+
+}  // namespace vantoip

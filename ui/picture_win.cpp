@@ -1,0 +1,93 @@
+#include "ui/picture_win.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include "runtime/encoding_win.h"
+
+namespace vantoip {
+namespace {
+
+constexpr wchar_t kClassName[] = L"VantoipPicture";
+
+IPicture* PictureOf(HWND box) { return reinterpret_cast<IPicture*>(GetWindowLongPtrW(box, 0)); }
+
+void Paint(HWND box) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(box, &ps);
+  RECT rc;
+  GetClientRect(box, &rc);
+  if (IPicture* picture = PictureOf(box)) {
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    picture->get_Width(&width);
+    picture->get_Height(&height);
+    // HIMETRIC runs bottom-up: start at the source's top and go down by -height.
+    picture->Render(dc, 0, 0, rc.right, rc.bottom, 0, height, width, -height, &rc);
+  } else {
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  }
+  EndPaint(box, &ps);
+}
+
+LRESULT CALLBACK PictureProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint(box);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_NCDESTROY:
+      if (IPicture* picture = PictureOf(box)) picture->Release();
+      SetWindowLongPtrW(box, 0, 0);
+      break;
+  }
+  return DefWindowProcW(box, message, wParam, lParam);
+}
+
+}  // namespace
+
+const wchar_t* PictureBoxClass() {
+  static const ATOM atom = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &PictureProc;
+    wc.cbWndExtra = sizeof(LONG_PTR);
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.lpszClassName = kClassName;
+    return RegisterClassW(&wc);
+  }();
+  (void)atom;
+  return kClassName;
+}
+
+bool SetStoredPicture(HWND box, const std::string& name) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC resource = FindResourceW(module, GbkToWide(name).c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  if (!resource) return false;
+  const DWORD size = SizeofResource(module, resource);
+  const void* data = LockResource(LoadResource(module, resource));
+  if (!data || size == 0) return false;
+  HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (!copy) return false;
+  memcpy(GlobalLock(copy), data, size);
+  GlobalUnlock(copy);
+  IStream* stream = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
+    GlobalFree(copy);
+    return false;
+  }
+  IPicture* picture = nullptr;
+  const HRESULT hr = OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                    reinterpret_cast<void**>(&picture));
+  stream->Release();
+  if (FAILED(hr) || !picture) return false;
+  if (IPicture* old = PictureOf(box)) old->Release();
+  SetWindowLongPtrW(box, 0, reinterpret_cast<LONG_PTR>(picture));
+  InvalidateRect(box, nullptr, TRUE);
+  return true;
+}
+
+bool HasPicture(HWND box) { return PictureOf(box) != nullptr; }
+
+}  // namespace vantoip

@@ -1,0 +1,475 @@
+#include "ui/window_win.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "runtime/encoding_win.h"
+#include "ui/dispatcher_win.h"
+#include "ui/fonts_win.h"
+#include "ui/picture_win.h"
+
+namespace vantoip {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VantoipWindow";
+constexpr int kFirstControlId = 1000;  // clear of IDOK/IDCANCEL, which the dialog manager sends
+
+// Windows alive, touched on the UI thread only.
+std::map<HWND, std::shared_ptr<Window>>& LiveWindows() {
+  static std::map<HWND, std::shared_ptr<Window>> windows;
+  return windows;
+}
+
+void RegisterWindowClass() {
+  static const ATOM atom = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;  // replaced per window once its object exists
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = kWindowClass;
+    return RegisterClassW(&wc);
+  }();
+  (void)atom;
+}
+
+std::wstring WindowTextOf(HWND hwnd) {
+  const int n = GetWindowTextLengthW(hwnd);
+  std::wstring text(n + 1, L'\0');
+  text.resize(GetWindowTextW(hwnd, text.data(), n + 1));
+  return text;
+}
+
+int KeyMask(WPARAM flags) {
+  return ((flags & MK_CONTROL) ? 1 : 0) | ((flags & MK_SHIFT) ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
+
+}  // namespace
+
+Window::Window(const WindowLayout& layout, std::vector<EventBinding> events)
+    : layout_(layout), events_(std::move(events)) {}
+
+Window::~Window() = default;
+
+std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<EventBinding> events, HWND owner) {
+  UiDispatcher::Start();
+  RegisterWindowClass();
+  auto window = std::make_shared<Window>(layout, std::move(events));
+  // No WS_CLIPCHILDREN: group boxes do not paint their inside, the window does.
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  HWND hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, GbkToWide(layout.title).c_str(), style,
+                              layout.left, layout.top, layout.width, layout.height, owner, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) return nullptr;
+  window->hwnd_ = hwnd;
+  LiveWindows()[hwnd] = window;
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window.get()));
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc));
+  if (!window->CreateControls()) {
+    DestroyWindow(hwnd);
+    return nullptr;
+  }
+  window->Raise(kThisWindow, EventKind::Created);
+  if (!window->Alive()) return nullptr;  // the handler closed it
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  UpdateWindow(hwnd);
+  return window;
+}
+
+std::shared_ptr<Window> Window::FromHandle(HWND hwnd) {
+  const auto it = LiveWindows().find(hwnd);
+  return it == LiveWindows().end() ? nullptr : it->second;
+}
+
+int Window::LiveCount() { return static_cast<int>(LiveWindows().size()); }
+
+RECT Window::ControlRect(const ControlLayout& layout) const {
+  RECT rc{layout.left, layout.top, layout.left + layout.width, layout.top + layout.height};
+  if (layout.parent.empty()) return rc;
+  for (const Control& parent : controls_) {
+    if (parent.layout.name != layout.parent || !parent.hwnd) continue;
+    // The parent's area in window client coordinates: its rectangle, or for a
+    // tab control the page area inside it.
+    RECT area;
+    GetWindowRect(parent.hwnd, &area);
+    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&area), 2);
+    if (parent.layout.kind == ControlKind::TabControl) {
+      RECT page{0, 0, area.right - area.left, area.bottom - area.top};
+      TabCtrl_AdjustRect(parent.hwnd, FALSE, &page);
+      OffsetRect(&page, area.left, area.top);
+      area = page;
+    }
+    OffsetRect(&rc, area.left, area.top);
+    break;
+  }
+  return rc;
+}
+
+bool Window::CreateControls() {
+  controls_.reserve(layout_.controls.size());
+  // Parents may follow their children in the table; create parents first so
+  // that positions can be resolved, keeping table order among the rest.
+  for (const ControlLayout& c : layout_.controls) controls_.push_back(Control{c, nullptr, 0, 0, nullptr});
+  for (std::size_t i = 0; i < controls_.size(); ++i) controls_[i].id = kFirstControlId + static_cast<int>(i);
+  auto isParent = [&](const Control& c) {
+    for (const Control& other : controls_)
+      if (other.layout.parent == c.layout.name) return true;
+    return false;
+  };
+  for (Control& c : controls_)
+    if (isParent(c)) CreateControl(c);
+  for (Control& c : controls_)
+    if (!isParent(c)) CreateControl(c);
+  // Tab order is sibling order: put every control in table order, containers
+  // at the bottom so that they never paint over what lies inside them.
+  HWND previous = HWND_TOP;
+  for (Control& c : controls_) {
+    if (!c.hwnd || isParent(c)) continue;
+    SetWindowPos(c.hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    previous = c.hwnd;
+  }
+  for (Control& c : controls_)
+    if (c.hwnd && isParent(c)) SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  for (const Control& c : controls_)
+    if (c.layout.kind == ControlKind::TabControl) ShowTabPage(c);
+  for (const Control& c : controls_) {
+    const bool shown = c.layout.kind != ControlKind::Timer && c.layout.kind != ControlKind::TcpClient;
+    if (shown && !c.hwnd) return false;
+  }
+  return true;
+}
+
+void Window::CreateControl(Control& control) {
+  const ControlLayout& l = control.layout;
+  const std::wstring caption = GbkToWide(l.caption);
+  DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (l.tabStop ? WS_TABSTOP : 0);
+  const wchar_t* cls = nullptr;
+  DWORD exStyle = 0;
+  switch (l.kind) {
+    case ControlKind::Timer:
+      return;
+    case ControlKind::TcpClient:
+      control.client = std::make_unique<TcpClient>(hwnd_);
+      return;
+    case ControlKind::PushButton: cls = WC_BUTTONW; style |= BS_PUSHBUTTON; break;
+    case ControlKind::GroupBox: cls = WC_BUTTONW; style |= BS_GROUPBOX; break;
+    case ControlKind::Label: cls = WC_STATICW; style |= SS_LEFT | SS_NOTIFY; break;
+    case ControlKind::TransparentLabel: cls = WC_STATICW; style |= SS_LEFT | SS_NOTIFY; exStyle = WS_EX_TRANSPARENT; break;
+    case ControlKind::ListView:
+      cls = WC_LISTVIEWW;
+      style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+      exStyle = WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::TabControl: cls = WC_TABCONTROLW; break;
+    case ControlKind::PictureBox: cls = PictureBoxClass(); break;
+  }
+  const RECT rc = ControlRect(l);
+  HWND hwnd = CreateWindowExW(exStyle, cls, caption.c_str(), style, rc.left, rc.top, rc.right - rc.left,
+                              rc.bottom - rc.top, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                              GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) return;
+  control.hwnd = hwnd;
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(l.font)), FALSE);
+  switch (l.kind) {
+    case ControlKind::Label:
+    case ControlKind::TransparentLabel:
+      SetWindowSubclass(hwnd, &Window::LabelProc, 1, reinterpret_cast<DWORD_PTR>(this));
+      break;
+    case ControlKind::ListView: {
+      ListView_SetExtendedListViewStyle(hwnd, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+      ListView_SetTextColor(hwnd, RGB(0, 0, 0));
+      ListView_SetBkColor(hwnd, RGB(255, 255, 255));
+      ListView_SetTextBkColor(hwnd, RGB(255, 255, 255));
+      for (std::size_t i = 0; i < l.columns.size(); ++i) {
+        std::wstring heading = GbkToWide(l.columns[i].heading);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        column.fmt = l.columns[i].alignment == Alignment::Centre ? LVCFMT_CENTER : LVCFMT_LEFT;
+        column.cx = l.columns[i].width;
+        column.pszText = heading.data();
+        SendMessageW(hwnd, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+      }
+      break;
+    }
+    case ControlKind::TabControl:
+      for (std::size_t i = 0; i < l.tabs.size(); ++i) {
+        std::wstring text = GbkToWide(l.tabs[i]);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = text.data();
+        SendMessageW(hwnd, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+      }
+      break;
+    case ControlKind::PictureBox:
+      if (!l.picture.empty()) SetStoredPicture(hwnd, l.picture);
+      break;
+    default:
+      break;
+  }
+}
+
+void Window::ShowTabPage(const Control& tabControl) {
+  const int page = TabCtrl_GetCurSel(tabControl.hwnd);
+  // A control is on a page when it, or the container it sits in, names that page.
+  auto pageOf = [&](const Control& c) {
+    for (const Control* p = &c; p;) {
+      if (p->layout.parent == tabControl.layout.name) return p->layout.tab;
+      const Control* next = nullptr;
+      for (const Control& q : controls_)
+        if (q.layout.name == p->layout.parent) next = &q;
+      p = next;
+    }
+    return -2;  // not on this tab control
+  };
+  for (const Control& c : controls_) {
+    const int onPage = pageOf(c);
+    if (onPage != -2 && c.hwnd) ShowWindow(c.hwnd, onPage == page ? SW_SHOW : SW_HIDE);
+  }
+}
+
+void Window::Raise(const std::string& control, EventKind kind, const EventArgs& args) {
+  EventArgs withWindow = args;
+  withWindow.window = shared_from_this();  // also keeps this alive while a handler closes the window
+  for (const EventBinding& e : events_)
+    if (e.kind == kind && e.control == control && e.handler) e.handler(withWindow);
+}
+
+Window::Control* Window::Find(const std::string& name) {
+  for (Control& c : controls_)
+    if (c.layout.name == name) return &c;
+  return nullptr;
+}
+
+Window::Control* Window::FindById(int id) {
+  const int index = id - kFirstControlId;
+  return index >= 0 && index < static_cast<int>(controls_.size()) ? &controls_[index] : nullptr;
+}
+
+HWND Window::ControlHandle(const std::string& name) const {
+  for (const Control& c : controls_)
+    if (c.layout.name == name) return c.hwnd;
+  return nullptr;
+}
+
+LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* window = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return window->Handle(message, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                   DWORD_PTR owner) {
+  if (message == WM_LBUTTONDOWN) {
+    auto* window = reinterpret_cast<Window*>(owner);
+    if (Control* c = window->FindById(GetDlgCtrlID(label)))
+      window->Raise(c->layout.name, EventKind::MouseDown,
+                    {nullptr, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), KeyMask(wParam)});
+  } else if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(label, &Window::LabelProc, 1);
+  }
+  return DefSubclassProc(label, message, wParam, lParam);
+}
+
+LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED)
+        if (Control* c = FindById(LOWORD(wParam)); c && c->layout.kind == ControlKind::PushButton)
+          Raise(c->layout.name, EventKind::Click);
+      return 0;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      Control* c = FindById(static_cast<int>(header->idFrom));
+      if (!c) break;
+      if (c->layout.kind == ControlKind::ListView && header->code == NM_CLICK) Raise(c->layout.name, EventKind::ListClick);
+      if (c->layout.kind == ControlKind::TabControl && header->code == TCN_SELCHANGE) ShowTabPage(*c);
+      return 0;
+    }
+    case WM_TIMER:
+      if (Control* c = FindById(static_cast<int>(wParam))) Raise(c->layout.name, EventKind::Tick);
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      Control* c = FindById(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+      if (c && c->layout.kind == ControlKind::TransparentLabel) {
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+      }
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case kSocketNotification:
+      for (Control& c : controls_)
+        if (c.client) c.client->OnNotification(wParam, lParam);
+      return 0;
+    case WM_DESTROY:
+      Raise(kThisWindow, EventKind::Destroying);
+      break;
+    case WM_NCDESTROY: {
+      for (Control& c : controls_)
+        if (c.interval) KillTimer(hwnd_, c.id);
+      HWND hwnd = hwnd_;
+      hwnd_ = nullptr;
+      auto self = shared_from_this();
+      LiveWindows().erase(hwnd);
+      if (LiveWindows().empty()) {
+        UiDispatcher::Stop();  // from now on worker calls fail fast
+        PostQuitMessage(0);
+      }
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+bool Window::OnUi(const std::function<void()>& work) {
+  bool ran = false;
+  UiDispatcher::Run([&] {
+    if (!Alive()) return;
+    work();
+    ran = true;
+  });
+  return ran;
+}
+
+std::string Window::Caption(const std::string& control) {
+  std::string text;
+  OnUi([&] {
+    HWND target = control == kThisWindow ? hwnd_ : ControlHandle(control);
+    if (target) text = WideToGbk(WindowTextOf(target));
+  });
+  return text;
+}
+
+void Window::SetCaption(const std::string& control, const std::string& text) {
+  OnUi([&] {
+    HWND target = control == kThisWindow ? hwnd_ : ControlHandle(control);
+    if (!target) return;
+    SetWindowTextW(target, GbkToWide(text).c_str());
+    if (Control* c = Find(control); c && c->layout.kind == ControlKind::TransparentLabel) {
+      // Nothing of a transparent label erases its old text: repaint what lies behind it.
+      RECT rc;
+      GetWindowRect(target, &rc);
+      MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&rc), 2);
+      RedrawWindow(hwnd_, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
+  });
+}
+
+bool Window::Disabled(const std::string& control) {
+  bool disabled = false;
+  OnUi([&] {
+    if (HWND target = ControlHandle(control)) disabled = !IsWindowEnabled(target);
+  });
+  return disabled;
+}
+
+void Window::SetDisabled(const std::string& control, bool disabled) {
+  OnUi([&] {
+    if (HWND target = ControlHandle(control)) EnableWindow(target, !disabled);
+  });
+}
+
+void Window::SetVisible(const std::string& control, bool visible) {
+  OnUi([&] {
+    if (HWND target = ControlHandle(control)) ShowWindow(target, visible ? SW_SHOW : SW_HIDE);
+  });
+}
+
+int Window::Interval(const std::string& timer) {
+  int interval = 0;
+  OnUi([&] {
+    if (Control* c = Find(timer)) interval = c->interval;
+  });
+  return interval;
+}
+
+void Window::SetInterval(const std::string& timer, int milliseconds) {
+  OnUi([&] {
+    Control* c = Find(timer);
+    if (!c || c->layout.kind != ControlKind::Timer) return;
+    c->interval = milliseconds > 0 ? milliseconds : 0;
+    if (c->interval) SetTimer(hwnd_, c->id, c->interval, nullptr);
+    else KillTimer(hwnd_, c->id);
+  });
+}
+
+int Window::CurrentRow(const std::string& list) {
+  int row = -1;
+  OnUi([&] {
+    if (HWND target = ControlHandle(list)) row = ListView_GetNextItem(target, -1, LVNI_SELECTED);
+  });
+  return row;
+}
+
+int Window::InsertRow(const std::string& list) {
+  int row = -1;
+  OnUi([&] {
+    HWND target = ControlHandle(list);
+    if (!target) return;
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_INDENT;
+    item.iItem = ListView_GetItemCount(target);
+    item.pszText = const_cast<wchar_t*>(L"");
+    item.iImage = -1;
+    row = static_cast<int>(SendMessageW(target, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  });
+  return row;
+}
+
+void Window::SetCellText(const std::string& list, int row, int column, const std::string& text) {
+  OnUi([&] {
+    HWND target = ControlHandle(list);
+    if (!target) return;
+    std::wstring wide = GbkToWide(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = wide.data();
+    SendMessageW(target, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  });
+}
+
+std::string Window::GetCellText(const std::string& list, int row, int column) {
+  std::string text;
+  OnUi([&] {
+    HWND target = ControlHandle(list);
+    if (!target || row < 0 || row >= ListView_GetItemCount(target) || column < 0) return;
+    HWND header = ListView_GetHeader(target);
+    if (column >= Header_GetItemCount(header)) return;
+    // Read into a growing buffer until the text fits with room to spare.
+    std::wstring buffer(512, L'\0');
+    for (;;) {
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = buffer.data();
+      item.cchTextMax = static_cast<int>(buffer.size());
+      const int length = static_cast<int>(SendMessageW(target, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+      if (length < static_cast<int>(buffer.size()) - 1) {
+        text = WideToGbk(std::wstring_view(buffer.data(), length));
+        return;
+      }
+      buffer.assign(buffer.size() * 2, L'\0');
+    }
+  });
+  return text;
+}
+
+void Window::DeleteAllRows(const std::string& list) {
+  OnUi([&] {
+    if (HWND target = ControlHandle(list)) ListView_DeleteAllItems(target);
+  });
+}
+
+bool Window::ConnectClient(const std::string& client, const std::string& host, int port) {
+  // The connect blocks for as long as it takes: find the control on the UI
+  // thread, connect on the calling one. The client lives as long as the window object.
+  TcpClient* tcp = nullptr;
+  auto self = shared_from_this();
+  OnUi([&] {
+    if (Control* c = Find(client)) tcp = c->client.get();
+  });
+  return tcp && tcp->Connect(host, port);
+}
+
+}  // namespace vantoip

@@ -1,0 +1,81 @@
+// A program window built from its layout, with its controls and events.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/layout.h"
+#include "ui/tcp_client_win.h"
+#include "ui/window_controls.h"
+
+namespace vantoip {
+
+class Window final : public WindowControls, public std::enable_shared_from_this<Window> {
+ public:
+  // Creates the window and its controls in layout order, delivers Created,
+  // then shows it. Null when the window cannot be created. On the UI thread.
+  static std::shared_ptr<Window> Create(const WindowLayout& layout, std::vector<EventBinding> events,
+                                        HWND owner = nullptr);
+
+  // The window of a program window handle, or null.
+  static std::shared_ptr<Window> FromHandle(HWND hwnd);
+  // Number of program windows alive.
+  static int LiveCount();
+
+  HWND Handle() const { return hwnd_; }
+  HWND ControlHandle(const std::string& name) const;  // UI thread
+  bool Alive() const { return hwnd_ != nullptr; }     // UI thread
+
+  std::string Caption(const std::string& control) override;
+  void SetCaption(const std::string& control, const std::string& text) override;
+  bool Disabled(const std::string& control) override;
+  void SetDisabled(const std::string& control, bool disabled) override;
+  void SetVisible(const std::string& control, bool visible) override;
+  int Interval(const std::string& timer) override;
+  void SetInterval(const std::string& timer, int milliseconds) override;
+  int CurrentRow(const std::string& list) override;
+  int InsertRow(const std::string& list) override;
+  void SetCellText(const std::string& list, int row, int column, const std::string& text) override;
+  std::string GetCellText(const std::string& list, int row, int column) override;
+  void DeleteAllRows(const std::string& list) override;
+  bool ConnectClient(const std::string& client, const std::string& host, int port) override;
+
+  Window(const WindowLayout& layout, std::vector<EventBinding> events);  // use Create
+  ~Window() override;
+
+ private:
+  struct Control {
+    ControlLayout layout;
+    HWND hwnd = nullptr;
+    int id = 0;
+    int interval = 0;
+    std::unique_ptr<TcpClient> client;
+  };
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR owner);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  bool CreateControls();
+  void CreateControl(Control& control);
+  RECT ControlRect(const ControlLayout& layout) const;
+  void ShowTabPage(const Control& tabControl);
+  void Raise(const std::string& control, EventKind kind, const EventArgs& args = {});
+  Control* Find(const std::string& name);
+  Control* FindById(int id);
+  // Runs `work` on the UI thread while the window is alive; false otherwise.
+  bool OnUi(const std::function<void()>& work);
+
+  WindowLayout layout_;
+  std::vector<EventBinding> events_;
+  HWND hwnd_ = nullptr;
+  std::vector<Control> controls_;
+  HBRUSH background_ = nullptr;
+};
+
+}  // namespace vantoip
