@@ -1,0 +1,57 @@
+#include "tests/support/gui_win.h"
+
+#include <ole2.h>
+
+#include "runtime/encoding_win.h"
+#include "ui/message_loop_win.h"
+
+namespace vantoip::test {
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    MSG msg;
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {  // one at a time: busy senders never starve the checks
+      if (msg.message == WM_QUIT) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+  }
+  return true;
+}
+
+void PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
+}
+
+std::string WindowTextGbk(HWND hwnd) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(hwnd, text, 1024);
+  return WideToGbk(text);
+}
+
+void SetProxyValues(const DWORD* enable, const char* server) {
+  HKEY key;
+  RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr, 0,
+                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (enable) RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(enable), sizeof *enable);
+  else RegDeleteValueA(key, "ProxyEnable");
+  if (server) RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server), strlen(server) + 1);
+  else RegDeleteValueA(key, "ProxyServer");
+  RegCloseKey(key);
+}
+
+void PrepareGuiTests() {
+  static const bool prepared = [] {
+    OleInitialize(nullptr);
+    StartWindowFramework();
+    return true;
+  }();
+  (void)prepared;
+}
+
+}  // namespace vantoip::test
