@@ -1,0 +1,103 @@
+// Runs the real Vantoip.exe under Wine: start-up time, and the end of the
+// run while a delay test hangs in a connect.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/encoding_win.h"
+#include "runtime/registry_win.h"
+#include "tests/support/gui_win.h"
+#include "tests/support/loopback_listener_win.h"
+
+namespace vantoip {
+namespace {
+
+const char* kEnablePath = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyEnable";
+const char* kServerPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer";
+
+std::string ProgramPath() {
+  std::string path = "Z:" VANTOIP_EXE_PATH;  // Wine maps the Unix root to Z:
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+struct RunningProgram {
+  PROCESS_INFORMATION pi{};
+  HWND window = nullptr;
+  DWORD startedAt = 0;
+  DWORD shownAfterMs = 0;
+
+  bool Start() {
+    STARTUPINFOA si{sizeof si};
+    std::string cmd = "\"" + ProgramPath() + "\"";
+    startedAt = GetTickCount();
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    const std::wstring title = GbkToWide("Vantoip地址代理工具");
+    while (GetTickCount() - startedAt < 20000) {
+      window = FindWindowW(L"VantoipWindow", title.c_str());
+      if (window && IsWindowVisible(window)) {
+        shownAfterMs = GetTickCount() - startedAt;
+        return true;
+      }
+      Sleep(5);
+    }
+    return false;
+  }
+  ~RunningProgram() {
+    if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 9);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (pi.hThread) CloseHandle(pi.hThread);
+  }
+};
+
+TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
+  test::SetProxyValues(nullptr, nullptr);
+  RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  std::printf("process start to window shown: %lu ms\n", program.shownAfterMs);
+  PostMessageW(program.window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(program.pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+}
+
+TEST(Program, ClosingDuringAHangingConnectEndsAtOnceAndKeepsTheProxyOn) {
+  // A listener whose backlog is full leaves new connects hanging.
+  test::LoopbackListener listener(1);
+  std::vector<SOCKET> fillers;
+  for (int i = 0; i < 8; ++i) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonBlocking = 1;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<u_short>(listener.Port()));
+    connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    fillers.push_back(s);
+  }
+  const DWORD one = 1;
+  const std::string server = "127.0.0.1:" + std::to_string(listener.Port());
+  test::SetProxyValues(&one, server.c_str());
+
+  RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  Sleep(500);  // the delay test is now blocked in its connect
+  const DWORD closedAt = GetTickCount();
+  PostMessageW(program.window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(program.pi.hProcess, 2000), WAIT_OBJECT_0) << "did not end within 2 s";
+  std::printf("close to process end with a hanging connect: %lu ms\n", GetTickCount() - closedAt);
+  DWORD code = 1;
+  GetExitCodeProcess(program.pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 1);
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), server);
+  for (SOCKET s : fillers) closesocket(s);
+  test::SetProxyValues(nullptr, nullptr);
+}
+
+}  // namespace
+}  // namespace vantoip
