@@ -1,0 +1,37 @@
+// Proxy-list pages in the layout the row pattern expects, for tests and the benchmark.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vantoip::test {
+
+struct ProxyRowCells {
+  std::string address, port, location, speed, checked;
+};
+
+// One table row; `divAttributes` is what stands between "<div" and "style=".
+inline std::string ProxyRowHtml(const ProxyRowCells& cells, const std::string& divAttributes = " class=\"bar\" ") {
+  return "<tr>\n<td>" + cells.address + "</td>\n<td>" + cells.port + "</td>\n<td>" + cells.location +
+         "</td>\n<td>\n<div" + divAttributes + "style=\"width: " + cells.speed +
+         "; background:#7FFF00;\"><span></span></strong></div>\n</td>\n<td>" + cells.checked + "</td>\n</tr>\n";
+}
+
+inline std::string ProxyPage(const std::vector<std::string>& rows) {
+  std::string page = "<html><body><table>\n<tr><th>IP</th><th>PORT</th></tr>\n";
+  for (const std::string& row : rows) page += row;
+  return page + "</table></body></html>\n";
+}
+
+// A page of `count` generated rows; row i (from 1) has the address 10.0.x.y and port 8000 + i.
+inline std::string GeneratedProxyPage(int count) {
+  std::vector<std::string> rows;
+  for (int i = 1; i <= count; ++i) {
+    rows.push_back(ProxyRowHtml({"10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256),
+                                 std::to_string(8000 + i), "Location " + std::to_string(i),
+                                 std::to_string(i % 100) + "%", "2024-05-01 12:00:" + std::to_string(i % 60)}));
+  }
+  return ProxyPage(rows);
+}
+
+}  // namespace vantoip::test
