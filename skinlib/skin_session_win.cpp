@@ -327,6 +327,20 @@ bool ChangesBackdrop(UINT message, LPARAM lParam) {
   return false;
 }
 
+// Siblings above with WS_EX_TRANSPARENT are not clipped out of a window's
+// painting: once it has painted, they paint again on top.
+void RepaintTransparentAbove(HWND window, RECT painted) {
+  MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&painted), 2);
+  for (HWND sibling = GetWindow(window, GW_HWNDPREV); sibling; sibling = GetWindow(sibling, GW_HWNDPREV)) {
+    RECT r, overlap;
+    if (!(GetWindowLongW(sibling, GWL_EXSTYLE) & WS_EX_TRANSPARENT) || !IsWindowVisible(sibling)) continue;
+    GetWindowRect(sibling, &r);
+    if (!IntersectRect(&overlap, &r, &painted)) continue;
+    MapWindowPoints(HWND_DESKTOP, sibling, reinterpret_cast<POINT*>(&overlap), 2);
+    InvalidateRect(sibling, &overlap, FALSE);
+  }
+}
+
 LRESULT ContainerMessage(HWND window, const WindowState& state, UINT message, WPARAM wParam, LPARAM lParam) {
   const bool tabs = state.role == Role::TabControl;
   auto paint = [&](HDC dc) {
@@ -334,8 +348,13 @@ LRESULT ContainerMessage(HWND window, const WindowState& state, UINT message, WP
     else PaintBackdrop(g_session->skin, window, dc, BackdropOf(window));
   };
   switch (message) {
-    case WM_PAINT:
-      return PaintWith(window, paint);
+    case WM_PAINT: {
+      RECT painted{};
+      GetUpdateRect(window, &painted, FALSE);
+      PaintWith(window, paint);
+      RepaintTransparentAbove(window, painted);
+      return 0;
+    }
     case WM_PRINTCLIENT:
       paint(reinterpret_cast<HDC>(wParam));
       return 0;

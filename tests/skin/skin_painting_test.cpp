@@ -132,6 +132,42 @@ TEST_F(SkinnedWindows, AnswerLabelColoursAndKeepTransparentLabelsTransparent) {
   EXPECT_EQ(advert.brush, GetStockObject(NULL_BRUSH));
 }
 
+int PixelsOfColour(HWND window, Rgb colour) {
+  RECT r;
+  GetClientRect(window, &r);
+  HDC dc = GetDC(window);
+  int count = 0;
+  for (int y = 0; y < r.bottom; ++y)
+    for (int x = 0; x < r.right; ++x) count += GetPixel(dc, x, y) == RGB(colour.r, colour.g, colour.b);
+  ReleaseDC(window, dc);
+  return count;
+}
+
+// A transparent label lies on a group box that paints its whole panel: the
+// label's text must come out on top however the two are repainted.
+TEST_F(SkinnedWindows, KeepTransparentLabelTextOnTopOfPanels) {
+  const skin::Skin s = StoredSkin(13);
+  ApplySkin(13);
+  PumpMessages(100);
+  const HWND advert = Item(kDemoAdvert);
+  const int before = PixelsOfColour(advert, s.transparentText);  // smoothed glyphs: few pixels of the exact colour
+  EXPECT_GT(before, 100);
+
+  // A new text, and what lies behind the label repainted (its old text has to go).
+  SetWindowTextW(advert, L"新的文字");
+  RECT r;
+  GetWindowRect(advert, &r);
+  MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&r), 2);
+  RedrawWindow(main_, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  PumpMessages(100);
+  const int pixels = PixelsOfColour(advert, s.transparentText);
+  EXPECT_GT(pixels, 5);
+  EXPECT_LT(pixels, before / 4);
+  RedrawWindow(Item(kDemoAdverts), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  PumpMessages(100);
+  EXPECT_EQ(PixelsOfColour(advert, s.transparentText), pixels);
+}
+
 TEST_F(SkinnedWindows, DrawPushButtonsInEveryState) {
   const skin::Skin s = StoredSkin(13);
   ApplySkin(13);
