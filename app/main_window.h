@@ -38,6 +38,10 @@ class MainWindow {
   void OnStatusToggle();
   void OnRefresh();
 
+  // The window's controls (set when it was created) and the shared values.
+  WindowControls& Controls() { return *window_; }
+  SharedState& State() { return state_; }
+
   // Starts DelayTest on a thread of its own.
   void StartDelayTest();
   // Times a TCP connect to the current target into the delay label.

@@ -12,6 +12,12 @@ namespace vantoip {
 
 Program::Program() : mainWindow(services, state, MainWindowParts{}) {}
 
+std::vector<EventBinding> Program::MainWindowEvents() {
+  std::vector<EventBinding> events = mainWindow.Events();
+  for (EventBinding& e : proxySwitch.Events()) events.push_back(std::move(e));
+  return events;
+}
+
 void PrepareRun() {
   OleInitialize(nullptr);
   SetCurrentDirectoryA(ProgramFolder().c_str());
@@ -21,7 +27,7 @@ void PrepareRun() {
 
 std::shared_ptr<Window> OpenMainWindow(Program& program) {
   std::shared_ptr<Window> window;
-  LoadWindow(MainWindowLayout(), program.mainWindow.Events(), nullptr, false, &window);
+  LoadWindow(MainWindowLayout(), program.MainWindowEvents(), nullptr, false, &window);
   return window;
 }
 

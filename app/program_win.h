@@ -3,7 +3,9 @@
 
 #include <memory>
 
+#include "app/internet_options_win.h"
 #include "app/main_window.h"
+#include "app/proxy_switch.h"
 #include "app/services_win.h"
 
 namespace vantoip {
@@ -15,11 +17,15 @@ struct Program {
   WindowsUserRegistry registry;
   WindowsThreads threads;
   WindowsClock clock;
-  Services services{registry, threads, clock};
+  WinInetOptions internet;
+  Services services{registry, threads, clock, internet};
   SharedState state;
   MainWindow mainWindow;
+  ProxySwitch proxySwitch{mainWindow, services};
 
   Program();
+  // Every handler of the main window.
+  std::vector<EventBinding> MainWindowEvents();
 };
 
 // Run-time preparation on the main thread: OLE, the program folder as the

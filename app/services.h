@@ -33,10 +33,18 @@ class MonotonicClock {
   virtual std::uint64_t Milliseconds() = 0;  // never goes backwards
 };
 
+// WinINet's per-process options (InternetSetOptionA with a null handle and no buffer).
+class InternetOptions {
+ public:
+  virtual ~InternetOptions() = default;
+  virtual bool Set(int option) = 0;  // true when WinINet accepted it
+};
+
 struct Services {
   UserRegistry& registry;
   ThreadStarter& threads;
   MonotonicClock& clock;
+  InternetOptions& internet;
 };
 
 }  // namespace vantoip

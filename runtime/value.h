@@ -43,11 +43,8 @@ struct SubroutinePointer {
   bool operator==(const SubroutinePointer&) const = default;
 };
 
-// Alternatives in a fixed order; KindOf maps the index to the tag.
 using Value = std::variant<bool, DateTime, std::string, ByteBlock, SubroutinePointer, std::uint8_t,
                            std::int16_t, std::int32_t, std::int64_t, float, double>;
-
-ValueKind KindOf(const Value& value);
 
 // The value as kind T; any other kind is fatal error 5 (type mismatch).
 template <class T>

@@ -14,7 +14,8 @@ struct MainWindowTest : ::testing::Test {
   test::MemoryRegistry registry;
   test::QueuedThreads threads;
   test::ManualClock clock;
-  Services services{registry, threads, clock};
+  test::RecordingInternetOptions internet;
+  Services services{registry, threads, clock, internet};
   SharedState state;
   int skinCalls = 0, listRuns = 0;
   MainWindow main{services, state, {[this] { ++skinCalls; }, [this] { ++listRuns; }}};

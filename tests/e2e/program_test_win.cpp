@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <wininet.h>
+
+#include <functional>
 #include <string>
 
 #include "runtime/encoding_win.h"
@@ -52,6 +55,18 @@ struct RunningProgram {
   }
 };
 
+// A child control of the program's window: by class and exact text, or by a test of its text.
+HWND FindChild(HWND window, const wchar_t* cls, const std::function<bool(const std::string&)>& matches) {
+  for (HWND child = FindWindowExW(window, nullptr, cls, nullptr); child;
+       child = FindWindowExW(window, child, cls, nullptr))
+    if (matches(test::WindowTextGbk(child))) return child;
+  return nullptr;
+}
+HWND FindChild(HWND window, const wchar_t* cls, const std::string& text) {
+  return FindChild(window, cls, [&](const std::string& t) { return t == text; });
+}
+bool IsTime(const std::string& t) { return t.size() == 5 && t[2] == ':'; }
+
 TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
   test::SetProxyValues(nullptr, nullptr);
   RunningProgram program;
@@ -96,6 +111,52 @@ TEST(Program, ClosingDuringAHangingConnectEndsAtOnceAndKeepsTheProxyOn) {
   EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 1);
   EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), server);
   for (SOCKET s : fillers) closesocket(s);
+  test::SetProxyValues(nullptr, nullptr);
+}
+
+TEST(Program, OneClickTurnsAProxyThatIsOnOff) {
+  const DWORD one = 1;
+  test::SetProxyValues(&one, "127.0.0.1:9");
+  RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  HWND time = FindChild(program.window, L"Static", IsTime);
+  ASSERT_TRUE(time);
+  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(time) >= "00:02"; }, 10000));  // counting
+  HWND button = FindChild(program.window, L"Button", "断开");
+  ASSERT_TRUE(button);
+  PostMessageW(button, BM_CLICK, 0, 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "取消代理"; }));
+  EXPECT_EQ(test::WindowTextGbk(button), "连接");
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), "");
+  EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 0);
+  EXPECT_TRUE(IsWindowEnabled(FindWindowExW(program.window, nullptr, L"SysListView32", nullptr)));
+  EXPECT_TRUE(FindChild(program.window, L"Static", "禁用"));
+  const std::string stopped = test::WindowTextGbk(time);
+  Sleep(2200);
+  EXPECT_EQ(test::WindowTextGbk(time), stopped) << "the timer still runs";
+  PostMessageW(program.window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  test::SetProxyValues(nullptr, nullptr);
+}
+
+TEST(Program, TurningOnWritesTheValuesAndReportsWhatWineAnswers) {
+  const DWORD zero = 0;
+  test::SetProxyValues(&zero, "10.1.2.3:8080");
+  RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  HWND button = FindChild(program.window, L"Button", "连接");
+  ASSERT_TRUE(button);
+  PostMessageW(button, BM_CLICK, 0, 0);
+  // Wine 8 refuses INTERNET_OPTION_REFRESH without a handle, so the switch reports failure there.
+  const bool refreshAccepted = InternetSetOptionA(nullptr, 37, nullptr, 0) != FALSE;
+  const std::string expected = refreshAccepted ? "代理连接成功" : "代理连接失败";
+  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == expected; }))
+      << test::WindowTextGbk(program.window);
+  EXPECT_EQ(test::WindowTextGbk(button), refreshAccepted ? "断开" : "连接");
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), "10.1.2.3:8080");
+  EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 1);  // written either way, never rolled back
+  PostMessageW(program.window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
   test::SetProxyValues(nullptr, nullptr);
 }
 

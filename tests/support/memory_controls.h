@@ -37,13 +37,24 @@ class MemoryControls : public WindowControls {
     Locked([&] {
       captions_[c] = t;
       if (c == kThisWindow) titles.push_back(t);
+      changes.push_back((c.empty() ? "title" : c) + "=" + t);
     });
   }
   bool Disabled(const std::string& c) override { return Locked([&] { return disabled_[c]; }); }
-  void SetDisabled(const std::string& c, bool d) override { Locked([&] { disabled_[c] = d; }); }
+  void SetDisabled(const std::string& c, bool d) override {
+    Locked([&] {
+      disabled_[c] = d;
+      changes.push_back(c + (d ? " disabled" : " enabled"));
+    });
+  }
   void SetVisible(const std::string& c, bool v) override { Locked([&] { visible_[c] = v; }); }
   int Interval(const std::string& t) override { return Locked([&] { return intervals_[t]; }); }
-  void SetInterval(const std::string& t, int ms) override { Locked([&] { intervals_[t] = ms; }); }
+  void SetInterval(const std::string& t, int ms) override {
+    Locked([&] {
+      intervals_[t] = ms;
+      changes.push_back(t + " interval=" + std::to_string(ms));
+    });
+  }
   int CurrentRow(const std::string&) override { return Locked([&] { return selectedRow; }); }
   int InsertRow(const std::string&) override {
     return Locked([&] {
@@ -74,6 +85,7 @@ class MemoryControls : public WindowControls {
   // Inspection and set-up (guarded the same way when used from workers).
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> titles;                      // every title written, in order
+  std::vector<std::string> changes;                     // every control change, in order
   std::vector<std::pair<std::string, int>> connects;    // every connect attempted
   std::function<bool(const std::string&, int)> connectResult;
   int selectedRow = -1;
@@ -138,6 +150,17 @@ class QueuedThreads : public ThreadStarter {
  private:
   std::mutex mutex_;
   std::deque<std::function<void()>> queued_;
+};
+
+// Records the options sent; answers each with `accepts` (or refreshAccepted for 37).
+class RecordingInternetOptions : public InternetOptions {
+ public:
+  bool Set(int option) override {
+    options.push_back(option);
+    return option == 37 ? refreshAccepted : true;
+  }
+  std::vector<int> options;
+  bool refreshAccepted = true;
 };
 
 class ManualClock : public MonotonicClock {

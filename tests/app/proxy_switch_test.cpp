@@ -1,0 +1,207 @@
+#include "app/proxy_switch.h"
+
+#include <gtest/gtest.h>
+
+#include "app/machine_proxy.h"
+#include "app/main_window_layout.h"
+#include "tests/support/memory_controls.h"
+
+namespace vantoip {
+namespace {
+
+using Changes = std::vector<std::string>;
+
+struct ProxySwitchTest : ::testing::Test {
+  std::shared_ptr<test::MemoryControls> controls = std::make_shared<test::MemoryControls>(MainWindowLayout());
+  test::MemoryRegistry registry;
+  test::QueuedThreads threads;
+  test::ManualClock clock;
+  test::RecordingInternetOptions internet;
+  Services services{registry, threads, clock, internet};
+  SharedState state;
+  MainWindow main{services, state, {}};
+  ProxySwitch proxySwitch{main, services};
+
+  void Start(std::optional<std::int32_t> enable = std::nullopt, std::optional<std::string> server = std::nullopt) {
+    if (enable) registry.values[test::MemoryRegistry::Key(kProxyEnablePath)] = *enable;
+    if (server) registry.values[test::MemoryRegistry::Key(kProxyServerPath)] = *server;
+    main.OnCreated(controls);
+    threads.RunAll();
+    controls->changes.clear();
+    controls->connects.clear();
+    registry.writes.clear();
+  }
+  void Pick(const std::string& host, const std::string& port) {
+    controls->rows = {{"1", host, port, "", "", ""}};
+    controls->selectedRow = 0;
+    main.OnRowPick();
+    threads.RunAll();
+    controls->changes.clear();
+    controls->connects.clear();
+  }
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) proxySwitch.TickConnectedTime();
+  }
+  std::string Enable() { return ToText(registry.ReadNumber(kProxyEnablePath)); }
+  std::string Server() { return registry.ReadText(kProxyServerPath); }
+};
+
+TEST_F(ProxySwitchTest, TurningOnWritesTheProxyAndChangesControlsInOrder) {
+  Start();
+  Pick("10.1.2.3", "8080");
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(Server(), "10.1.2.3:8080");
+  EXPECT_EQ(Enable(), "1");
+  EXPECT_EQ(registry.writes, (Changes{kProxyServerWritePath, kProxyEnableWritePath}));
+  EXPECT_EQ(internet.options, (std::vector<int>{39, 37}));
+  EXPECT_EQ(controls->changes, (Changes{"title=代理连接成功", "超级列表框1 disabled", "标签_状态=启用", "按钮2=断开",
+                                        "标签_计时=00:00", "时钟1 interval=1000"}));
+  EXPECT_EQ(threads.Pending(), 0);  // turning on measures nothing; the pick did
+}
+
+TEST_F(ProxySwitchTest, RefusedRefreshReportsFailureAndKeepsWhatWasWritten) {
+  Start();
+  Pick("10.1.2.3", "8080");
+  internet.refreshAccepted = false;
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(controls->changes, (Changes{"title=代理连接失败", "按钮2=连接"}));
+  EXPECT_EQ(Server(), "10.1.2.3:8080");  // nothing is rolled back
+  EXPECT_EQ(Enable(), "1");
+  EXPECT_EQ(controls->Interval("时钟1"), 0);
+}
+
+TEST_F(ProxySwitchTest, TurningOffClearsTheProxyAndKeepsTheLabels) {
+  Start(1, "10.1.2.3:8080");
+  Ticks(207);  // 03:27
+  controls->SetCaption("标签_延迟", "47");
+  controls->changes.clear();
+  internet.options.clear();
+  internet.refreshAccepted = false;  // the result of turning off is not examined
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(controls->changes,
+            (Changes{"按钮2=连接", "title=取消代理", "标签_状态=禁用", "超级列表框1 enabled", "时钟1 interval=0"}));
+  EXPECT_EQ(Server(), "");
+  EXPECT_EQ(Enable(), "0");
+  EXPECT_EQ(internet.options, (std::vector<int>{39, 37}));
+  EXPECT_EQ(controls->Caption("标签_计时"), "03:27");
+  EXPECT_EQ(controls->Caption("标签_目标"), "10.1.2.3:8080");
+  EXPECT_EQ(controls->Caption("标签_延迟"), "47");
+
+  internet.refreshAccepted = true;
+  proxySwitch.ToggleProxy();  // the next turn-on restarts the time
+  EXPECT_EQ(controls->Caption("标签_计时"), "00:00");
+  Ticks(1);
+  EXPECT_EQ(controls->Caption("标签_计时"), "00:01");
+}
+
+TEST_F(ProxySwitchTest, EmptyTargetDoesNothingInEitherState) {
+  Start();
+  proxySwitch.ToggleProxy();
+  controls->SetCaption("按钮2", "断开");
+  controls->changes.clear();
+  proxySwitch.ToggleProxy();
+  EXPECT_TRUE(controls->changes.empty());
+  EXPECT_TRUE(registry.writes.empty());
+  EXPECT_TRUE(internet.options.empty());
+}
+
+TEST_F(ProxySwitchTest, ConnectedTimeCountsAndMeasuresAtSecondFiftyNine) {
+  Start();
+  Pick("10.1.2.3", "8080");
+  proxySwitch.ToggleProxy();
+  Ticks(1);
+  EXPECT_EQ(controls->Caption("标签_计时"), "00:01");
+  Ticks(57);
+  EXPECT_EQ(threads.Pending(), 0);
+  Ticks(1);
+  EXPECT_EQ(controls->Caption("标签_计时"), "00:59");
+  EXPECT_EQ(threads.Pending(), 1);
+  threads.RunAll();
+  Ticks(1);
+  EXPECT_EQ(controls->Caption("标签_计时"), "01:00");
+  Ticks(605 - 60);
+  EXPECT_EQ(controls->Caption("标签_计时"), "10:05");
+  EXPECT_EQ(threads.Pending(), 9);  // at 01:59 ... 09:59
+  threads.RunAll();
+  EXPECT_EQ(controls->connects.size(), 10u);
+  EXPECT_EQ(controls->connects.back(), std::make_pair(std::string("10.1.2.3"), 8080));
+  EXPECT_EQ(proxySwitch.ConnectedMinutes(), 10);
+  EXPECT_EQ(proxySwitch.ConnectedSeconds(), 5);
+}
+
+TEST_F(ProxySwitchTest, MinutesNeverFoldIntoHours) {
+  Start(1, "h:1");
+  Ticks(99 * 60 + 59);
+  EXPECT_EQ(controls->Caption("标签_计时"), "99:59");
+  Ticks(1);
+  EXPECT_EQ(controls->Caption("标签_计时"), "100:00");
+}
+
+TEST_F(ProxySwitchTest, TickWhileOffCountsButMeasuresNothing) {
+  Start();
+  controls->SetCaption("标签_目标", "10.1.2.3:8080");
+  Ticks(59);
+  EXPECT_EQ(controls->Caption("标签_计时"), "00:59");
+  EXPECT_EQ(threads.Pending(), 0);
+}
+
+TEST_F(ProxySwitchTest, TargetWithoutAPortIsMeasuredOnPortOne) {
+  for (const char* target : {"barehost", ":"}) {
+    SCOPED_TRACE(target);
+    controls = std::make_shared<test::MemoryControls>(MainWindowLayout());  // time back at 00:00
+    Start(1, "x:1");
+    controls->SetCaption("标签_目标", target);
+    Ticks(59);
+    ASSERT_EQ(threads.Pending(), 1);
+    threads.RunAll();
+    ASSERT_EQ(controls->connects.size(), 1u);
+    EXPECT_EQ(controls->connects[0].first, std::string(target) == ":" ? "" : "barehost");
+    EXPECT_EQ(controls->connects[0].second, 0);  // the TCP client takes 0 as port 1
+  }
+}
+
+TEST_F(ProxySwitchTest, StatusToggleWhileOnChangesOnlyTheLabelAndTheFlag) {
+  Start(1, "10.1.2.3:8080");
+  Ticks(5);
+  main.OnStatusToggle();
+  EXPECT_EQ(controls->Caption("标签_状态"), "禁用");
+  EXPECT_EQ(Enable(), "0");
+  EXPECT_EQ(controls->Caption("按钮2"), "断开");
+  Ticks(1);
+  EXPECT_EQ(controls->Caption("标签_计时"), "00:06");
+  proxySwitch.ToggleProxy();  // still turns the proxy off
+  EXPECT_EQ(controls->Caption("按钮2"), "连接");
+  EXPECT_EQ(controls->titles.back(), "取消代理");
+}
+
+TEST_F(ProxySwitchTest, TargetColonIsSwitchedOnLikeAnyOther) {
+  Start();
+  Pick("", "");  // a click that selected no row leaves ":"
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(Server(), ":");
+  EXPECT_EQ(Enable(), "1");
+  EXPECT_EQ(controls->Caption("按钮2"), "断开");
+}
+
+TEST(MachineProxy, EnableFollowsTheTrimmedTextAndOnlyTheRefreshDecides) {
+  test::MemoryRegistry registry;
+  test::RecordingInternetOptions internet;
+  EXPECT_TRUE(ApplyMachineProxy(registry, internet, std::string("\xA1\xA1  ")));  // full-width and ASCII spaces
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "\xA1\xA1  ");
+  EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 0);
+
+  EXPECT_TRUE(ApplyMachineProxy(registry, internet));
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "");
+  EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 0);
+
+  registry.writeSucceeds = false;  // failed writes are not noticed
+  internet.refreshAccepted = false;
+  EXPECT_FALSE(ApplyMachineProxy(registry, internet, std::string("a:1")));
+  internet.refreshAccepted = true;
+  EXPECT_TRUE(ApplyMachineProxy(registry, internet, std::string("a:1")));
+  EXPECT_EQ(internet.options, (std::vector<int>{39, 37, 39, 37, 39, 37, 39, 37}));
+  EXPECT_EQ(registry.writes.back(), kProxyEnableWritePath);
+}
+
+}  // namespace
+}  // namespace vantoip
