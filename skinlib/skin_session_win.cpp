@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "skinlib/skin_frame_win.h"
 #include "skinlib/skin_paint_win.h"
 #include "skinlib/window_roles_win.h"
 
@@ -23,6 +24,7 @@ struct WindowState {
   int pressedItem = -1;  // headers: the item held down
   bool isDefault = false;  // push buttons: BS_DEFPUSHBUTTON before the skin drew it
   std::optional<ButtonVisual> shown;
+  CaptionState caption;  // top-level windows
 };
 
 // One top-level window's backdrop and a brush of it for its labels.
@@ -225,6 +227,66 @@ int ItemAt(HWND window, Role role, POINT pt) {
   return TabCtrl_HitTest(window, &hit);
 }
 
+void PaintFrameOf(HWND window) {
+  if (const WindowState* state = Find(window)) PaintFrame(g_session->skin, window, state->caption);
+}
+
+// The caption buttons: hot under the mouse, pressed while held (the mouse
+// captured), their command posted once released over them.
+LRESULT CaptionButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  CaptionState& caption = Find(window)->caption;
+  const CaptionState before = caption;
+  POINT screen{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  switch (message) {
+    case WM_NCHITTEST: {
+      const LRESULT part = DefSubclassProc(window, message, wParam, lParam);
+      if (const int button = CaptionButtonAt(window, screen); button != HTNOWHERE) return button;
+      return part == HTCLOSE || part == HTMAXBUTTON || part == HTMINBUTTON || part == HTHELP ? HTCAPTION : part;
+    }
+    case WM_NCMOUSEMOVE:
+      caption.hot = CaptionButtonAt(window, screen);
+      if (caption.hot != HTNOWHERE) {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE | TME_NONCLIENT, window, 0};
+        TrackMouseEvent(&track);
+      }
+      break;
+    case WM_NCMOUSELEAVE:
+      caption.hot = HTNOWHERE;
+      break;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+      if (wParam != HTCLOSE && wParam != HTMAXBUTTON && wParam != HTMINBUTTON) break;
+      caption.pressed = static_cast<int>(wParam);
+      caption.pressedInside = true;
+      SetCapture(window);
+      PaintFrameOf(window);
+      return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP: {
+      if (caption.pressed == HTNOWHERE) break;
+      ClientToScreen(window, &screen);
+      caption.pressedInside = CaptionButtonAt(window, screen) == caption.pressed;
+      if (message == WM_MOUSEMOVE) {
+        if (caption.pressedInside != before.pressedInside) PaintFrameOf(window);
+        return 0;
+      }
+      const int part = caption.pressed;
+      const bool inside = caption.pressedInside;
+      caption.pressed = HTNOWHERE;
+      ReleaseCapture();
+      PaintFrameOf(window);
+      if (inside) PostMessageW(window, WM_SYSCOMMAND, CommandOf(window, part), 0);
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      caption.pressed = HTNOWHERE;
+      break;
+  }
+  const bool changed = caption.hot != before.hot || caption.pressed != before.pressed;
+  if (changed) PaintFrameOf(window);
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
 LRESULT FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ERASEBKGND:
@@ -235,6 +297,32 @@ LRESULT FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != SIZE_MINIMIZED) RedrawBackdrop(window);
       return result;
     }
+  }
+  if (!DrawsFrame(window)) return DefSubclassProc(window, message, wParam, lParam);
+  switch (message) {
+    case WM_NCPAINT:
+      if (!PaintFrame(g_session->skin, window, Find(window)->caption)) break;
+      return 0;
+    case WM_NCACTIVATE:
+      if (IsIconic(window)) break;
+      Find(window)->caption.active = wParam != FALSE;
+      PaintFrameOf(window);
+      return TRUE;
+    case WM_SETTEXT:
+    case WM_SETICON: {  // the system draws its own caption here: draw ours over it
+      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      PaintFrameOf(window);
+      return result;
+    }
+    case WM_NCHITTEST:
+    case WM_NCMOUSEMOVE:
+    case WM_NCMOUSELEAVE:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      return CaptionButtonMessage(window, message, wParam, lParam);
   }
   return DefSubclassProc(window, message, wParam, lParam);
 }

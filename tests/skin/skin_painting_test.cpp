@@ -226,6 +226,67 @@ TEST_F(SkinnedWindows, ChangeSkinsAndGiveTheOwnLookBack) {
   EXPECT_EQ(ColoursOfLabel(main_, Item(kDemoStateCaption)).brush, GetSysColorBrush(COLOR_BTNFACE));
 }
 
+Rgb WindowPixel(HWND window, int x, int y) {
+  HDC dc = GetWindowDC(window);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return FromColorRef(c);
+}
+
+// Top of the client area in window coordinates: the caption ends there.
+int CaptionBottom(HWND window) {
+  RECT outer, client;
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+  return client.top - outer.top;
+}
+
+// The screen point of the caption button `part`, found by hit-testing the
+// caption row from the right.
+POINT CaptionButton(HWND window, int part) {
+  RECT outer;
+  GetWindowRect(window, &outer);
+  const int y = outer.top + CaptionBottom(window) / 2;
+  for (int x = outer.right - 1; x > outer.left; --x)
+    if (SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == part) return {x - 3, y};
+  return {-1, -1};
+}
+
+void ClickCaption(HWND window, POINT down, POINT up) {
+  SendMessageW(window, WM_NCLBUTTONDOWN, SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(down.x, down.y)),
+               MAKELPARAM(down.x, down.y));
+  ScreenToClient(window, &up);
+  SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
+  PumpMessages(100);
+}
+
+TEST_F(SkinnedWindows, DrawTheTitleBarAndWorkItsButtons) {
+  const skin::Skin s = StoredSkin(13);
+  ApplySkin(13);
+  SetActiveWindow(main_);
+  PumpMessages(100);
+  const int row = CaptionBottom(main_) / 2;
+  EXPECT_TRUE(Near(WindowPixel(main_, 400, row), skin::GradientAt(s.caption.top, s.caption.bottom, row,
+                                                                  CaptionBottom(main_))));
+
+  details_ = CreateDemoDetailsWindow(main_, 20, 20);  // takes the activation
+  ShowWindow(details_, SW_SHOWNORMAL);
+  PumpMessages(100);
+  const Rgb faded = skin::GradientAt(skin::Mix(s.caption.top, s.windowTop, 150),
+                                     skin::Mix(s.caption.bottom, s.windowBottom, 150), row, CaptionBottom(main_));
+  EXPECT_TRUE(Near(WindowPixel(main_, 400, row), faded));
+
+  const POINT close = CaptionButton(details_, HTCLOSE);
+  ASSERT_NE(close.x, -1);
+  EXPECT_NE(CaptionButton(details_, HTMINBUTTON).x, -1);
+  ClickCaption(details_, close, {close.x - 200, close.y});  // released elsewhere: nothing
+  EXPECT_TRUE(IsWindow(details_));
+  ClickCaption(details_, close, close);
+  EXPECT_FALSE(IsWindow(details_));
+  details_ = nullptr;
+}
+
 // The library itself, called with damaged skins: it answers with an error and
 // the windows keep the skin they have.
 TEST_F(SkinnedWindows, RefuseDamagedSkinData) {
