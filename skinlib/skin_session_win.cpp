@@ -303,11 +303,14 @@ LRESULT FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCPAINT:
       if (!PaintFrame(g_session->skin, window, Find(window)->caption)) break;
       return 0;
-    case WM_NCACTIVATE:
+    case WM_NCACTIVATE: {
       if (IsIconic(window)) break;
-      Find(window)->caption.active = wParam != FALSE;
+      // -1: the system notes the state without drawing its own caption.
+      const LRESULT result = DefSubclassProc(window, message, wParam, -1);
+      if (WindowState* state = Find(window)) state->caption.active = wParam != FALSE;
       PaintFrameOf(window);
-      return TRUE;
+      return result;
+    }
     case WM_SETTEXT:
     case WM_SETICON: {  // the system draws its own caption here: draw ours over it
       const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
