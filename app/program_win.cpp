@@ -4,13 +4,17 @@
 #include <ole2.h>
 
 #include "app/main_window_layout.h"
+#include "app/skin_win.h"
 #include "runtime/native_commands_win.h"
 #include "ui/message_loop_win.h"
 #include "ui/window_win.h"
 
 namespace vantoip {
 
-Program::Program() : mainWindow(services, state, MainWindowParts{}) {}
+Program::Program(std::string listPageUrl)
+    : mainWindow(services, state,
+                 MainWindowParts{[] { ApplySkin(13); }, [this] { listReader.ReadProxyList(); }}),
+      listReader(mainWindow, std::move(listPageUrl)) {}
 
 std::vector<EventBinding> Program::MainWindowEvents() {
   std::vector<EventBinding> events = mainWindow.Events();

@@ -5,6 +5,7 @@
 
 #include "app/internet_options_win.h"
 #include "app/main_window.h"
+#include "app/proxy_list_win.h"
 #include "app/proxy_switch.h"
 #include "app/services_win.h"
 
@@ -22,8 +23,10 @@ struct Program {
   SharedState state;
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};
+  ProxyListReader listReader;
 
-  Program();
+  // The list is read from `listPageUrl` (normally ListPageUrl()).
+  explicit Program(std::string listPageUrl);
   // Every handler of the main window.
   std::vector<EventBinding> MainWindowEvents();
 };

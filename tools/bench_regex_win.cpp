@@ -9,7 +9,7 @@
 #include "regex/proxy_row_pattern.h"
 #include "regex/regex_object_win.h"
 #include "runtime/native_commands_win.h"
-#include "tests/regex/proxy_page.h"
+#include "tests/support/proxy_page.h"
 
 namespace {
 

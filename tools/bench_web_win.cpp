@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/web/loopback_http_server_win.h"
+#include "tests/support/loopback_http_server_win.h"
 #include "web/wininet_layer_win.h"
 
 namespace {

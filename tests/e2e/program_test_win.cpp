@@ -26,20 +26,32 @@ std::string ProgramPath() {
   return path;
 }
 
+// The program's main window (its title changes while the list loads).
+HWND WindowOfProcess(DWORD processId) {
+  for (HWND w = FindWindowExW(nullptr, nullptr, L"VantoipWindow", nullptr); w;
+       w = FindWindowExW(nullptr, w, L"VantoipWindow", nullptr)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == processId) return w;
+  }
+  return nullptr;
+}
+
 struct RunningProgram {
   PROCESS_INFORMATION pi{};
   HWND window = nullptr;
   DWORD startedAt = 0;
   DWORD shownAfterMs = 0;
 
-  bool Start() {
+  // `listUrl`: the proxy-list page; by default a loopback port where nothing listens.
+  bool Start(const std::string& listUrl = "http://127.0.0.1:1/list") {
+    SetEnvironmentVariableA("VANTOIP_LIST_URL", listUrl.c_str());  // inherited by the program
     STARTUPINFOA si{sizeof si};
     std::string cmd = "\"" + ProgramPath() + "\"";
     startedAt = GetTickCount();
     if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    const std::wstring title = GbkToWide("Vantoip地址代理工具");
     while (GetTickCount() - startedAt < 20000) {
-      window = FindWindowW(L"VantoipWindow", title.c_str());
+      window = WindowOfProcess(pi.dwProcessId);
       if (window && IsWindowVisible(window)) {
         shownAfterMs = GetTickCount() - startedAt;
         return true;
@@ -125,11 +137,12 @@ TEST(Program, OneClickTurnsAProxyThatIsOnOff) {
   HWND button = FindChild(program.window, L"Button", "断开");
   ASSERT_TRUE(button);
   PostMessageW(button, BM_CLICK, 0, 0);
-  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "取消代理"; }));
+  HWND list = FindWindowExW(program.window, nullptr, L"SysListView32", nullptr);
+  // The title comes before the last changes of the switch: wait for the list too.
+  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "取消代理" && IsWindowEnabled(list); }));
   EXPECT_EQ(test::WindowTextGbk(button), "连接");
   EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), "");
   EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 0);
-  EXPECT_TRUE(IsWindowEnabled(FindWindowExW(program.window, nullptr, L"SysListView32", nullptr)));
   EXPECT_TRUE(FindChild(program.window, L"Static", "禁用"));
   const std::string stopped = test::WindowTextGbk(time);
   Sleep(2200);

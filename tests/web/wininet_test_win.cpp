@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "runtime/text_array.h"
-#include "tests/web/loopback_http_server_win.h"
+#include "tests/support/loopback_http_server_win.h"
+#include "tests/support/loopback_listener_win.h"
 
 namespace vantoip {
 namespace {

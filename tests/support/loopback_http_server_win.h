@@ -32,9 +32,6 @@ using Response = std::vector<ResponsePiece>;
 // close" and the Content-Length of `body`, then the body.
 Response SimpleResponse(const std::string& status, const std::string& headerLines, const std::string& body);
 
-// A TCP port on loopback where nothing listens.
-std::uint16_t ClosedLoopbackPort();
-
 class LoopbackHttpServer {
  public:
   using Responder = std::function<Response(const ReceivedRequest&)>;

@@ -1,4 +1,4 @@
-#include "tests/web/loopback_http_server_win.h"
+#include "tests/support/loopback_http_server_win.h"
 
 #include <ws2tcpip.h>
 
@@ -84,11 +84,6 @@ Response SimpleResponse(const std::string& status, const std::string& headerLine
            "\r\n\r\n" + body}};
 }
 
-std::uint16_t ClosedLoopbackPort() {
-  std::uint16_t port = 0;
-  closesocket(ListenOnLoopback(port));
-  return port;
-}
 
 LoopbackHttpServer::LoopbackHttpServer(Responder responder) : responder_(std::move(responder)) {
   listener_ = ListenOnLoopback(port_);

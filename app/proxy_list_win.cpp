@@ -1,0 +1,67 @@
+#include "app/proxy_list_win.h"
+
+#include "app/page_text_win.h"
+#include "regex/proxy_row_pattern.h"
+#include "regex/regex_object_win.h"
+#include "runtime/convert.h"
+#include "runtime/native_commands_win.h"
+
+namespace vantoip {
+namespace {
+
+constexpr char kList[] = "超级列表框1";
+
+}  // namespace
+
+ProxyListReader::ProxyListReader(MainWindow& mainWindow, std::string pageUrl)
+    : main_(mainWindow), pageUrl_(std::move(pageUrl)) {}
+
+template <class Write>
+bool ProxyListReader::WriteIfNewest(unsigned run, Write write) {
+  std::lock_guard lock(writeMutex_);
+  if (run != newestRun_.load()) return false;
+  write();
+  return true;
+}
+
+std::string ProxyListReader::LastPageText() const {
+  std::lock_guard lock(pageMutex_);
+  return lastPageText_;
+}
+
+void ProxyListReader::ReadProxyList() {
+  const unsigned run = ++newestRun_;
+  WindowControls& window = main_.Controls();
+  RegexObject regex;
+  CallNativeCommand(kCoInitialize, {0});
+  const bool listed = [&] {
+    if (!WriteIfNewest(run, [&] { window.DeleteAllRows(kList); })) return false;
+    if (!WriteIfNewest(run, [&] { window.SetCaption(kThisWindow, "正在读取......请稍等"); })) return false;
+    const std::string page = FetchPageText(pageUrl_);  // this run parses its own copy
+    {
+      std::lock_guard lock(pageMutex_);
+      lastPageText_ = page;
+    }
+    // An empty page has no rows; Wine's scripting RegExp aborts the whole
+    // process when asked to run over an empty subject.
+    if (!page.empty()) regex.Create(std::string(ProxyRowPattern), page);
+    const std::int32_t count = regex.MatchCount();
+    for (std::int32_t i = 1; i <= count; ++i) {
+      const int row = i - 1;
+      if (!WriteIfNewest(run, [&] {
+            window.InsertRow(kList);
+            window.SetCellText(kList, row, 0, ToText(i));
+          }))
+        return false;
+      for (std::int32_t k = 1; k <= 5; ++k) {
+        const std::string cell = regex.SubMatchText(i, k);
+        if (!WriteIfNewest(run, [&] { window.SetCellText(kList, row, k, cell); })) return false;
+      }
+    }
+    return WriteIfNewest(run, [&] { window.SetCaption(kThisWindow, "读取完毕"); });
+  }();
+  (void)listed;  // a superseded run simply stops; the newer one finishes the list
+  regex.Destroy();
+}
+
+}  // namespace vantoip

@@ -1,0 +1,142 @@
+// The list road in the test process: a loopback page server, the real
+// WinINet, the scripting RegExp and the real main window.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "app/program_win.h"
+#include "tests/support/gui_win.h"
+#include "tests/support/loopback_http_server_win.h"
+#include "tests/support/proxy_page.h"
+#include "ui/window_win.h"
+
+namespace vantoip {
+namespace {
+
+std::string Utf8(const wchar_t* text) {
+  char out[256];
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr);
+  return std::string(out, n > 0 ? n - 1 : 0);
+}
+
+class ProxyListGui : public ::testing::Test {
+ protected:
+  void SetUp() override { test::PrepareGuiTests(); }
+  void TearDown() override {
+    if (window && window->Alive()) DestroyWindow(window->Handle());
+    test::PumpFor(50);
+  }
+  // Serves the pages one after the other (the last one again and again).
+  void Serve(std::vector<test::Response> pages) {
+    server = std::make_unique<test::LoopbackHttpServer>([this, pages](const test::ReceivedRequest&) {
+      const std::size_t n = served++;
+      return pages[std::min(n, pages.size() - 1)];
+    });
+    Open(server->Url("/list"));
+  }
+  void Open(const std::string& url) {
+    program = std::make_unique<Program>(url);
+    window = OpenMainWindow(*program);
+    ASSERT_TRUE(window);
+  }
+  std::string Title() { return test::WindowTextGbk(window->Handle()); }
+  bool Done() { return Title() == "读取完毕"; }
+  int Rows() { return ListView_GetItemCount(window->ControlHandle("超级列表框1")); }
+  std::string Cell(int row, int column) { return window->GetCellText("超级列表框1", row, column); }
+  static test::Response Page(const std::string& body, int pauseMs = 0) {
+    test::Response r = test::SimpleResponse("200 OK", "Content-Type: text/html; charset=utf-8\r\n", body);
+    r.front().pauseMilliseconds = pauseMs;
+    return r;
+  }
+
+  std::unique_ptr<test::LoopbackHttpServer> server;
+  std::atomic<std::size_t> served{0};
+  std::unique_ptr<Program> program;
+  std::shared_ptr<Window> window;
+};
+
+TEST_F(ProxyListGui, FillsNumberedRowsWithTheFiveGroups) {
+  Serve({Page(test::ProxyPage({test::ProxyRowHtml({"192.0.2.1", "8080", Utf8(L"北京市 联通"), "80%", "2026-12-08 09:00:01"}),
+                               test::ProxyRowHtml({"192.0.2.2", "3128", "x", "7%", "t2"}),
+                               test::ProxyRowHtml({"192.0.2.3", "80", "y", "100%", "t3"})}),
+               300)});
+  ASSERT_TRUE(test::PumpUntil([&] { return Title() == "正在读取......请稍等"; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return Done(); }, 15000)) << Title();
+  ASSERT_EQ(Rows(), 3);
+  EXPECT_EQ(Cell(0, 0), "1");
+  EXPECT_EQ(Cell(2, 0), "3");
+  EXPECT_EQ(Cell(0, 1), "192.0.2.1");
+  EXPECT_EQ(Cell(0, 2), "8080");
+  EXPECT_EQ(Cell(0, 3), "北京市 联通");
+  EXPECT_EQ(Cell(0, 4), "80%");
+  EXPECT_EQ(Cell(0, 5), "2026-12-08 09:00:01");
+  EXPECT_EQ(Cell(1, 4), "7%");
+  EXPECT_EQ(program->listReader.LastPageText().find("<td>192.0.2.3</td>"), program->listReader.LastPageText().find("<td>192.0.2.3</td>"));
+  EXPECT_NE(program->listReader.LastPageText().find("<td>192.0.2.3</td>"), std::string::npos);
+  const auto requests = server->Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests[0].RequestLine(), "GET /list HTTP/1.1");  // fetched directly, not through the machine's proxy
+}
+
+TEST_F(ProxyListGui, CapitalTagsMatchAndMultiLineSpeedCellsToo) {
+  std::string upper = test::ProxyRowHtml({"192.0.2.9", "1", "l", "5%", "t"});
+  for (const char* tag : {"td>", "div", "span>", "strong>", "tr>"}) {
+    std::string lower = tag, capital = tag;
+    for (char& c : capital) c = static_cast<char>(toupper(c));
+    for (std::size_t at; (at = upper.find(lower)) != std::string::npos;) upper.replace(at, lower.size(), capital);
+  }
+  const std::string multiLine = test::ProxyRowHtml({"192.0.2.10", "2", "m", "50%", "t"}, "\n  class=\"bar\"\n  ");
+  const std::string brokenCell = test::ProxyRowHtml({"192.0.2.11", "3", "two\nlines", "50%", "t"});
+  Serve({Page(test::ProxyPage({upper, multiLine, brokenCell}))});
+  ASSERT_TRUE(test::PumpUntil([&] { return Done(); }, 15000)) << Title();
+  ASSERT_EQ(Rows(), 2);
+  EXPECT_EQ(Cell(0, 1), "192.0.2.9");
+  EXPECT_EQ(Cell(1, 1), "192.0.2.10");
+}
+
+TEST_F(ProxyListGui, CrLfPagesAndUnreachablePagesGiveAnEmptyList) {
+  std::string page = test::GeneratedProxyPage(3);
+  for (std::size_t at = 0; (at = page.find('\n', at)) != std::string::npos; at += 2) page.insert(at, "\r");
+  Serve({Page(page)});
+  ASSERT_TRUE(test::PumpUntil([&] { return Done(); }, 15000)) << Title();
+  EXPECT_EQ(Rows(), 0);
+  DestroyWindow(window->Handle());
+
+  Open("http://127.0.0.1:1/list");
+  ASSERT_TRUE(test::PumpUntil([&] { return Done(); }, 15000)) << Title();
+  EXPECT_EQ(Rows(), 0);
+}
+
+TEST_F(ProxyListGui, CharactersGbkLacksShowAsQuestionMarks) {
+  Serve({Page(test::ProxyPage({test::ProxyRowHtml({"192.0.2.1", "1", Utf8(L"曼谷\x0E01"), "1%", "t"})}))});
+  ASSERT_TRUE(test::PumpUntil([&] { return Done(); }, 15000)) << Title();
+  ASSERT_EQ(Rows(), 1);
+  EXPECT_EQ(Cell(0, 3), "曼谷?");
+}
+
+TEST_F(ProxyListGui, RefreshEmptiesAndRenumbersFromOne) {
+  Serve({Page(test::GeneratedProxyPage(4)), Page(test::GeneratedProxyPage(2))});
+  ASSERT_TRUE(test::PumpUntil([&] { return Done() && Rows() == 4; }, 15000));
+  SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return served == 2 && Done() && Rows() == 2; }, 15000)) << Rows();
+  EXPECT_EQ(Cell(0, 0), "1");
+  EXPECT_EQ(Cell(1, 0), "2");
+  EXPECT_EQ(Cell(1, 2), "8002");
+}
+
+TEST_F(ProxyListGui, ANewerRunSupersedesASlowerOlderOne) {
+  // The run started with the window gets a slow page; the refresh a fast one.
+  Serve({Page(test::GeneratedProxyPage(5), 1500), Page(test::GeneratedProxyPage(3))});
+  ASSERT_TRUE(test::PumpUntil([&] { return served == 1; }));
+  SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return Done() && Rows() == 3; }, 15000));
+  test::PumpFor(2500);  // the older run has its page by now and must leave the list alone
+  EXPECT_EQ(Rows(), 3);
+  EXPECT_EQ(Title(), "读取完毕");
+  EXPECT_EQ(Cell(2, 0), "3");
+}
+
+}  // namespace
+}  // namespace vantoip
