@@ -5,12 +5,17 @@
 
 #include <wininet.h>
 
+#include <commctrl.h>
+
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "runtime/encoding_win.h"
 #include "runtime/registry_win.h"
 #include "tests/support/gui_win.h"
+#include "tests/support/loopback_http_server_win.h"
 #include "tests/support/loopback_listener_win.h"
 
 namespace vantoip {
@@ -170,6 +175,73 @@ TEST(Program, TurningOnWritesTheValuesAndReportsWhatWineAnswers) {
   EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 1);  // written either way, never rolled back
   PostMessageW(program.window, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  test::SetProxyValues(nullptr, nullptr);
+}
+
+std::string DemoPage() {
+  std::ifstream in(VANTOIP_DEMO_PAGE, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void ClickAt(int x, int y) {
+  SetCursorPos(x, y);
+  INPUT clicks[2] = {};
+  clicks[0].type = clicks[1].type = INPUT_MOUSE;
+  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, clicks, sizeof(INPUT));
+}
+
+TEST(Program, TheWholeRoadFromTheDemoListToASwitchedProxy) {
+  test::SetProxyValues(nullptr, nullptr);
+  const std::string page = DemoPage();
+  ASSERT_NE(page.find("<td>"), std::string::npos) << VANTOIP_DEMO_PAGE;
+  test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
+    return test::SimpleResponse("200 OK", "Content-Type: text/html; charset=utf-8\r\n", page);
+  });
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(server.Url("/proxy-list.html")));
+  HWND list = FindWindowExW(program.window, nullptr, L"SysListView32", nullptr);
+  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "读取完毕"; }, 20000));
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 60);
+
+  // A real click on the third row: below the header, rows are about 16-20 px high.
+  RECT rc;
+  GetWindowRect(list, &rc);
+  SetForegroundWindow(program.window);
+  ClickAt(rc.left + 200, rc.top + 62);
+  HWND targetLabel = nullptr;
+  ASSERT_TRUE(test::PumpUntil([&] {
+    targetLabel = FindChild(program.window, L"Static", [](const std::string& t) {
+      return t.find(':') != std::string::npos && t.find('.') != std::string::npos;
+    });
+    return targetLabel != nullptr;
+  })) << "no row was picked";
+  const std::string picked = test::WindowTextGbk(targetLabel);
+  const std::string host = picked.substr(0, picked.find(':')), port = picked.substr(picked.find(':') + 1);
+  EXPECT_NE(page.find("<td>" + host + "</td>\n<td>" + port + "</td>"), std::string::npos) << picked;
+  // The delay label fills with digits (the documentation addresses cannot be reached).
+  ASSERT_TRUE(test::PumpUntil([&] {
+    return FindChild(program.window, L"Static", [](const std::string& t) {
+      return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
+    }) != nullptr;
+  }, 30000));
+
+  HWND button = FindChild(program.window, L"Button", "连接");
+  ASSERT_TRUE(button);
+  PostMessageW(button, BM_CLICK, 0, 0);
+  ASSERT_TRUE(test::PumpUntil([&] {
+    const std::string title = test::WindowTextGbk(program.window);
+    return title == "代理连接成功" || title == "代理连接失败";  // Wine refuses the refresh option
+  }));
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), picked);
+  EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 1);
+
+  PostMessageW(program.window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(program.pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
   test::SetProxyValues(nullptr, nullptr);
 }
 
