@@ -166,18 +166,24 @@ HWND CreateWithItems(const wchar_t* title, int left, int top, int width, int hei
                      const Item (&items)[N]) {
   RegisterClasses();
   HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, title,
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, left, top,
+                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, left, top,
                                 width, height, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
-  for (const Item& item : items) {
-    HWND control = CreateWindowExW(item.exStyle, item.cls, item.text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | item.style,
-                                   item.left, item.top, item.width, item.height, window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), GetModuleHandleW(nullptr),
-                                   nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(item.bigFont)), FALSE);
-  }
-  // Containers lie beneath the controls they hold.
+  // Containers first, as the program makes them, and beneath the controls they hold.
+  const auto isContainer = [](const Item& item) {
+    return (wcscmp(item.cls, WC_BUTTONW) == 0 && (item.style & BS_TYPEMASK) == BS_GROUPBOX) || item.id == kDemoTabs;
+  };
+  for (bool containers : {true, false})
+    for (const Item& item : items) {
+      if (isContainer(item) != containers) continue;
+      HWND control = CreateWindowExW(item.exStyle, item.cls, item.text,
+                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | item.style, item.left, item.top,
+                                     item.width, item.height, window,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), GetModuleHandleW(nullptr),
+                                     nullptr);
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(item.bigFont)), FALSE);
+    }
   for (const Item& item : items)
-    if ((item.style & BS_TYPEMASK) == BS_GROUPBOX || item.id == kDemoTabs)
+    if (isContainer(item))
       SetWindowPos(GetDlgItem(window, item.id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   return window;
 }

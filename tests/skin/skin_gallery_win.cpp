@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   HWND main = CreateDemoMainWindow(10, 10);
   vantoip::ApplySkin(std::atoi(argv[1]));
   ShowWindow(main, SW_SHOWNORMAL);
+  UpdateWindow(main);
   SetFocus(DemoItem(main, kDemoRefresh));
   SendMessageW(DemoItem(main, kDemoProject2), BM_SETSTATE, TRUE, 0);
   EnableWindow(DemoItem(main, kDemoProject4), FALSE);
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
 
   HWND details = CreateDemoDetailsWindow(main, 10, 10);
   ShowWindow(details, SW_SHOWNORMAL);
+  UpdateWindow(details);
   Announce(details, argv[2], argv[3]);
   return 0;
 }
