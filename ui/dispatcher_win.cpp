@@ -12,10 +12,12 @@ constexpr wchar_t kClassName[] = L"VantoipDispatch";
 
 std::atomic<HWND> g_window{nullptr};
 std::atomic<DWORD> g_uiThread{0};
+std::chrono::steady_clock::time_point g_lastWorkDone;  // UI thread only
 
 LRESULT CALLBACK DispatchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kRunWork) {
     (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    g_lastWorkDone = std::chrono::steady_clock::now();
     return 1;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -40,6 +42,10 @@ void UiDispatcher::Start() {
 
 void UiDispatcher::Stop() {
   if (HWND window = g_window.exchange(nullptr)) DestroyWindow(window);
+}
+
+bool UiDispatcher::Streaming(std::chrono::steady_clock::duration window) {
+  return std::chrono::steady_clock::now() - g_lastWorkDone < window;
 }
 
 bool UiDispatcher::OnUiThread() { return GetCurrentThreadId() == g_uiThread.load(); }

@@ -1,6 +1,7 @@
 // Carries work from worker threads to the UI thread and waits for it.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace vantoip {
@@ -17,6 +18,9 @@ class UiDispatcher {
   // after it ran; false when there is no UI thread to run it.
   static bool Run(const std::function<void()>& work);
   static bool OnUiThread();
+  // True while work from other threads keeps arriving: the last piece
+  // finished less than `window` ago. UI thread only.
+  static bool Streaming(std::chrono::steady_clock::duration window);
 };
 
 }  // namespace vantoip

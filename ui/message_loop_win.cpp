@@ -2,21 +2,45 @@
 
 #include <commctrl.h>
 
+#include "ui/dispatcher_win.h"
 #include "ui/tcp_client_win.h"
 #include "ui/window_win.h"
 
 namespace vantoip {
 namespace {
 
-// Tab and arrow keys move between the controls of a program window.
-void Dispatch(MSG& msg) {
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// A worker filling the list makes thousands of synchronous control writes;
+// repainting between every two of them would cost most of the load (a paint
+// takes several times as long as a write). While such a stream goes on,
+// windows are repainted at most every 40 ms: the list still visibly fills.
+bool DeferPaint(const MSG& msg) {
+  static steady_clock::time_point lastPaint;
+  if (msg.message != WM_PAINT) return false;
+  const steady_clock::time_point now = steady_clock::now();
+  if (!UiDispatcher::Streaming(milliseconds(3)) || now - lastPaint >= milliseconds(40)) {
+    lastPaint = now;
+    return false;
+  }
+  // Give the next write a moment to arrive; waiting also runs it.
+  MsgWaitForMultipleObjectsEx(0, nullptr, 2, QS_SENDMESSAGE, 0);
+  MSG sent;
+  PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  return true;
+}
+
+}  // namespace
+
+void DispatchProgramMessage(MSG& msg) {
+  if (DeferPaint(msg)) return;
+  // Tab and arrow keys move between the controls of a program window.
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
   if (root && Window::FromHandle(root) && IsDialogMessageW(root, &msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
 }
-
-}  // namespace
 
 void StartWindowFramework() {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
@@ -39,7 +63,7 @@ bool LoadWindow(const WindowLayout& layout, std::vector<EventBinding> events, HW
       PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the outer loop
       break;
     }
-    if (got > 0) Dispatch(msg);
+    if (got > 0) DispatchProgramMessage(msg);
   }
   if (ownerRoot) {
     EnableWindow(ownerRoot, TRUE);
@@ -54,7 +78,7 @@ int RunMessageLoop() {
   MSG msg;
   BOOL got;
   while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-    if (got > 0) Dispatch(msg);
+    if (got > 0) DispatchProgramMessage(msg);
   }
   return static_cast<int>(msg.wParam);
 }
@@ -64,7 +88,7 @@ void ProcessPendingEvents() {
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
     if (msg.message == WM_QUIT) return;
     PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
-    Dispatch(msg);
+    DispatchProgramMessage(msg);
   }
 }
 

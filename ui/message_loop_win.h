@@ -30,4 +30,8 @@ int RunMessageLoop();
 // which stays in the queue.
 void ProcessPendingEvents();
 
+// Dispatches one message as the program's loops do: keyboard navigation
+// between controls, and repaints paced while a worker streams control writes.
+void DispatchProgramMessage(MSG& msg);
+
 }  // namespace vantoip

@@ -13,6 +13,7 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"VantoipWindow";
 constexpr int kFirstControlId = 1000;  // clear of IDOK/IDCANCEL, which the dialog manager sends
+constexpr UINT_PTR kListSyncTimer = 1;  // timer ids of timer controls are their control ids
 
 // Windows alive, touched on the UI thread only.
 std::map<HWND, std::shared_ptr<Window>>& LiveWindows() {
@@ -110,7 +111,7 @@ bool Window::CreateControls() {
   controls_.reserve(layout_.controls.size());
   // Parents may follow their children in the table; create parents first so
   // that positions can be resolved, keeping table order among the rest.
-  for (const ControlLayout& c : layout_.controls) controls_.push_back(Control{c, nullptr, 0, 0, nullptr});
+  for (const ControlLayout& c : layout_.controls) controls_.push_back(Control{c, nullptr, 0, 0, nullptr, nullptr});
   for (std::size_t i = 0; i < controls_.size(); ++i) controls_[i].id = kFirstControlId + static_cast<int>(i);
   auto isParent = [&](const Control& c) {
     for (const Control& other : controls_)
@@ -158,7 +159,7 @@ void Window::CreateControl(Control& control) {
     case ControlKind::TransparentLabel: cls = WC_STATICW; style |= SS_LEFT | SS_NOTIFY; exStyle = WS_EX_TRANSPARENT; break;
     case ControlKind::ListView:
       cls = WC_LISTVIEWW;
-      style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+      style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA;
       exStyle = WS_EX_CLIENTEDGE;
       break;
     case ControlKind::TabControl: cls = WC_TABCONTROLW; break;
@@ -190,6 +191,7 @@ void Window::CreateControl(Control& control) {
         column.pszText = heading.data();
         SendMessageW(hwnd, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
       }
+      control.rows = std::make_unique<ListRows>(hwnd, static_cast<int>(l.columns.size()));
       break;
     }
     case ControlKind::TabControl:
@@ -241,6 +243,19 @@ Window::Control* Window::Find(const std::string& name) {
   return nullptr;
 }
 
+ListRows* Window::RowsOf(const std::string& list) {
+  Control* c = Find(list);
+  return c ? c->rows.get() : nullptr;
+}
+
+void Window::SyncLists(bool paced) {
+  bool owed = false;
+  for (Control& c : controls_)
+    if (c.rows) owed = c.rows->SyncView(paced) || owed;
+  if (owed) SetTimer(hwnd_, kListSyncTimer, 250, nullptr);
+  else KillTimer(hwnd_, kListSyncTimer);
+}
+
 Window::Control* Window::FindById(int id) {
   const int index = id - kFirstControlId;
   return index >= 0 && index < static_cast<int>(controls_.size()) ? &controls_[index] : nullptr;
@@ -282,12 +297,14 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       Control* c = FindById(static_cast<int>(header->idFrom));
       if (!c) break;
-      if (c->layout.kind == ControlKind::ListView && header->code == NM_CLICK) Raise(c->layout.name, EventKind::ListClick);
+      if (c->rows && header->code == LVN_GETDISPINFOW) c->rows->Fill(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+      if (c->rows && header->code == NM_CLICK) Raise(c->layout.name, EventKind::ListClick);
       if (c->layout.kind == ControlKind::TabControl && header->code == TCN_SELCHANGE) ShowTabPage(*c);
       return 0;
     }
     case WM_TIMER:
-      if (Control* c = FindById(static_cast<int>(wParam))) Raise(c->layout.name, EventKind::Tick);
+      if (wParam == kListSyncTimer) SyncLists(true);
+      else if (Control* c = FindById(static_cast<int>(wParam))) Raise(c->layout.name, EventKind::Tick);
       return 0;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);
@@ -398,6 +415,7 @@ void Window::SetInterval(const std::string& timer, int milliseconds) {
 int Window::CurrentRow(const std::string& list) {
   int row = -1;
   OnUi([&] {
+    SyncLists(false);  // a selection is only ever among rows the view shows
     if (HWND target = ControlHandle(list)) row = ListView_GetNextItem(target, -1, LVNI_SELECTED);
   });
   return row;
@@ -406,58 +424,32 @@ int Window::CurrentRow(const std::string& list) {
 int Window::InsertRow(const std::string& list) {
   int row = -1;
   OnUi([&] {
-    HWND target = ControlHandle(list);
-    if (!target) return;
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_INDENT;
-    item.iItem = ListView_GetItemCount(target);
-    item.pszText = const_cast<wchar_t*>(L"");
-    item.iImage = -1;
-    row = static_cast<int>(SendMessageW(target, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (ListRows* rows = RowsOf(list)) {
+      row = rows->Append();
+      SyncLists(UiDispatcher::Streaming(std::chrono::milliseconds(3)));
+    }
   });
   return row;
 }
 
 void Window::SetCellText(const std::string& list, int row, int column, const std::string& text) {
   OnUi([&] {
-    HWND target = ControlHandle(list);
-    if (!target) return;
-    std::wstring wide = GbkToWide(text);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = wide.data();
-    SendMessageW(target, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    if (ListRows* rows = RowsOf(list)) rows->SetCell(row, column, GbkToWide(text));
   });
 }
 
 std::string Window::GetCellText(const std::string& list, int row, int column) {
   std::string text;
   OnUi([&] {
-    HWND target = ControlHandle(list);
-    if (!target || row < 0 || row >= ListView_GetItemCount(target) || column < 0) return;
-    HWND header = ListView_GetHeader(target);
-    if (column >= Header_GetItemCount(header)) return;
-    // Read into a growing buffer until the text fits with room to spare.
-    std::wstring buffer(512, L'\0');
-    for (;;) {
-      LVITEMW item{};
-      item.iSubItem = column;
-      item.pszText = buffer.data();
-      item.cchTextMax = static_cast<int>(buffer.size());
-      const int length = static_cast<int>(SendMessageW(target, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
-      if (length < static_cast<int>(buffer.size()) - 1) {
-        text = WideToGbk(std::wstring_view(buffer.data(), length));
-        return;
-      }
-      buffer.assign(buffer.size() * 2, L'\0');
-    }
+    if (ListRows* rows = RowsOf(list))
+      if (const std::wstring* cell = rows->Cell(row, column)) text = WideToGbk(*cell);
   });
   return text;
 }
 
 void Window::DeleteAllRows(const std::string& list) {
   OnUi([&] {
-    if (HWND target = ControlHandle(list)) ListView_DeleteAllItems(target);
+    if (ListRows* rows = RowsOf(list)) rows->Clear();
   });
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/layout.h"
+#include "ui/list_rows_win.h"
 #include "ui/tcp_client_win.h"
 #include "ui/window_controls.h"
 
@@ -55,6 +56,7 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
     int id = 0;
     int interval = 0;
     std::unique_ptr<TcpClient> client;
+    std::unique_ptr<ListRows> rows;  // list views
   };
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -67,6 +69,9 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   void ShowTabPage(const Control& tabControl);
   void Raise(const std::string& control, EventKind kind, const EventArgs& args = {});
   Control* Find(const std::string& name);
+  ListRows* RowsOf(const std::string& list);
+  // Row counts owed to list views reach them on this timer.
+  void SyncLists(bool paced);
   Control* FindById(int id);
   // Runs `work` on the UI thread while the window is alive; false otherwise.
   bool OnUi(const std::function<void()>& work);

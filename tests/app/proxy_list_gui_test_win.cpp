@@ -43,6 +43,8 @@ class ProxyListGui : public ::testing::Test {
   }
   std::string Title() { return test::WindowTextGbk(window->Handle()); }
   bool Done() { return Title() == "读取完毕"; }
+  // Done, and the view has caught up with the rows streamed into it.
+  bool Settled(int rows) { return Done() && Rows() == rows; }
   int Rows() { return ListView_GetItemCount(window->ControlHandle("超级列表框1")); }
   std::string Cell(int row, int column) { return window->GetCellText("超级列表框1", row, column); }
   static test::Response Page(const std::string& body, int pauseMs = 0) {
@@ -63,8 +65,7 @@ TEST_F(ProxyListGui, FillsNumberedRowsWithTheFiveGroups) {
                                test::ProxyRowHtml({"192.0.2.3", "80", "y", "100%", "t3"})}),
                300)});
   ASSERT_TRUE(test::PumpUntil([&] { return Title() == "正在读取......请稍等"; }));
-  ASSERT_TRUE(test::PumpUntil([&] { return Done(); }, 15000)) << Title();
-  ASSERT_EQ(Rows(), 3);
+  ASSERT_TRUE(test::PumpUntil([&] { return Settled(3); }, 15000)) << Title() << " " << Rows();
   EXPECT_EQ(Cell(0, 0), "1");
   EXPECT_EQ(Cell(2, 0), "3");
   EXPECT_EQ(Cell(0, 1), "192.0.2.1");
@@ -90,7 +91,8 @@ TEST_F(ProxyListGui, CapitalTagsMatchAndMultiLineSpeedCellsToo) {
   const std::string multiLine = test::ProxyRowHtml({"192.0.2.10", "2", "m", "50%", "t"}, "\n  class=\"bar\"\n  ");
   const std::string brokenCell = test::ProxyRowHtml({"192.0.2.11", "3", "two\nlines", "50%", "t"});
   Serve({Page(test::ProxyPage({upper, multiLine, brokenCell}))});
-  ASSERT_TRUE(test::PumpUntil([&] { return Done(); }, 15000)) << Title();
+  ASSERT_TRUE(test::PumpUntil([&] { return Settled(2); }, 15000)) << Title() << " " << Rows();
+  test::PumpFor(300);
   ASSERT_EQ(Rows(), 2);
   EXPECT_EQ(Cell(0, 1), "192.0.2.9");
   EXPECT_EQ(Cell(1, 1), "192.0.2.10");
@@ -111,16 +113,15 @@ TEST_F(ProxyListGui, CrLfPagesAndUnreachablePagesGiveAnEmptyList) {
 
 TEST_F(ProxyListGui, CharactersGbkLacksShowAsQuestionMarks) {
   Serve({Page(test::ProxyPage({test::ProxyRowHtml({"192.0.2.1", "1", Utf8(L"曼谷\x0E01"), "1%", "t"})}))});
-  ASSERT_TRUE(test::PumpUntil([&] { return Done(); }, 15000)) << Title();
-  ASSERT_EQ(Rows(), 1);
+  ASSERT_TRUE(test::PumpUntil([&] { return Settled(1); }, 15000)) << Title() << " " << Rows();
   EXPECT_EQ(Cell(0, 3), "曼谷?");
 }
 
 TEST_F(ProxyListGui, RefreshEmptiesAndRenumbersFromOne) {
   Serve({Page(test::GeneratedProxyPage(4)), Page(test::GeneratedProxyPage(2))});
-  ASSERT_TRUE(test::PumpUntil([&] { return Done() && Rows() == 4; }, 15000));
+  ASSERT_TRUE(test::PumpUntil([&] { return Settled(4); }, 15000));
   SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
-  ASSERT_TRUE(test::PumpUntil([&] { return served == 2 && Done() && Rows() == 2; }, 15000)) << Rows();
+  ASSERT_TRUE(test::PumpUntil([&] { return served == 2 && Settled(2); }, 15000)) << Rows();
   EXPECT_EQ(Cell(0, 0), "1");
   EXPECT_EQ(Cell(1, 0), "2");
   EXPECT_EQ(Cell(1, 2), "8002");
@@ -131,7 +132,7 @@ TEST_F(ProxyListGui, ANewerRunSupersedesASlowerOlderOne) {
   Serve({Page(test::GeneratedProxyPage(5), 1500), Page(test::GeneratedProxyPage(3))});
   ASSERT_TRUE(test::PumpUntil([&] { return served == 1; }));
   SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
-  ASSERT_TRUE(test::PumpUntil([&] { return Done() && Rows() == 3; }, 15000));
+  ASSERT_TRUE(test::PumpUntil([&] { return Settled(3); }, 15000));
   test::PumpFor(2500);  // the older run has its page by now and must leave the list alone
   EXPECT_EQ(Rows(), 3);
   EXPECT_EQ(Title(), "读取完毕");

@@ -203,20 +203,25 @@ TEST(Program, TheWholeRoadFromTheDemoListToASwitchedProxy) {
   ASSERT_TRUE(program.Start(server.Url("/proxy-list.html")));
   HWND list = FindWindowExW(program.window, nullptr, L"SysListView32", nullptr);
   ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "读取完毕"; }, 20000));
-  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 60);
+  EXPECT_TRUE(test::PumpUntil([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 60; }));
 
   // A real click on the third row: below the header, rows are about 16-20 px high.
   RECT rc;
   GetWindowRect(list, &rc);
-  SetForegroundWindow(program.window);
-  ClickAt(rc.left + 200, rc.top + 62);
   HWND targetLabel = nullptr;
-  ASSERT_TRUE(test::PumpUntil([&] {
+  auto rowPicked = [&] {
     targetLabel = FindChild(program.window, L"Static", [](const std::string& t) {
       return t.find(':') != std::string::npos && t.find('.') != std::string::npos;
     });
     return targetLabel != nullptr;
-  })) << "no row was picked";
+  };
+  // Synthesized input reaches the window asynchronously; click again if the first is lost.
+  for (int attempt = 0; attempt < 3 && !rowPicked(); ++attempt) {
+    SetForegroundWindow(program.window);
+    ClickAt(rc.left + 200, rc.top + 62);
+    test::PumpUntil(rowPicked, 3000);
+  }
+  ASSERT_TRUE(targetLabel) << "no row was picked; selected rows: " << SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0);
   const std::string picked = test::WindowTextGbk(targetLabel);
   const std::string host = picked.substr(0, picked.find(':')), port = picked.substr(picked.find(':') + 1);
   EXPECT_NE(page.find("<td>" + host + "</td>\n<td>" + port + "</td>"), std::string::npos) << picked;

@@ -14,8 +14,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     MSG msg;
     if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {  // one at a time: busy senders never starve the checks
       if (msg.message == WM_QUIT) continue;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
+      DispatchProgramMessage(msg);
     } else {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
