@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/loopback_http_server_win.h"
+#include "tools/bench_report.h"
 #include "web/wininet_layer_win.h"
 
 namespace {
@@ -92,14 +93,14 @@ int main() {
     }
   }
 
-  std::printf("%-6s %16s %16s %8s\n", "body", "VisitWebPage", "socket read", "ratio");
   for (int n : {1, 16}) {
     const double visitRate = n * kMiB / visitBest[n] / 1e6, readRate = n * kMiB / readBest[n] / 1e6;
-    std::printf("%2d MiB %11.1f MB/s %11.1f MB/s %8.3f\n", n, visitRate, readRate, visitRate / readRate);
+    const std::string size = std::to_string(n) + " MiB";
+    Report(("web fetch through VisitWebPage, " + size).c_str(), visitRate, "MB/s");
+    Report(("web fetch through a plain socket read, " + size).c_str(), readRate, "MB/s");
+    Report(("web fetch, VisitWebPage / socket read rate, " + size).c_str(), visitRate / readRate, "x");
   }
   const double growth = visitBest[16] / visitBest[1];
-  std::printf("VisitWebPage 16 MiB / 1 MiB time: %.1fx (limit 20x)\n", growth);
-  if (growth > 20) ok = false;
-  std::printf("%s\n", ok ? "PASS" : "FAIL");
-  return ok ? 0 : 1;
+  Report("web fetch, VisitWebPage time 16 MiB / 1 MiB", growth, "x", "<= 20");
+  return ok && growth <= 20 ? 0 : 1;
 }
