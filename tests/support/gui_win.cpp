@@ -28,8 +28,8 @@ void PumpFor(DWORD ms) {
 }
 
 std::string WindowTextGbk(HWND hwnd) {
-  wchar_t text[1024] = {};
-  GetWindowTextW(hwnd, text, 1024);
+  std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
+  text.resize(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
   return WideToGbk(text);
 }
 

@@ -84,7 +84,6 @@ Response SimpleResponse(const std::string& status, const std::string& headerLine
            "\r\n\r\n" + body}};
 }
 
-
 LoopbackHttpServer::LoopbackHttpServer(Responder responder) : responder_(std::move(responder)) {
   listener_ = ListenOnLoopback(port_);
   thread_ = std::thread([this] { AcceptLoop(); });
@@ -93,6 +92,7 @@ LoopbackHttpServer::LoopbackHttpServer(Responder responder) : responder_(std::mo
 LoopbackHttpServer::~LoopbackHttpServer() {
   stopping_ = true;
   thread_.join();
+  for (std::thread& connection : connections_) connection.join();
   closesocket(listener_);
 }
 
@@ -114,7 +114,8 @@ void LoopbackHttpServer::AcceptLoop() {
     if (select(0, &readable, nullptr, nullptr, &wait) != 1) continue;
     const SOCKET connection = accept(listener_, nullptr, nullptr);
     if (connection == INVALID_SOCKET) continue;
-    Serve(connection);
+    // Each connection is served on its own thread, as many clients may wait at once.
+    connections_.emplace_back([this, connection] { Serve(connection); });
   }
 }
 

@@ -1,6 +1,7 @@
-// A loopback HTTP server on its own thread, for tests and benchmarks. It
-// listens on 127.0.0.1 (a free port), reads one request per connection,
-// records it, sends the responder's answer piece by piece and closes.
+// A loopback HTTP server for tests and benchmarks. It listens on 127.0.0.1 (a
+// free port), serves every connection on a thread of its own (the responder
+// may thus be called from several threads at once), reads one request per
+// connection, records it, sends the responder's answer piece by piece and closes.
 #pragma once
 
 #include <winsock2.h>
@@ -56,6 +57,7 @@ class LoopbackHttpServer {
   mutable std::mutex mutex_;
   std::vector<ReceivedRequest> requests_;
   std::thread thread_;
+  std::vector<std::thread> connections_;  // touched by the accepting thread only
 };
 
 }  // namespace vantoip::test
