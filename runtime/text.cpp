@@ -25,6 +25,9 @@ std::size_t SpaceAt(std::string_view text, std::size_t i) {
   return 0;
 }
 
+// The 0-based offset of a 1-based start; 0 and below mean the beginning.
+std::size_t StartOffset(int start) { return start > 1 ? static_cast<std::size_t>(start) - 1 : 0; }
+
 // Walks `region` character by character and calls onMatch(offset) wherever
 // `sought` starts; onMatch returns false to stop the walk.
 template <class OnMatch>
@@ -69,7 +72,7 @@ Text SpaceText(int n) { return n <= 0 ? Text() : Text(n, ' '); }
 
 int FindText(std::string_view text, std::string_view sought, std::optional<int> start,
              std::optional<bool> ignoreCase) {
-  const std::size_t from = start ? static_cast<std::size_t>(std::max(0, *start - 1)) : 0;
+  const std::size_t from = start ? StartOffset(*start) : 0;
   if (from >= text.size()) return -1;
   const std::string_view region = text.substr(from);
   if (sought.empty()) return 1;
@@ -83,7 +86,7 @@ int FindText(std::string_view text, std::string_view sought, std::optional<int> 
 
 int FindTextReverse(std::string_view text, std::string_view sought, std::optional<int> start,
                     std::optional<bool> ignoreCase) {
-  const std::size_t end = start ? static_cast<std::size_t>(std::max(0, *start - 1)) : text.size();
+  const std::size_t end = start ? StartOffset(*start) : text.size();
   const std::string_view region = text.substr(0, std::min(end, text.size()));
   if (region.empty()) return -1;
   if (sought.empty()) return 1;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "runtime/text_array.h"
 #include "tests/support/fatal_capture.h"
 
@@ -48,6 +50,11 @@ TEST(FindText, ForwardSearchRespectsStartAndCase) {
   EXPECT_EQ(FindText("xabc", "ABC"), -1);
   EXPECT_EQ(FindText("xabc", "ABC", std::nullopt, false), -1);
   EXPECT_EQ(FindText("abc", "abcd"), -1);
+  // Starts at the ends of the integer range.
+  EXPECT_EQ(FindText("abcabc", "abc", INT_MIN), 1);
+  EXPECT_EQ(FindText("abcabc", "abc", INT_MAX), -1);
+  EXPECT_EQ(FindTextReverse("abcabc", "abc", INT_MIN), -1);
+  EXPECT_EQ(FindTextReverse("abcabc", "abc", INT_MAX), 4);
 }
 
 TEST(FindText, EmptySoughtIsFoundOnlyInANonEmptyRegion) {
