@@ -1,5 +1,6 @@
 #include "runtime/convert.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -86,8 +87,13 @@ std::int64_t TruncateToInteger(double value) {
 }
 
 CivilTime ToCivilTime(DateTime date) {
+  // Beyond the OLE date range (1 January 100 to 31 December 9999 23:59:59) the
+  // arithmetic below would overflow: such a date reads as the nearer end, and
+  // a date that is not a number as the epoch.
+  constexpr double kFirstDay = -657434, kLastDay = 2958465 + 86399 / 86400.0;
+  const double clamped = std::isnan(date.days) ? 0 : std::clamp(date.days, kFirstDay, kLastDay);
   // Whole seconds since the epoch of the OLE date, rounded to the nearest second.
-  const double totalSeconds = std::floor(date.days * 86400.0 + 0.5);
+  const double totalSeconds = std::floor(clamped * 86400.0 + 0.5);
   std::int64_t days = static_cast<std::int64_t>(std::floor(totalSeconds / 86400.0));
   const auto secondOfDay = static_cast<int>(totalSeconds - static_cast<double>(days) * 86400.0);
   // Days from 1899-12-30 to the civil date (Howard Hinnant's days-to-civil).

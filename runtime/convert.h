@@ -22,7 +22,8 @@ std::string HexText(std::int32_t value);
 double Remainder(std::initializer_list<double> values);
 std::int32_t BitOr(std::initializer_list<std::int32_t> values);
 
-// Calendar parts of an OLE date (days since 30 December 1899).
+// Calendar parts of an OLE date (days since 30 December 1899); dates outside
+// the years 100 to 9999 are taken as the nearer end of that range.
 struct CivilTime {
   int year, month, day, hour, minute, second;
 };

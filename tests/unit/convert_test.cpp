@@ -39,6 +39,15 @@ TEST(ToText, DateTimeShowsOnlyTheTimePartsThatMatter) {
   EXPECT_EQ(ToText(DateTime{61}), "1900年3月1日");
 }
 
+TEST(ToText, DateTimeOutsideTheCalendarRangeReadsAsItsNearerEnd) {
+  // Any eight bytes read as a date-time must convert without overflow.
+  EXPECT_EQ(ToText(DateTime{1e300}), "9999年12月31日23时59分59秒");
+  EXPECT_EQ(ToText(DateTime{std::numeric_limits<double>::infinity()}), "9999年12月31日23时59分59秒");
+  EXPECT_EQ(ToText(DateTime{-1e300}), "100年1月1日");
+  EXPECT_EQ(ToText(DateTime{std::nan("")}), "1899年12月30日");
+  EXPECT_EQ(ToText(DateTime{2958465}), "9999年12月31日");
+}
+
 TEST(ToNumber, ReadsCDecimalsAndFullWidthForms) {
   EXPECT_EQ(ToInteger(std::string("\xA3\xB1\xA3\xB2")), 12);  // full-width "１２"
   EXPECT_EQ(ToNumber(std::string("\xA3\xAD\xA3\xB3\xA3\xAE\xA3\xB5")), -3.5);  // "－３．５"
