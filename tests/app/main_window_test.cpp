@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 #include "app/main_window_layout.h"
 #include "tests/support/memory_controls.h"
 
@@ -148,6 +152,68 @@ TEST_F(MainWindowTest, RefreshStartsAListRunEachTime) {
   main.OnRefresh();
   threads.RunAll();
   EXPECT_EQ(listRuns, 3);
+}
+
+// Each body on a thread of its own, as the program starts its workers; the
+// test waits for them all.
+class RealThreads : public ThreadStarter {
+ public:
+  ~RealThreads() override { JoinAll(); }
+  bool Start(std::function<void()> body) override {
+    std::lock_guard lock(mutex_);
+    threads_.emplace_back(std::move(body));
+    return true;
+  }
+  void JoinAll() {
+    std::vector<std::thread> started;
+    {
+      std::lock_guard lock(mutex_);
+      started.swap(threads_);
+    }
+    for (std::thread& t : started) t.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::thread> threads_;
+};
+
+class SteppingClock : public MonotonicClock {
+ public:
+  std::uint64_t Milliseconds() override { return now_ += 3; }
+
+ private:
+  std::atomic<std::uint64_t> now_{0};
+};
+
+TEST(MainWindowThreads, DelayTestsRacingRowPicksEachConnectToOnePickedPair) {
+  test::MemoryRegistry registry;
+  RealThreads threads;
+  SteppingClock clock;
+  test::RecordingInternetOptions internet;
+  Services services{registry, threads, clock, internet};
+  SharedState state;
+  MainWindow main{services, state, {}};
+  auto controls = std::make_shared<test::MemoryControls>(MainWindowLayout());
+  constexpr int kRows = 40, kPicks = 300;
+  for (int i = 0; i < kRows; ++i)
+    controls->rows.push_back({std::to_string(i), "10.0.0." + std::to_string(i), std::to_string(1000 + i)});
+  main.OnCreated(controls);
+
+  // The window's thread keeps picking rows while the delay tests of earlier
+  // picks read the target and write the delay label.
+  for (int pick = 0; pick < kPicks; ++pick) {
+    controls->selectedRow = pick * 7 % kRows;
+    main.OnRowPick();
+  }
+  threads.JoinAll();
+
+  ASSERT_EQ(controls->connects.size(), static_cast<std::size_t>(kPicks));
+  for (const auto& [host, port] : controls->connects)
+    EXPECT_EQ(host, "10.0.0." + std::to_string(port - 1000)) << "host and port of different picks";
+  const std::string delay = controls->Caption("标签_延迟");
+  EXPECT_FALSE(delay.empty());
+  EXPECT_EQ(delay.find_first_not_of("0123456789"), std::string::npos);
 }
 
 TEST(SplitTarget, HostAndPort) {
