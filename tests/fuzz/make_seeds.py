@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into corpus/<target>/.
+
+Each seed follows its target's input layout (see the head of each *_fuzz.cpp):
+option bytes first, then fields separated by zero bytes. Texts are GBK.
+
+usage: make_seeds.py   (rewrites tests/fuzz/corpus)
+"""
+import configparser
+import lzma
+import os
+import random
+import shutil
+import struct
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(ROOT, "resources", "skins"))
+import build_skins  # noqa: E402
+
+
+def gbk(text):
+    return text.encode("gbk")
+
+
+def fields(*parts):
+    return b"\0".join(parts)
+
+
+def text_seeds():
+    # options: bit 0 start given, bit 1 ignore-case given, bit 2 its value; start; max parts; mid length
+    return {
+        "find_from_start": bytes([1, 2, 0, 3]) + fields(b"abcabc", b"abc"),
+        "find_ignoring_case": bytes([6, 0, 0, 0]) + fields(b"xabc", b"ABC"),
+        "reverse_before": bytes([1, 4, 0, 0]) + fields(b"abcabc", b"abc"),
+        "split_limited": bytes([0, 0, 2, 0]) + fields(b"a.b.c", b"."),
+        "split_empty_pieces": bytes([0, 0, 0xFF, 0]) + fields(b"a,b,,c,", b","),
+        "trim_full_width": bytes([0, 1, 0, 4]) + fields(gbk("\u3000代理 服务器  "), gbk("代理")),
+        "full_width_digits": bytes([0, 0, 0, 0]) + fields(gbk("\uff11\uff12.5e3"), b""),
+        "signed_number": bytes([0, 0, 0, 0]) + fields(b"  -2147483649.75e-1x", b" "),
+        "lead_byte_at_end": bytes([1, 0x7F, 1, 0x80]) + fields(b"ab\x81", b"\x81"),
+    }
+
+
+def bytes_value_seeds():
+    # kind; position; bit 0 of the third byte: position given
+    return {
+        "text_then_more": bytes([10, 1, 1]) + b"abc\0def\0",
+        "integer": bytes([3, 2, 1]) + struct.pack("<xi", -5),
+        "double_short": bytes([6, 1, 1]) + struct.pack("<d", 203.0)[:5],
+        "date_time": bytes([8, 1, 1]) + struct.pack("<d", 45000.5),
+        "huge_date_time": bytes([8, 1, 1]) + struct.pack("<d", 1e300),
+        "bad_kind": bytes([11, 1, 1]) + b"abcd",
+        "no_position": bytes([1, 0, 0]) + b"\xff",
+    }
+
+
+def url_cookie_seeds():
+    # bit 0 last two labels, bit 1 keep port, bit 2 start given, bits 3-4 case; start; bit 0 check names
+    return {
+        "mixed_case": bytes([0, 0, 1]) + fields(b"HTTP://Www.Example.COM:8080/A?b", b"a=1; b=2", b"b=3;c=4"),
+        "no_scheme": bytes([1, 0, 0]) + fields(b"host.example/x", b"a=1", b"a=deleted"),
+        "inner_http": bytes([2, 0, 0]) + fields(b"site/p?u=http://inner.example:81/q", b"x=1; x=2", b""),
+        "query_no_slash": bytes([4, 3, 0]) + fields(b"host?x=1", b"Set-Cookie:", b";"),
+        "https_bare_colon": bytes([0x18, 0, 1]) + fields(b"https://a.b.c.d:/", b"#\xd2\xfd\xba\xc5", gbk("a = 值 ;b")),
+    }
+
+
+def response_lines_seeds():
+    # bit 0 headers given, bit 1 POST, bit 2 proxy given; read size; then
+    # raw header block, cookies in, location in, url, body
+    def response(*lines):
+        return b"\r\n".join(lines) + b"\r\n\r\n"
+    return {
+        "two_cookies": bytes([0, 255]) + fields(
+            response(b"HTTP/1.1 200 OK", b"Set-Cookie: a=1; path=/", b"Set-Cookie: b=2; path=/"),
+            b"c=3; a=0", b"", b"http://list.example/", b"<table></table>"),
+        "redirect": bytes([1, 0]) + fields(
+            response(b"HTTP/1.1 302 Found", b"Location: http://other.example/x", b"Content-Location: /y"),
+            b"", b"kept", b"https://a.example:8443/p", b"moved"),
+        "deleted_cookie": bytes([6, 10]) + fields(
+            response(b"HTTP/1.1 200 OK", b"set-cookie: a=deleted; path=/", b"Set-Cookie: novalue"),
+            b"a=1; b=2", b"", b"example", b""),
+        "many_cookies": bytes([0, 1]) + fields(
+            response(b"HTTP/1.1 200 OK", *[b"Set-Cookie: k%d=v;" % i for i in range(200)]),
+            b"", b"", b"x", b"y"),
+    }
+
+
+def lzma_seeds():
+    rng = random.Random(10)
+    def alone(data, lc=3, lp=0, pb=2, dictionary=1 << 16, size_known=False):
+        stream = lzma.compress(data, format=lzma.FORMAT_ALONE, filters=[
+            {"id": lzma.FILTER_LZMA1, "lc": lc, "lp": lp, "pb": pb, "dict_size": dictionary}])
+        if size_known:  # the stated size; the end marker after it stays
+            stream = stream[:5] + struct.pack("<Q", len(data)) + stream[13:]
+        return stream
+    return {
+        "empty": alone(b""),
+        "one_byte": alone(b"x"),
+        "repeats": alone(b"proxy server " * 40, size_known=True),
+        "random": alone(rng.randbytes(200)),
+        "contexts": alone(bytes(range(256)) * 2, lc=0, lp=2, pb=0, dictionary=4096),
+        "long_match": alone(bytes(3000) + b"end", lc=1, lp=3, pb=4, size_known=True),
+    }
+
+
+def skin_sections():
+    config = configparser.ConfigParser(inline_comment_prefixes=(";",))
+    config.read(os.path.join(ROOT, "resources", "skins", "skins.ini"), encoding="utf-8")
+    return config
+
+
+def skin_blob_seeds():
+    config = skin_sections()
+    one = build_skins.record(config["13"])
+    two = build_skins.record(config["1"]) + build_skins.record(config["2"])
+    return {
+        "skin_13": one,
+        "skins_1_2": two,
+        "truncated": one[: len(one) // 2],
+        "bad_marker": b"\2" + one[1:],
+    }
+
+
+def skin_description_seeds():
+    config = skin_sections()
+    full = build_skins.description(config["13"])
+    lines = full.split(b"\n")
+    return {
+        "skin_13": full,
+        "skin_30": build_skins.description(config["30"]),
+        "crlf": full.replace(b"\n", b"\r\n"),
+        "missing_key": b"\n".join(lines[:-3]) + b"\n",
+        "bad_values": b"\n".join(lines[:3] + [b"pattern.alpha 256", b"panel.radius -1", b"focus #12345g"]),
+    }
+
+
+def main():
+    corpus = os.path.join(HERE, "corpus")
+    shutil.rmtree(corpus, ignore_errors=True)
+    targets = {"text": text_seeds, "bytes_value": bytes_value_seeds, "url_cookie": url_cookie_seeds,
+               "response_lines": response_lines_seeds, "lzma": lzma_seeds, "skin_blob": skin_blob_seeds,
+               "skin_description": skin_description_seeds}
+    for target, seeds in targets.items():
+        os.makedirs(os.path.join(corpus, target))
+        for name, data in seeds().items():
+            with open(os.path.join(corpus, target, name), "wb") as f:
+                f.write(data)
+
+
+if __name__ == "__main__":
+    main()
