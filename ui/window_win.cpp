@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "runtime/encoding_win.h"
 #include "ui/dispatcher_win.h"
 #include "ui/fonts_win.h"
@@ -44,6 +46,26 @@ std::wstring WindowTextOf(HWND hwnd) {
 
 int KeyMask(WPARAM flags) {
   return ((flags & MK_CONTROL) ? 1 : 0) | ((flags & MK_SHIFT) ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
+
+// A tab control paints its page under the transparent controls above it
+// (they are not clipped out): once it has painted, they paint again on top.
+LRESULT CALLBACK TabControlProc(HWND tabs, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(tabs, &TabControlProc, 1);
+  if (message != WM_PAINT) return DefSubclassProc(tabs, message, wParam, lParam);
+  RECT painted{};
+  GetUpdateRect(tabs, &painted, FALSE);
+  const LRESULT result = DefSubclassProc(tabs, message, wParam, lParam);
+  MapWindowPoints(tabs, nullptr, reinterpret_cast<POINT*>(&painted), 2);
+  for (HWND above = GetWindow(tabs, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+    RECT r, overlap;
+    if (!(GetWindowLongW(above, GWL_EXSTYLE) & WS_EX_TRANSPARENT) || !IsWindowVisible(above)) continue;
+    GetWindowRect(above, &r);
+    if (!IntersectRect(&overlap, &r, &painted)) continue;
+    MapWindowPoints(nullptr, above, reinterpret_cast<POINT*>(&overlap), 2);
+    InvalidateRect(above, &overlap, FALSE);
+  }
+  return result;
 }
 
 }  // namespace
@@ -90,18 +112,12 @@ RECT Window::ControlRect(const ControlLayout& layout) const {
   if (layout.parent.empty()) return rc;
   for (const Control& parent : controls_) {
     if (parent.layout.name != layout.parent || !parent.hwnd) continue;
-    // The parent's area in window client coordinates: its rectangle, or for a
-    // tab control the page area inside it.
-    RECT area;
-    GetWindowRect(parent.hwnd, &area);
-    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&area), 2);
-    if (parent.layout.kind == ControlKind::TabControl) {
-      RECT page{0, 0, area.right - area.left, area.bottom - area.top};
-      TabCtrl_AdjustRect(parent.hwnd, FALSE, &page);
-      OffsetRect(&page, area.left, area.top);
-      area = page;
-    }
-    OffsetRect(&rc, area.left, area.top);
+    // The parent's top left in window client coordinates. On a tab control
+    // that is its own corner, tab strip included: the layouts place a page's
+    // controls below the strip themselves.
+    POINT origin{0, 0};
+    MapWindowPoints(parent.hwnd, hwnd_, &origin, 1);
+    OffsetRect(&rc, origin.x, origin.y);
     break;
   }
   return rc;
@@ -118,20 +134,36 @@ bool Window::CreateControls() {
       if (other.layout.parent == c.layout.name) return true;
     return false;
   };
+  // Containers may sit in containers (a group box on a tab control): the
+  // outer ones are created first.
+  auto depthOf = [&](const Control* c) {
+    int depth = 0;
+    for (const ControlLayout* p = FindControl(layout_, c->layout.parent);
+         p && depth < static_cast<int>(controls_.size()); p = FindControl(layout_, p->parent))
+      ++depth;
+    return depth;
+  };
+  std::vector<Control*> containers;
   for (Control& c : controls_)
-    if (isParent(c)) CreateControl(c);
+    if (isParent(c)) containers.push_back(&c);
+  std::stable_sort(containers.begin(), containers.end(),
+                   [&](const Control* a, const Control* b) { return depthOf(a) < depthOf(b); });
+  for (Control* c : containers) CreateControl(*c);
   for (Control& c : controls_)
     if (!isParent(c)) CreateControl(c);
   // Tab order is sibling order: put every control in table order, containers
-  // at the bottom so that they never paint over what lies inside them.
+  // at the bottom so that they never paint over what lies inside them, the
+  // outermost lowest.
   HWND previous = HWND_TOP;
   for (Control& c : controls_) {
     if (!c.hwnd || isParent(c)) continue;
     SetWindowPos(c.hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     previous = c.hwnd;
   }
-  for (Control& c : controls_)
-    if (c.hwnd && isParent(c)) SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  std::stable_sort(containers.begin(), containers.end(),
+                   [&](const Control* a, const Control* b) { return depthOf(a) > depthOf(b); });
+  for (Control* c : containers)
+    if (c->hwnd) SetWindowPos(c->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   for (const Control& c : controls_)
     if (c.layout.kind == ControlKind::TabControl) ShowTabPage(c);
   for (const Control& c : controls_) {
@@ -153,8 +185,15 @@ void Window::CreateControl(Control& control) {
     case ControlKind::TcpClient:
       control.client = std::make_unique<TcpClient>(hwnd_);
       return;
-    case ControlKind::PushButton: cls = WC_BUTTONW; style |= BS_PUSHBUTTON; break;
-    case ControlKind::GroupBox: cls = WC_BUTTONW; style |= BS_GROUPBOX; break;
+    // A caption wider than its button goes on several lines rather than being cut.
+    case ControlKind::PushButton: cls = WC_BUTTONW; style |= BS_PUSHBUTTON | BS_MULTILINE; break;
+    case ControlKind::GroupBox:
+      cls = WC_BUTTONW;
+      style |= BS_GROUPBOX;
+      // A group box does not paint its inside: on a tab control the page has to show through.
+      if (const ControlLayout* parent = FindControl(layout_, l.parent); parent && parent->kind == ControlKind::TabControl)
+        exStyle = WS_EX_TRANSPARENT;
+      break;
     case ControlKind::Label: cls = WC_STATICW; style |= SS_LEFT | SS_NOTIFY; break;
     case ControlKind::TransparentLabel: cls = WC_STATICW; style |= SS_LEFT | SS_NOTIFY; exStyle = WS_EX_TRANSPARENT; break;
     case ControlKind::ListView:
@@ -195,6 +234,7 @@ void Window::CreateControl(Control& control) {
       break;
     }
     case ControlKind::TabControl:
+      SetWindowSubclass(hwnd, &TabControlProc, 1, 0);
       for (std::size_t i = 0; i < l.tabs.size(); ++i) {
         std::wstring text = GbkToWide(l.tabs[i]);
         TCITEMW item{};
