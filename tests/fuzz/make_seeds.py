@@ -86,6 +86,9 @@ def response_lines_seeds():
         "many_cookies": bytes([0, 1]) + fields(
             response(b"HTTP/1.1 200 OK", *[b"Set-Cookie: k%d=v;" % i for i in range(200)]),
             b"", b"", b"x", b"y"),
+        "block_too_large": bytes([0, 64]) + fields(
+            response(b"HTTP/1.1 200 OK", b"X-Pad: " + b"p" * 5000, b"Location: /unseen"),
+            b"", b"", b"x", b""),
     }
 
 
