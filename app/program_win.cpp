@@ -19,6 +19,7 @@ Program::Program(std::string listPageUrl)
 std::vector<EventBinding> Program::MainWindowEvents() {
   std::vector<EventBinding> events = mainWindow.Events();
   for (EventBinding& e : proxySwitch.Events()) events.push_back(std::move(e));
+  for (EventBinding& e : promotion.Events()) events.push_back(std::move(e));
   return events;
 }
 

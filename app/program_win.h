@@ -5,9 +5,12 @@
 
 #include "app/internet_options_win.h"
 #include "app/main_window.h"
+#include "app/modal_window_win.h"
+#include "app/promotion.h"
 #include "app/proxy_list_win.h"
 #include "app/proxy_switch.h"
 #include "app/services_win.h"
+#include "app/shell_opener_win.h"
 
 namespace vantoip {
 
@@ -24,6 +27,8 @@ struct Program {
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};
   ProxyListReader listReader;
+  WindowsShellOpener shellOpener;
+  Promotion promotion{shellOpener, LoadModalOver};
 
   // The list is read from `listPageUrl` (normally ListPageUrl()).
   explicit Program(std::string listPageUrl);
