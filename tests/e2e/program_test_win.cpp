@@ -16,6 +16,7 @@
 #include "runtime/registry_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
+#include "tests/support/proxy_page.h"
 #include "tests/support/loopback_listener_win.h"
 
 namespace vantoip {
@@ -129,6 +130,40 @@ TEST(Program, ClosingDuringAHangingConnectEndsAtOnceAndKeepsTheProxyOn) {
   EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), server);
   for (SOCKET s : fillers) closesocket(s);
   test::SetProxyValues(nullptr, nullptr);
+}
+
+// Closes the program's window and expects the process to end within 2 s with code 0.
+void ExpectQuickCleanEnd(RunningProgram& program, const char* when) {
+  const DWORD closedAt = GetTickCount();
+  PostMessageW(program.window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(program.pi.hProcess, 2000), WAIT_OBJECT_0) << "did not end within 2 s " << when;
+  std::printf("close to process end %s: %lu ms\n", when, GetTickCount() - closedAt);
+  DWORD code = 1;
+  GetExitCodeProcess(program.pi.hProcess, &code);
+  EXPECT_EQ(code, 0u) << when;
+}
+
+TEST(Program, ClosingDuringAListLoadEndsAtOnce) {
+  test::SetProxyValues(nullptr, nullptr);
+  const std::string page = test::GeneratedProxyPage(5000);
+  test::LoopbackHttpServer server([&](const test::ReceivedRequest& request) {
+    test::Response response = test::SimpleResponse("200 OK", "Content-Type: text/html\r\n", page);
+    if (request.RequestLine().find("/slow") != std::string::npos) response.front().pauseMilliseconds = 20000;
+    return response;
+  });
+  {
+    RunningProgram program;  // still waiting for its page
+    ASSERT_TRUE(program.Start(server.Url("/slow")));
+    Sleep(500);
+    ExpectQuickCleanEnd(program, "while the page downloads");
+  }
+  {
+    RunningProgram program;  // rows streaming into the list
+    ASSERT_TRUE(program.Start(server.Url("/rows")));
+    HWND list = FindWindowExW(program.window, nullptr, L"SysListView32", nullptr);
+    ASSERT_TRUE(test::PumpUntil([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) > 50; }, 20000));
+    ExpectQuickCleanEnd(program, "while rows stream in");
+  }
 }
 
 TEST(Program, OneClickTurnsAProxyThatIsOnOff) {

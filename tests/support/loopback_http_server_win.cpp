@@ -120,9 +120,11 @@ void LoopbackHttpServer::AcceptLoop() {
 }
 
 void LoopbackHttpServer::Serve(SOCKET connection) {
-  // A client that never sends a request does not hold the server up for long.
+  // A client that never sends a request, or stops reading (a program ended
+  // mid-download), does not hold the server up for long.
   const DWORD timeout = 10000;
   setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
+  setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
   ReceivedRequest request;
   if (ReadRequest(connection, request)) {
     {
