@@ -18,14 +18,8 @@
 namespace vantoip {
 namespace {
 
-class HostileInput : public ::testing::Test {
+class HostileInput : public test::WindowTest {
  protected:
-  void SetUp() override { test::PrepareGuiTests(); }
-  void TearDown() override {
-    if (window && window->Alive()) DestroyWindow(window->Handle());
-    test::PumpFor(50);
-    test::SetProxyValues(nullptr, nullptr);
-  }
   void Serve(std::function<std::string()> page) {
     server = std::make_unique<test::LoopbackHttpServer>([this, page](const test::ReceivedRequest&) {
       ++served;
@@ -63,7 +57,6 @@ class HostileInput : public ::testing::Test {
   std::unique_ptr<test::LoopbackHttpServer> server;
   std::atomic<int> served{0};
   std::unique_ptr<Program> program;
-  std::shared_ptr<Window> window;
 };
 
 TEST_F(HostileInput, FortyMegabytesOfRandomBytes) {
@@ -136,14 +129,8 @@ TEST(HostileHeaders, ThousandsOfSetCookieLines) {
   EXPECT_EQ(newCookies, "");
 }
 
-class HostileRegistry : public ::testing::Test {
+class HostileRegistry : public test::WindowTest {
  protected:
-  void SetUp() override { test::PrepareGuiTests(); }
-  void TearDown() override {
-    if (window && window->Alive()) DestroyWindow(window->Handle());
-    test::PumpFor(50);
-    test::SetProxyValues(nullptr, nullptr);
-  }
   void SetRaw(const char* name, DWORD type, const void* data, DWORD size) {
     HKEY key;
     RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr,
@@ -157,7 +144,6 @@ class HostileRegistry : public ::testing::Test {
   }
   std::string Text(const char* control) { return test::WindowTextGbk(window->ControlHandle(control)); }
   Program program{"http://127.0.0.1:1/"};
-  std::shared_ptr<Window> window;
 };
 
 TEST_F(HostileRegistry, TenThousandCharacterServerIsShownAndMeasured) {

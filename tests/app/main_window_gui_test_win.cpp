@@ -18,14 +18,8 @@
 namespace vantoip {
 namespace {
 
-class MainWindowGui : public ::testing::Test {
+class MainWindowGui : public test::WindowTest {
  protected:
-  void SetUp() override { test::PrepareGuiTests(); }
-  void TearDown() override {
-    if (window && window->Alive()) DestroyWindow(window->Handle());
-    test::PumpFor(50);
-    test::SetProxyValues(nullptr, nullptr);
-  }
   void Open(const DWORD* enable, const char* server) {
     test::SetProxyValues(enable, server);
     window = OpenMainWindow(program);
@@ -41,7 +35,6 @@ class MainWindowGui : public ::testing::Test {
   }
 
   Program program{"http://127.0.0.1:1/"};  // nothing listens there: the list stays empty
-  std::shared_ptr<Window> window;
 };
 
 TEST_F(MainWindowGui, BuildsTheLayoutInTableOrder) {

@@ -12,14 +12,9 @@
 namespace vantoip {
 namespace {
 
-struct MainWindowTest : ::testing::Test {
+struct MainWindowTest : ::testing::Test, test::MemoryServices {
   test::MemoryControls* controls = nullptr;
   std::shared_ptr<WindowControls> window;
-  test::MemoryRegistry registry;
-  test::QueuedThreads threads;
-  test::ManualClock clock;
-  test::RecordingInternetOptions internet;
-  Services services{registry, threads, clock, internet};
   SharedState state;
   int skinCalls = 0, listRuns = 0;
   MainWindow main{services, state, {[this] { ++skinCalls; }, [this] { ++listRuns; }}};

@@ -21,13 +21,8 @@ std::string Utf8(const wchar_t* text) {
   return std::string(out, n > 0 ? n - 1 : 0);
 }
 
-class ProxyListGui : public ::testing::Test {
+class ProxyListGui : public test::WindowTest {
  protected:
-  void SetUp() override { test::PrepareGuiTests(); }
-  void TearDown() override {
-    if (window && window->Alive()) DestroyWindow(window->Handle());
-    test::PumpFor(50);
-  }
   // Serves the pages one after the other (the last one again and again).
   void Serve(std::vector<test::Response> pages) {
     server = std::make_unique<test::LoopbackHttpServer>([this, pages](const test::ReceivedRequest&) {
@@ -56,7 +51,6 @@ class ProxyListGui : public ::testing::Test {
   std::unique_ptr<test::LoopbackHttpServer> server;
   std::atomic<std::size_t> served{0};
   std::unique_ptr<Program> program;
-  std::shared_ptr<Window> window;
 };
 
 TEST_F(ProxyListGui, FillsNumberedRowsWithTheFiveGroups) {

@@ -11,13 +11,8 @@ namespace {
 
 using Changes = std::vector<std::string>;
 
-struct ProxySwitchTest : ::testing::Test {
+struct ProxySwitchTest : ::testing::Test, test::MemoryServices {
   std::shared_ptr<test::MemoryControls> controls = std::make_shared<test::MemoryControls>(MainWindowLayout());
-  test::MemoryRegistry registry;
-  test::QueuedThreads threads;
-  test::ManualClock clock;
-  test::RecordingInternetOptions internet;
-  Services services{registry, threads, clock, internet};
   SharedState state;
   MainWindow main{services, state, {}};
   ProxySwitch proxySwitch{main, services};

@@ -17,14 +17,12 @@
 namespace vantoip {
 namespace {
 
-class Stress : public ::testing::Test {
+class Stress : public test::WindowTest {
  protected:
-  void SetUp() override { test::PrepareGuiTests(); }
   void TearDown() override {
     // Workers use the program's objects: let them all end first.
     EXPECT_TRUE(test::PumpUntil([] { return RunningThreadCount() == 0; }, 120000));
-    if (window && window->Alive()) DestroyWindow(window->Handle());
-    test::PumpFor(50);
+    WindowTest::TearDown();
   }
   void Open(const std::string& listUrl) {
     program = std::make_unique<Program>(listUrl);
@@ -35,7 +33,6 @@ class Stress : public ::testing::Test {
   std::string Title() { return test::WindowTextGbk(window->Handle()); }
 
   std::unique_ptr<Program> program;
-  std::shared_ptr<Window> window;
 };
 
 TEST_F(Stress, TwoHundredRapidRefreshesEndWithOneWholeList) {

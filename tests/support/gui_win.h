@@ -2,9 +2,13 @@
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "ui/window_win.h"
 
 namespace vantoip::test {
 
@@ -22,5 +26,19 @@ void SetProxyValues(const DWORD* enable, const char* server);
 
 // The framework, OLE and sockets for the test thread, once.
 void PrepareGuiTests();
+
+// Base of the tests that open a real window in the test process: afterwards
+// the window is gone and the current user has no proxy values.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { PrepareGuiTests(); }
+  void TearDown() override {
+    if (window && window->Alive()) DestroyWindow(window->Handle());
+    PumpFor(50);
+    SetProxyValues(nullptr, nullptr);
+  }
+
+  std::shared_ptr<Window> window;
+};
 
 }  // namespace vantoip::test

@@ -152,7 +152,7 @@ class QueuedThreads : public ThreadStarter {
   std::deque<std::function<void()>> queued_;
 };
 
-// Records the options sent; answers each with `accepts` (or refreshAccepted for 37).
+// Records the options sent; each is accepted, 37 only while refreshAccepted holds.
 class RecordingInternetOptions : public InternetOptions {
  public:
   bool Set(int option) override {
@@ -168,6 +168,15 @@ class ManualClock : public MonotonicClock {
   std::uint64_t Milliseconds() override { return now += step; }
   std::uint64_t now = 1000;
   std::uint64_t step = 0;  // added on every reading
+};
+
+// Every service the main window uses, in memory.
+struct MemoryServices {
+  MemoryRegistry registry;
+  QueuedThreads threads;
+  ManualClock clock;
+  RecordingInternetOptions internet;
+  Services services{registry, threads, clock, internet};
 };
 
 }  // namespace vantoip::test
