@@ -29,8 +29,8 @@ class MainWindow {
  public:
   MainWindow(Services& services, SharedState& state, MainWindowParts parts);
 
-  // Bindings of the window's own handlers (created, destroying, row pick,
-  // status toggle, refresh).
+  // Bindings of the window's own handlers (created, row pick, status toggle,
+  // refresh); nothing is bound to destroying.
   std::vector<EventBinding> Events();
 
   void OnCreated(const std::shared_ptr<WindowControls>& window);

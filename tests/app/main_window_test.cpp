@@ -111,6 +111,30 @@ TEST_F(MainWindowTest, RowPickSetsTheTargetAndMeasuresIt) {
   EXPECT_TRUE(IsOff());  // a pick never switches
 }
 
+TEST_F(MainWindowTest, ADelayTestOvertakenByANewerPickLeavesTheLabelToIt) {
+  StartWith(0, "");
+  threads.RunAll();
+  controls->rows = {{"1", "192.0.2.1", "80"}, {"2", "192.0.2.2", "81"}};
+  controls->selectedRow = 0;
+  clock.step = 3;
+  main.OnRowPick();
+  // While the first connect hangs, the user picks the second row, whose test ends first.
+  controls->connectResult = [&](const std::string& host, int) {
+    if (host == "192.0.2.1") {
+      clock.now += 5000;
+      controls->selectedRow = 1;
+      main.OnRowPick();
+      threads.RunAll();
+      EXPECT_EQ(controls->Caption("标签_延迟"), "3");
+    }
+    return true;
+  };
+  threads.RunAll();
+  EXPECT_EQ(controls->connects.size(), 2u);
+  EXPECT_EQ(controls->Caption("标签_目标"), "192.0.2.2:81");
+  EXPECT_EQ(controls->Caption("标签_延迟"), "3");  // not the first row's five seconds
+}
+
 TEST_F(MainWindowTest, DelayIsWholeNonNegativeMilliseconds) {
   StartWith(0, "");
   state.SetTarget("h", "12.9");
