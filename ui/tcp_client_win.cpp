@@ -39,6 +39,7 @@ void TcpClient::CloseCurrent() {
 
 bool TcpClient::Connect(const std::string& host, int port) {
   CloseCurrent();
+  if (port > 65535) return false;  // no such port; it must not wrap to another one
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_port = htons(static_cast<u_short>(port <= 0 ? 1 : port));
@@ -58,7 +59,12 @@ bool TcpClient::Connect(const std::string& host, int port) {
 
 void TcpClient::OnNotification(WPARAM socket, LPARAM event) {
   std::lock_guard lock(mutex_);
-  if (static_cast<SOCKET>(socket) != current_ || WSAGETSELECTEVENT(event) != FD_READ) return;
+  if (static_cast<SOCKET>(socket) != current_) return;
+  if (WSAGETSELECTEVENT(event) == FD_CLOSE) {  // the peer is gone: free the socket now
+    closesocket(current_);
+    current_ = INVALID_SOCKET;
+    return;
+  }
   char sink[1024];
   recv(current_, sink, sizeof sink, 0);  // nobody listens to the data; keep the queue empty
 }

@@ -20,11 +20,12 @@ class TcpClient {
   TcpClient& operator=(const TcpClient&) = delete;
 
   // Closes the previous connection, then connects a new socket to host:port
-  // (port <= 0 means 1). Several threads may connect at once: each uses its
+  // (port <= 0 means 1, above 65535 fails). Several threads may connect at once: each uses its
   // own socket and the last one to connect is kept.
   bool Connect(const std::string& host, int port);
 
-  // Handles a notification of the kept socket (data is read and dropped).
+  // Handles a notification of the kept socket: data is read and dropped, a
+  // close by the peer closes it here too.
   void OnNotification(WPARAM socket, LPARAM event);
 
  private:

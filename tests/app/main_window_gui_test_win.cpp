@@ -101,6 +101,14 @@ TEST_F(MainWindowGui, ServerWithoutPortStartsOnWithAnEmptyPort) {
   EXPECT_TRUE(AllDigits(Text("标签_延迟")));
 }
 
+TEST_F(MainWindowGui, ClientConnectsOnlyToTheNamedPort) {
+  Open(nullptr, nullptr);
+  test::LoopbackListener listener;
+  EXPECT_TRUE(window->ConnectClient("客户1", "127.0.0.1", listener.Port()));
+  EXPECT_FALSE(window->ConnectClient("客户1", "127.0.0.1", listener.Port() + 65536));  // no wrap-around
+  EXPECT_FALSE(window->ConnectClient("客户1", "", listener.Port()));
+}
+
 TEST_F(MainWindowGui, ClickingARowPicksItAndMeasuresItsDelay) {
   Open(nullptr, nullptr);
   const int closed = test::ClosedLoopbackPort();
