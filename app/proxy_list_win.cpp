@@ -25,43 +25,41 @@ bool ProxyListReader::WriteIfNewest(unsigned run, Write write) {
 }
 
 std::string ProxyListReader::LastPageText() const {
-  std::lock_guard lock(pageMutex_);
+  std::lock_guard lock(writeMutex_);
   return lastPageText_;
 }
 
 void ProxyListReader::ReadProxyList() {
   const unsigned run = ++newestRun_;
-  WindowControls& window = main_.Controls();
   RegexObject regex;
   CallNativeCommand(kCoInitialize, {0});
-  const bool listed = [&] {
-    if (!WriteIfNewest(run, [&] { window.DeleteAllRows(kList); })) return false;
-    if (!WriteIfNewest(run, [&] { window.SetCaption(kThisWindow, "正在读取......请稍等"); })) return false;
-    const std::string page = FetchPageText(pageUrl_);  // this run parses its own copy
-    {
-      std::lock_guard lock(pageMutex_);
-      lastPageText_ = page;
-    }
-    // An empty page has no rows; Wine's scripting RegExp aborts the whole
-    // process when asked to run over an empty subject.
-    if (!page.empty()) regex.Create(std::string(ProxyRowPattern), page);
-    const std::int32_t count = regex.MatchCount();
-    for (std::int32_t i = 1; i <= count; ++i) {
-      const int row = i - 1;
-      if (!WriteIfNewest(run, [&] {
-            window.InsertRow(kList);
-            window.SetCellText(kList, row, 0, ToText(i));
-          }))
-        return false;
-      for (std::int32_t k = 1; k <= 5; ++k) {
-        const std::string cell = regex.SubMatchText(i, k);
-        if (!WriteIfNewest(run, [&] { window.SetCellText(kList, row, k, cell); })) return false;
-      }
-    }
-    return WriteIfNewest(run, [&] { window.SetCaption(kThisWindow, "读取完毕"); });
-  }();
-  (void)listed;  // a superseded run simply stops; the newer one finishes the list
+  FillList(run, regex);  // a superseded run simply stops; the newer one finishes the list
   regex.Destroy();
+}
+
+void ProxyListReader::FillList(unsigned run, RegexObject& regex) {
+  WindowControls& window = main_.Controls();
+  if (!WriteIfNewest(run, [&] { window.DeleteAllRows(kList); })) return;
+  if (!WriteIfNewest(run, [&] { window.SetCaption(kThisWindow, "正在读取......请稍等"); })) return;
+  const std::string page = FetchPageText(pageUrl_);  // this run parses its own copy
+  if (!WriteIfNewest(run, [&] { lastPageText_ = page; })) return;
+  // An empty page has no rows; Wine's scripting RegExp aborts the whole
+  // process when asked to run over an empty subject.
+  if (!page.empty()) regex.Create(std::string(ProxyRowPattern), page);
+  const std::int32_t count = regex.MatchCount();
+  for (std::int32_t i = 1; i <= count; ++i) {
+    const int row = i - 1;
+    if (!WriteIfNewest(run, [&] {
+          window.InsertRow(kList);
+          window.SetCellText(kList, row, 0, ToText(i));
+        }))
+      return;
+    for (std::int32_t k = 1; k <= 5; ++k) {
+      const std::string cell = regex.SubMatchText(i, k);
+      if (!WriteIfNewest(run, [&] { window.SetCellText(kList, row, k, cell); })) return;
+    }
+  }
+  WriteIfNewest(run, [&] { window.SetCaption(kThisWindow, "读取完毕"); });
 }
 
 }  // namespace vantoip

@@ -9,6 +9,8 @@
 
 namespace vantoip {
 
+class RegexObject;
+
 class ProxyListReader {
  public:
   ProxyListReader(MainWindow& mainWindow, std::string pageUrl);
@@ -18,10 +20,13 @@ class ProxyListReader {
   // and the title, so the list never mixes the rows of two pages.
   void ReadProxyList();
 
-  // The page text of the latest run (a copy).
+  // The page text of the newest run that got its page (a copy).
   std::string LastPageText() const;
 
  private:
+  // The steps of one run from emptying the list to the final title; returns
+  // early once a newer run has started.
+  void FillList(unsigned run, RegexObject& regex);
   // Carries out `write` only while `run` is the newest run; false otherwise.
   template <class Write>
   bool WriteIfNewest(unsigned run, Write write);
@@ -29,8 +34,7 @@ class ProxyListReader {
   MainWindow& main_;
   const std::string pageUrl_;
   std::atomic<unsigned> newestRun_{0};
-  std::mutex writeMutex_;  // a run's check and its write happen together
-  mutable std::mutex pageMutex_;
+  mutable std::mutex writeMutex_;  // a run's check and its write happen together
   std::string lastPageText_;
 };
 
