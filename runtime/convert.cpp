@@ -53,7 +53,6 @@ double ReadDecimal(std::string_view text, bool integerOnly) {
     const std::size_t fractionStart = ++i;
     while (i < text.size() && IsDigit(text[i])) ++i;
     anyDigit = anyDigit || i > fractionStart;
-    if (!anyDigit) return 0;
   }
   if (!anyDigit) return 0;
   if (!integerOnly && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
@@ -70,21 +69,19 @@ double ReadDecimal(std::string_view text, bool integerOnly) {
   return std::strtod(number.c_str(), nullptr);
 }
 
-std::int32_t SaturateToInt32(double value) {
+// Truncates toward zero, holding at the ends of Int's range; NaN gives 0.
+template <class Int>
+Int Saturate(double value) {
   if (std::isnan(value)) return 0;
-  if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  if (value <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(value);
+  constexpr double kTwoToTheBits = -static_cast<double>(std::numeric_limits<Int>::min());  // exact
+  if (value >= kTwoToTheBits) return std::numeric_limits<Int>::max();
+  if (value <= -kTwoToTheBits) return std::numeric_limits<Int>::min();
+  return static_cast<Int>(value);  // conversion truncates whatever the FPU mode
 }
 
 }  // namespace
 
-std::int64_t TruncateToInteger(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 9223372036854775807.0) return std::numeric_limits<std::int64_t>::max();
-  if (value <= -9223372036854775808.0) return std::numeric_limits<std::int64_t>::min();
-  return static_cast<std::int64_t>(value);  // conversion truncates whatever the FPU mode
-}
+std::int64_t TruncateToInteger(double value) { return Saturate<std::int64_t>(value); }
 
 CivilTime ToCivilTime(DateTime date) {
   // Beyond the OLE date range (1 January 100 to 31 December 9999 23:59:59) the
@@ -157,10 +154,9 @@ std::int32_t ToInteger(const Value& value) {
   return std::visit(
       [](const auto& v) -> std::int32_t {
         using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::string>) return SaturateToInt32(ReadDecimal(ToHalfWidth(v), true));
+        if constexpr (std::is_same_v<T, std::string>) return Saturate<std::int32_t>(ReadDecimal(ToHalfWidth(v), true));
         else if constexpr (std::is_same_v<T, bool>) return v ? 1 : 0;
-        else if constexpr (std::is_floating_point_v<T>) return SaturateToInt32(std::trunc(double{v}));
-        else if constexpr (std::is_same_v<T, std::int64_t>) return static_cast<std::int32_t>(v);
+        else if constexpr (std::is_floating_point_v<T>) return Saturate<std::int32_t>(double{v});
         else if constexpr (std::is_arithmetic_v<T>) return static_cast<std::int32_t>(v);
         else return 0;
       },

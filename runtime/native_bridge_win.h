@@ -57,11 +57,6 @@ class NativeArgument {
   std::uint32_t word_;
 };
 
-// A handle or pointer passed as a declared integer.
-inline std::uint32_t NativeWord(const void* handle) {
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle));
-}
-
 class NativeCommandTable {
  public:
   // Copies the names; nothing is loaded until an entry is first called.

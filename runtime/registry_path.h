@@ -1,4 +1,4 @@
-// Splitting of registry paths, shared by the registry operations and their fakes.
+// Splitting of registry paths into key and value name.
 #pragma once
 
 #include <string>

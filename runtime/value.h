@@ -1,5 +1,5 @@
-// Runtime values: the kinds a value can have and a tagged value for the
-// operations that accept "one value of any kind".
+// Runtime values: a tagged value for the operations that accept "one value
+// of any kind".
 #pragma once
 
 #include <cstdint>
@@ -12,24 +12,6 @@
 namespace vantoip {
 
 using ByteBlock = std::vector<std::uint8_t>;
-
-enum class ValueKind : std::uint32_t {
-  Omitted = 0,
-  Logical = 0x80000002,
-  DateTime = 0x80000003,
-  Text = 0x80000004,
-  Bytes = 0x80000005,
-  SubroutinePointer = 0x80000006,
-  Byte = 0x80000101,
-  Short = 0x80000201,
-  Integer = 0x80000301,
-  LongInteger = 0x80000401,
-  Float = 0x80000501,
-  Double = 0x80000601,
-  AutomationObject = 0x00010030,
-  AutomationVariant = 0x00010031,
-};
-constexpr std::uint32_t kByReferenceBit = 0x20000000;
 
 // An OLE date: days since 30 December 1899, the fraction being the time of day.
 struct DateTime {

@@ -110,16 +110,14 @@ int Window::LiveCount() { return static_cast<int>(LiveWindows().size()); }
 RECT Window::ControlRect(const ControlLayout& layout) const {
   RECT rc{layout.left, layout.top, layout.left + layout.width, layout.top + layout.height};
   if (layout.parent.empty()) return rc;
-  for (const Control& parent : controls_) {
-    if (parent.layout.name != layout.parent || !parent.hwnd) continue;
-    // The parent's top left in window client coordinates. On a tab control
-    // that is its own corner, tab strip included: the layouts place a page's
-    // controls below the strip themselves.
-    POINT origin{0, 0};
-    MapWindowPoints(parent.hwnd, hwnd_, &origin, 1);
-    OffsetRect(&rc, origin.x, origin.y);
-    break;
-  }
+  const Control* parent = Find(layout.parent);
+  if (!parent || !parent->hwnd) return rc;
+  // The parent's top left in window client coordinates. On a tab control
+  // that is its own corner, tab strip included: the layouts place a page's
+  // controls below the strip themselves.
+  POINT origin{0, 0};
+  MapWindowPoints(parent->hwnd, hwnd_, &origin, 1);
+  OffsetRect(&rc, origin.x, origin.y);
   return rc;
 }
 
@@ -255,13 +253,8 @@ void Window::ShowTabPage(const Control& tabControl) {
   const int page = TabCtrl_GetCurSel(tabControl.hwnd);
   // A control is on a page when it, or the container it sits in, names that page.
   auto pageOf = [&](const Control& c) {
-    for (const Control* p = &c; p;) {
+    for (const Control* p = &c; p; p = Find(p->layout.parent))
       if (p->layout.parent == tabControl.layout.name) return p->layout.tab;
-      const Control* next = nullptr;
-      for (const Control& q : controls_)
-        if (q.layout.name == p->layout.parent) next = &q;
-      p = next;
-    }
     return -2;  // not on this tab control
   };
   for (const Control& c : controls_) {
@@ -277,8 +270,8 @@ void Window::Raise(const std::string& control, EventKind kind, const EventArgs& 
     if (e.kind == kind && e.control == control && e.handler) e.handler(withWindow);
 }
 
-Window::Control* Window::Find(const std::string& name) {
-  for (Control& c : controls_)
+const Window::Control* Window::Find(const std::string& name) const {
+  for (const Control& c : controls_)
     if (c.layout.name == name) return &c;
   return nullptr;
 }
@@ -302,9 +295,8 @@ Window::Control* Window::FindById(int id) {
 }
 
 HWND Window::ControlHandle(const std::string& name) const {
-  for (const Control& c : controls_)
-    if (c.layout.name == name) return c.hwnd;
-  return nullptr;
+  const Control* c = Find(name);
+  return c ? c->hwnd : nullptr;
 }
 
 LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/layout.h"
@@ -18,7 +19,8 @@ namespace vantoip {
 
 class Window final : public WindowControls, public std::enable_shared_from_this<Window> {
  public:
-  // Creates the window and its controls in layout order, delivers Created,
+  // Creates the window and its controls (containers first, outermost first,
+  // then the rest in layout order), delivers Created,
   // then shows it. Null when the window cannot be created. On the UI thread.
   static std::shared_ptr<Window> Create(const WindowLayout& layout, std::vector<EventBinding> events,
                                         HWND owner = nullptr);
@@ -68,7 +70,10 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   RECT ControlRect(const ControlLayout& layout) const;
   void ShowTabPage(const Control& tabControl);
   void Raise(const std::string& control, EventKind kind, const EventArgs& args = {});
-  Control* Find(const std::string& name);
+  const Control* Find(const std::string& name) const;
+  Control* Find(const std::string& name) {
+    return const_cast<Control*>(std::as_const(*this).Find(name));
+  }
   ListRows* RowsOf(const std::string& list);
   // Row counts owed to list views reach them on this timer.
   void SyncLists(bool paced);
@@ -80,7 +85,6 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   std::vector<EventBinding> events_;
   HWND hwnd_ = nullptr;
   std::vector<Control> controls_;
-  HBRUSH background_ = nullptr;
 };
 
 }  // namespace vantoip
