@@ -1,6 +1,7 @@
 #include "skinlib/skin_frame_win.h"
 
 #include <algorithm>
+#include <array>
 
 #include "skinlib/canvas.h"
 #include "skinlib/surface_win.h"
@@ -8,7 +9,7 @@
 namespace vantoip::skin {
 namespace {
 
-constexpr Rgb kWhite{255, 255, 255}, kBlack{0, 0, 0};
+constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kCloseHot{214, 56, 48};
 
 // Where the parts of the frame lie, in window coordinates.
@@ -18,6 +19,11 @@ struct FrameGeometry {
   RECT caption{};
   RECT icon{};
   RECT close{}, maximize{}, minimize{};  // empty when the window has no such button
+
+  // The caption buttons with their hit-test codes.
+  std::array<std::pair<int, RECT>, 3> Buttons() const {
+    return {{{HTCLOSE, close}, {HTMAXBUTTON, maximize}, {HTMINBUTTON, minimize}}};
+  }
 };
 
 FrameGeometry GeometryOf(HWND window) {
@@ -47,15 +53,13 @@ FrameGeometry GeometryOf(HWND window) {
   return g;
 }
 
-Box ToBox(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
-
 HICON SmallIconOf(HWND window) {
   if (auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0))) return icon;
   if (auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICONSM))) return icon;
   return reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
 }
 
-// The glyph of a caption button, in lines two pixels wide.
+// The glyph of a caption button: the close cross two pixels wide, the others one.
 void DrawGlyph(HDC dc, int part, const RECT& r, Rgb colour, bool zoomed) {
   GdiObject pen(CreatePen(PS_SOLID, part == HTCLOSE ? 2 : 1, ToColorRef(colour)));
   Selection selected(dc, pen.Get());
@@ -112,8 +116,7 @@ bool PaintFrame(const Skin& skin, HWND window, const CaptionState& state) {
   DrawRoundOutline(surface.Pixels(), all, 0, look.border, 255);
   DrawRoundOutline(surface.Pixels(), ToBox(g.client).Inset(-1), 0, look.border, 200);
 
-  for (auto [part, box] : {std::pair{HTCLOSE, g.close}, std::pair{HTMAXBUTTON, g.maximize},
-                           std::pair{HTMINBUTTON, g.minimize}}) {
+  for (auto [part, box] : g.Buttons()) {
     if (IsRectEmpty(&box)) continue;
     const bool pressed = state.pressed == part && state.pressedInside;
     const bool hot = state.hot == part && state.pressed == HTNOWHERE;
@@ -138,7 +141,7 @@ bool PaintFrame(const Skin& skin, HWND window, const CaptionState& state) {
     DrawIconEx(surface.Dc(), g.icon.left, g.icon.top, icon, 16, 16, 0, nullptr, DI_NORMAL);
     title.left = g.icon.right + 5;
   }
-  for (const RECT& box : {g.close, g.maximize, g.minimize})
+  for (const auto& [part, box] : g.Buttons())
     if (!IsRectEmpty(&box)) title.right = std::min(title.right, box.left - 4);
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -167,8 +170,7 @@ int CaptionButtonAt(HWND window, POINT screen) {
   GetWindowRect(window, &outer);
   const POINT at{screen.x - outer.left, screen.y - outer.top};
   const FrameGeometry g = GeometryOf(window);
-  for (auto [part, box] : {std::pair{HTCLOSE, g.close}, std::pair{HTMAXBUTTON, g.maximize},
-                           std::pair{HTMINBUTTON, g.minimize}})
+  for (const auto& [part, box] : g.Buttons())
     if (PtInRect(&box, at)) return part;
   return HTNOWHERE;
 }

@@ -10,7 +10,6 @@
 namespace vantoip::skin {
 namespace {
 
-constexpr Rgb kWhite{255, 255, 255};
 constexpr int kHighlightAlpha = 70;  // inner light edge of raised faces
 
 struct Container {
@@ -54,7 +53,6 @@ std::vector<Container> ShownContainers(HWND root) {
   return search.found;
 }
 
-Box ToBox(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 int TextHeight(HDC dc) {
   TEXTMETRICW metrics{};

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
@@ -39,13 +40,14 @@ using HookHandle = UniqueHandle<NullIsInvalid<HHOOK, &Unhook>>;
 
 struct Session {
   Skin skin;
-  DWORD thread = 0;
   HookHandle hook;
   std::map<HWND, WindowState> windows;
   std::map<HWND, RootBackdrop> backdrops;
 };
 
-// Touched only by the thread in `thread`.
+// The thread that owns the session; any thread may ask, only the owner (or a
+// thread that becomes the owner while there is none) touches g_session.
+std::atomic<DWORD> g_owner{0};
 std::unique_ptr<Session> g_session;
 
 WindowState* Find(HWND window) {
@@ -551,16 +553,19 @@ void RedrawAll(const std::map<HWND, WindowState>& windows) {
 
 bool AttachSkin(const Skin& skin) {
   const DWORD thread = GetCurrentThreadId();
-  if (g_session && g_session->thread != thread) return false;
+  DWORD owner = 0;
+  if (!g_owner.compare_exchange_strong(owner, thread) && owner != thread) return false;
   if (!g_session) {
     // Hooks and subclasses point into this library: it stays loaded from now on.
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        reinterpret_cast<LPCWSTR>(&CbtHook), &self);
     auto session = std::make_unique<Session>();
-    session->thread = thread;
     session->hook.Reset(SetWindowsHookExW(WH_CBT, &CbtHook, self, thread));
-    if (!session->hook) return false;
+    if (!session->hook) {
+      g_owner = 0;
+      return false;
+    }
     g_session = std::move(session);
   }
   g_session->skin = skin;
@@ -571,8 +576,9 @@ bool AttachSkin(const Skin& skin) {
 }
 
 void DetachSkin() {
-  if (!g_session || g_session->thread != GetCurrentThreadId()) return;
+  if (g_owner != GetCurrentThreadId()) return;
   const std::unique_ptr<Session> session = std::move(g_session);
+  g_owner = 0;
   for (const auto& [window, state] : session->windows) {
     RemoveWindowSubclass(window, &SkinProc, kSubclassId);
     if (state.role == Role::PushButton) SetButtonType(window, state.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);

@@ -16,6 +16,10 @@ inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
 using GdiObject = UniqueHandle<NullIsInvalid<HGDIOBJ, &DeleteGdiObject>>;
 using MemoryDc = UniqueHandle<NullIsInvalid<HDC, &DeleteMemoryDc>>;
 
+constexpr Rgb kWhite{255, 255, 255};
+
+inline Box ToBox(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
 class Surface {
  public:
   Surface(int width, int height);
