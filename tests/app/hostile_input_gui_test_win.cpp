@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <thread>
@@ -86,7 +87,13 @@ TEST_F(HostileInput, InvalidUtf8IsReplacedNotFatal) {
   ASSERT_TRUE(test::PumpUntil([&] { return Rows() == 1; }));
   const std::string location = window->GetCellText("超级列表框1", 0, 3);
   EXPECT_EQ(location.rfind("bad", 0), 0u) << location;
+  ASSERT_GE(location.size(), 6u);
   EXPECT_EQ(location.substr(location.size() - 3), "end");
+  // Every broken sequence shows as "?"; the three "(" inside them survive.
+  const std::string middle = location.substr(3, location.size() - 6);
+  EXPECT_EQ(middle.find_first_not_of("?("), std::string::npos) << middle;
+  EXPECT_EQ(std::count(middle.begin(), middle.end(), '('), 3) << middle;
+  EXPECT_GE(std::count(middle.begin(), middle.end(), '?'), 3) << middle;
 }
 
 TEST_F(HostileInput, BacktrackingPageStaysAnsweringAndALaterRefreshWorks) {

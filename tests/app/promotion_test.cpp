@@ -6,6 +6,7 @@
 
 #include "app/project_details_layout.h"
 #include "app/promotion_data.h"
+#include "runtime/text.h"
 #include "runtime/text_array.h"
 #include "tests/support/memory_controls.h"
 
@@ -114,7 +115,7 @@ TEST(PromotionData, BlurbHasAHeadingAndADescriptionLinePerProject) {
     EXPECT_GT(description.size(), 3u);
     EXPECT_NE(description[2], ' ');
   }
-  EXPECT_EQ(AdvertisingBlurb().find('\n'), AdvertisingBlurb().find("\r\n") + 1);  // no bare line feeds
+  EXPECT_EQ(ReplaceText(AdvertisingBlurb(), "\r\n", "").find_first_of("\r\n"), std::string::npos);  // CR LF pairs only
 }
 
 TEST(PromotionData, DescriptionsHaveTheThreeSectionsInOrderAndStatementIsOneLine) {

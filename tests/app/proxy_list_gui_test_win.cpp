@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "app/program_win.h"
+#include "runtime/system_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/proxy_page.h"
@@ -126,7 +127,8 @@ TEST_F(ProxyListGui, ANewerRunSupersedesASlowerOlderOne) {
   ASSERT_TRUE(test::PumpUntil([&] { return served == 1; }));
   SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
   ASSERT_TRUE(test::PumpUntil([&] { return Settled(3); }, 15000));
-  test::PumpFor(2500);  // the older run has its page by now and must leave the list alone
+  // The older run gets its page afterwards and must leave the list alone.
+  ASSERT_TRUE(test::PumpUntil([&] { return served == 2 && RunningThreadCount() == 0; }, 30000));
   EXPECT_EQ(Rows(), 3);
   EXPECT_EQ(Title(), "读取完毕");
   EXPECT_EQ(Cell(2, 0), "3");

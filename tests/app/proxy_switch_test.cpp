@@ -91,8 +91,9 @@ TEST_F(ProxySwitchTest, TurningOffClearsTheProxyAndKeepsTheLabels) {
 
 TEST_F(ProxySwitchTest, EmptyTargetDoesNothingInEitherState) {
   Start();
-  proxySwitch.ToggleProxy();
-  controls->SetCaption("按钮2", "断开");
+  proxySwitch.ToggleProxy();  // Off
+  EXPECT_TRUE(controls->changes.empty());
+  controls->SetCaption("按钮2", "断开");  // On
   controls->changes.clear();
   proxySwitch.ToggleProxy();
   EXPECT_TRUE(controls->changes.empty());

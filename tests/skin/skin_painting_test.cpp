@@ -290,9 +290,11 @@ TEST_F(SkinnedWindows, DrawTheTitleBarAndWorkItsButtons) {
 // The library itself, called with damaged skins: it answers with an error and
 // the windows keep the skin they have.
 TEST_F(SkinnedWindows, RefuseDamagedSkinData) {
+  const Rgb own = Background();
   ApplySkin(13);
   PumpMessages(100);
   const Rgb skinned = Background();
+  ASSERT_FALSE(Near(skinned, own));  // the skin shows, so keeping it can be seen
   using Attach = int(__stdcall*)(const unsigned char*, int, const char*, int, int, int);
   const auto attach = reinterpret_cast<Attach>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("SkinH_EL.dll"), "SkinH_AttachRes")));
@@ -312,6 +314,9 @@ TEST_F(SkinnedWindows, RefuseDamagedSkinData) {
   EXPECT_TRUE(Near(Background(), skinned));
 
   EXPECT_EQ(attach(data.data(), static_cast<int>(data.size()), nullptr, 0, 0, 0), 0);
+  RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpMessages(100);
+  EXPECT_FALSE(Near(Background(), skinned));  // the sound skin 14 is taken
   EXPECT_EQ(attach(nullptr, 0, nullptr, 0, 0, 0), 1);
 }
 
