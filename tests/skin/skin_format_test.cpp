@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <vector>
 #include <string>
 
 #include "app/skin_data.h"
@@ -116,9 +118,68 @@ class SkinText : public ::testing::Test {
   std::string text_;
 };
 
+// Every value of a skin, flattened: colours as 0xRRGGBB, then the measures.
+std::vector<int> Fields(const Skin& s) {
+  std::vector<int> f;
+  const auto colour = [&](Rgb c) { f.push_back(c.r << 16 | c.g << 8 | c.b); };
+  const auto look = [&](const Look& l) {
+    for (Rgb c : {l.top, l.bottom, l.border, l.text}) colour(c);
+  };
+  for (Rgb c : {s.windowTop, s.windowBottom, s.patternColour, s.labelText, s.transparentText, s.focus, s.frame})
+    colour(c);
+  for (const Look& l : s.button) look(l);
+  for (const Look& l : s.header) look(l);
+  for (const Look& l : s.tab) look(l);
+  for (Rgb c : {s.panel.top, s.panel.bottom, s.panel.border}) colour(c);  // a panel has no text
+  look(s.caption);
+  for (int n : {static_cast<int>(s.pattern), s.patternAlpha, s.patternSpacing, s.panelRadius, s.buttonRadius})
+    f.push_back(n);
+  return f;
+}
+
 TEST_F(SkinText, ParsesEveryKey) {
   const auto skin = Parse(text_);
   ASSERT_TRUE(skin);
+  const std::vector<int> original = Fields(*skin);
+  // Each key line, given another value, changes exactly one value of the skin to it.
+  std::size_t lineStart = text_.find('\n') + 1, keys = 0;
+  while (lineStart < text_.size()) {
+    const std::size_t lineEnd = text_.find('\n', lineStart);
+    const std::string line = text_.substr(lineStart, lineEnd - lineStart);
+    const std::size_t space = line.find(' ');
+    const std::string key = line.substr(0, space), value = line.substr(space + 1);
+    std::string other;
+    int expected = 0;
+    if (value[0] == '#') {
+      const int old = std::stoi(value.substr(1), nullptr, 16);
+      expected = old == 0x0a0b0c ? 0x0c0b0a : 0x0a0b0c;
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "#%06x", expected);
+      other = hex;
+    } else if (key == "pattern.kind") {
+      other = value == "grid" ? "dots" : "grid";
+      expected = static_cast<int>(value == "grid" ? Pattern::Dots : Pattern::Grid);
+    } else {
+      expected = std::stoi(value) == 3 ? 4 : 3;  // within every measure's range
+      other = std::to_string(expected);
+    }
+    std::string edited = text_;
+    edited.replace(lineStart + space + 1, value.size(), other);
+    const auto changed = Parse(edited);
+    ASSERT_TRUE(changed) << line;
+    const std::vector<int> now = Fields(*changed);
+    int differing = 0;
+    for (std::size_t i = 0; i < now.size(); ++i)
+      if (now[i] != original[i]) {
+        ++differing;
+        EXPECT_EQ(now[i], expected) << key;
+      }
+    EXPECT_EQ(differing, 1) << key;
+    ++keys;
+    lineStart = lineEnd == std::string::npos ? text_.size() : lineEnd + 1;
+  }
+  EXPECT_EQ(keys, original.size());  // one key per value
+
   const auto edited = Parse(Replaced("\nbutton.hot.top #", "\nbutton.hot.top #0a0b0c\nignored #"));
   ASSERT_TRUE(edited);
   EXPECT_EQ(edited->button[kButtonHot].top, (Rgb{0x0a, 0x0b, 0x0c}));
