@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/main_window_controls.h"
 
 #include <algorithm>
 
@@ -22,9 +23,9 @@ MainWindow::MainWindow(Services& services, SharedState& state, MainWindowParts p
 std::vector<EventBinding> MainWindow::Events() {
   return {
       {kThisWindow, EventKind::Created, [this](const EventArgs& e) { OnCreated(e.window); }},
-      {"超级列表框1", EventKind::ListClick, [this](const EventArgs&) { OnRowPick(); }},
-      {"标签_状态", EventKind::MouseDown, [this](const EventArgs&) { OnStatusToggle(); }},
-      {"按钮1", EventKind::Click, [this](const EventArgs&) { OnRefresh(); }},
+      {main_window::kProxyList, EventKind::ListClick, [this](const EventArgs&) { OnRowPick(); }},
+      {main_window::kStatusLabel, EventKind::MouseDown, [this](const EventArgs&) { OnStatusToggle(); }},
+      {main_window::kRefreshButton, EventKind::Click, [this](const EventArgs&) { OnRefresh(); }},
       // Destroying: nothing to do; the run ends when the last window is gone
       // and the proxy settings stay as they are.
   };
@@ -34,32 +35,32 @@ void MainWindow::OnCreated(const std::shared_ptr<WindowControls>& window) {
   window_ = window;
   if (parts_.applySkin) parts_.applySkin();
   OnRefresh();
-  window_->SetCaption("标签_目标", services_.registry.ReadText(kProxyServerPath));
+  window_->SetCaption(main_window::kTargetLabel, services_.registry.ReadText(kProxyServerPath));
   const std::int32_t enable = services_.registry.ReadNumber(kProxyEnablePath);
-  window_->SetCaption("标签_状态", enable == 1 ? "启用" : "禁用");
-  const std::string target = window_->Caption("标签_目标");
-  if (CompareText(window_->Caption("标签_状态"), "启用") == 0 && !target.empty()) {
+  window_->SetCaption(main_window::kStatusLabel, enable == 1 ? "启用" : "禁用");
+  const std::string target = window_->Caption(main_window::kTargetLabel);
+  if (CompareText(window_->Caption(main_window::kStatusLabel), "启用") == 0 && !target.empty()) {
     const ProxyTarget split = SplitTarget(target);
     state_.SetTarget(split.host, split.port);
     StartDelayTest();
-    window_->SetCaption("按钮2", "断开");
-    window_->SetInterval("时钟1", 1000);
-    window_->SetDisabled("超级列表框1", true);
+    window_->SetCaption(main_window::kConnectButton, "断开");
+    window_->SetInterval(main_window::kConnectedTimer, 1000);
+    window_->SetDisabled(main_window::kProxyList, true);
   }
 }
 
 void MainWindow::OnRowPick() {
-  const int row = window_->CurrentRow("超级列表框1");
-  const std::string host = window_->GetCellText("超级列表框1", row, 1);
-  const std::string port = window_->GetCellText("超级列表框1", row, 2);
+  const int row = window_->CurrentRow(main_window::kProxyList);
+  const std::string host = window_->GetCellText(main_window::kProxyList, row, 1);
+  const std::string port = window_->GetCellText(main_window::kProxyList, row, 2);
   state_.SetTarget(host, port);
-  window_->SetCaption("标签_目标", host + ":" + port);
+  window_->SetCaption(main_window::kTargetLabel, host + ":" + port);
   StartDelayTest();
 }
 
 void MainWindow::OnStatusToggle() {
-  const bool wasOn = CompareText(window_->Caption("标签_状态"), "启用") == 0;
-  window_->SetCaption("标签_状态", wasOn ? "禁用" : "启用");
+  const bool wasOn = CompareText(window_->Caption(main_window::kStatusLabel), "启用") == 0;
+  window_->SetCaption(main_window::kStatusLabel, wasOn ? "禁用" : "启用");
   services_.registry.Write(kProxyEnablePath, std::int32_t{wasOn ? 0 : 1});
 }
 
@@ -77,10 +78,10 @@ void MainWindow::DelayTest() {
   std::uint64_t version = 0;
   const ProxyTarget target = state_.Target(&version);  // one consistent copy
   const std::int64_t port = TruncateToInteger(ToNumber(target.port));
-  window->ConnectClient("客户1", target.host, static_cast<int>(std::clamp<std::int64_t>(port, INT32_MIN, INT32_MAX)));
+  window->ConnectClient(main_window::kDelayClient, target.host, static_cast<int>(std::clamp<std::int64_t>(port, INT32_MIN, INT32_MAX)));
   const std::uint64_t t1 = services_.clock.Milliseconds();
   // A test overtaken by a newer pick would show its time beside the other target.
-  if (state_.IsTargetVersion(version)) window->SetCaption("标签_延迟", ToText(static_cast<double>(t1 - t0)));
+  if (state_.IsTargetVersion(version)) window->SetCaption(main_window::kDelayLabel, ToText(static_cast<double>(t1 - t0)));
 }
 
 }  // namespace vantoip

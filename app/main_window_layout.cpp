@@ -1,42 +1,61 @@
 #include "app/main_window_layout.h"
 
+#include "app/main_window_controls.h"
 #include "app/promotion_data.h"
 
 namespace vantoip {
 
 const WindowLayout& MainWindowLayout() {
   using K = ControlKind;
+  using namespace main_window;
+  constexpr auto kValue = FontRole::Value;
   static const WindowLayout layout{
-      "主窗口",
-      "Vantoip地址代理工具",
-      50, 50, 649, 576,
-      {
-          {"按钮3", K::PushButton, "分组框2", 485, 8, 134, 30, "了解项目详情", true},
-          {"按钮4", K::PushButton, "分组框2", 485, 43, 134, 30, "推荐项目1注册", true},
-          {"按钮5", K::PushButton, "分组框2", 485, 76, 134, 30, "推荐项目2注册", true},
-          {"按钮6", K::PushButton, "分组框2", 485, 109, 134, 30, "推荐项目3注册", true},
-          {"按钮7", K::PushButton, "分组框2", 485, 143, 134, 30, "推荐项目4注册", true},
-          {"透明标签1", K::TransparentLabel, "分组框2", 3, 13, 456, 144, AdvertisingBlurb(), false},
-          {"分组框2", K::GroupBox, "", 5, 363, 632, 181, "广告区", false},
-          {"标签_计时", K::Label, "", 560, 327, 60, 24, "00:00", false, -1, FontRole::Value},
-          {"时钟1", K::Timer, "", 0, 0, 0, 0, "", false},
-          {"按钮2", K::PushButton, "", 426, 324, 56, 24, "连接", true},
-          {"标签_延迟", K::Label, "", 361, 323, 50, 24, "", false, -1, FontRole::Value},
-          {"标签3", K::Label, "", 329, 322, 40, 24, "延迟：", false},
-          {"标签_目标", K::Label, "", 171, 323, 150, 24, "", false, -1, FontRole::Value},
-          {"标签2", K::Label, "", 115, 323, 64, 24, "代理目标：", false},
-          {"标签_状态", K::Label, "", 75, 323, 40, 24, "启用", false, -1, FontRole::Value},
-          {"标签1", K::Label, "", 17, 322, 64, 24, "代理状态：", false},
-          {"按钮1", K::PushButton, "", 498, 324, 56, 24, "刷新", true},
-          {"客户1", K::TcpClient, "", 0, 0, 0, 0, "", false},
-          {"超级列表框1", K::ListView, "", 9, 18, 617, 304, "", true, -1, FontRole::Default,
-           {{"序号", 50, Alignment::Left},
-            {"服务器地址", 150, Alignment::Centre},
-            {"端口", 50, Alignment::Centre},
-            {"位置", 100, Alignment::Centre},
-            {"速度", 50, Alignment::Centre},
-            {"检查时间", 200, Alignment::Centre}}},
-          {"分组框1", K::GroupBox, "", 4, 3, 636, 357, "功能区", false},
+      .name = "主窗口",
+      .title = "Vantoip地址代理工具",
+      .left = 50, .top = 50, .width = 649, .height = 576,
+      .controls = {
+          {.name = kDetailsButton, .kind = K::PushButton, .parent = kAdvertGroup,
+           .left = 485, .top = 8, .width = 134, .height = 30, .caption = "了解项目详情", .tabStop = true},
+          {.name = kProject1Button, .kind = K::PushButton, .parent = kAdvertGroup,
+           .left = 485, .top = 43, .width = 134, .height = 30, .caption = "推荐项目1注册", .tabStop = true},
+          {.name = kProject2Button, .kind = K::PushButton, .parent = kAdvertGroup,
+           .left = 485, .top = 76, .width = 134, .height = 30, .caption = "推荐项目2注册", .tabStop = true},
+          {.name = kProject3Button, .kind = K::PushButton, .parent = kAdvertGroup,
+           .left = 485, .top = 109, .width = 134, .height = 30, .caption = "推荐项目3注册", .tabStop = true},
+          {.name = kProject4Button, .kind = K::PushButton, .parent = kAdvertGroup,
+           .left = 485, .top = 143, .width = 134, .height = 30, .caption = "推荐项目4注册", .tabStop = true},
+          {.name = kAdvertText, .kind = K::TransparentLabel, .parent = kAdvertGroup,
+           .left = 3, .top = 13, .width = 456, .height = 144, .caption = AdvertisingBlurb()},
+          {.name = kAdvertGroup, .kind = K::GroupBox,
+           .left = 5, .top = 363, .width = 632, .height = 181, .caption = "广告区"},
+          {.name = kTimeLabel, .kind = K::Label,
+           .left = 560, .top = 327, .width = 60, .height = 24, .caption = "00:00", .font = kValue},
+          {.name = kConnectedTimer, .kind = K::Timer},
+          {.name = kConnectButton, .kind = K::PushButton,
+           .left = 426, .top = 324, .width = 56, .height = 24, .caption = "连接", .tabStop = true},
+          {.name = kDelayLabel, .kind = K::Label, .left = 361, .top = 323, .width = 50, .height = 24, .font = kValue},
+          {.name = kDelayCaption, .kind = K::Label,
+           .left = 329, .top = 322, .width = 40, .height = 24, .caption = "延迟："},
+          {.name = kTargetLabel, .kind = K::Label, .left = 171, .top = 323, .width = 150, .height = 24, .font = kValue},
+          {.name = kTargetCaption, .kind = K::Label,
+           .left = 115, .top = 323, .width = 64, .height = 24, .caption = "代理目标："},
+          {.name = kStatusLabel, .kind = K::Label,
+           .left = 75, .top = 323, .width = 40, .height = 24, .caption = "启用", .font = kValue},
+          {.name = kStatusCaption, .kind = K::Label,
+           .left = 17, .top = 322, .width = 64, .height = 24, .caption = "代理状态："},
+          {.name = kRefreshButton, .kind = K::PushButton,
+           .left = 498, .top = 324, .width = 56, .height = 24, .caption = "刷新", .tabStop = true},
+          {.name = kDelayClient, .kind = K::TcpClient},
+          {.name = kProxyList, .kind = K::ListView,
+           .left = 9, .top = 18, .width = 617, .height = 304, .tabStop = true,
+           .columns = {{"序号", 50, Alignment::Left},
+                       {"服务器地址", 150, Alignment::Centre},
+                       {"端口", 50, Alignment::Centre},
+                       {"位置", 100, Alignment::Centre},
+                       {"速度", 50, Alignment::Centre},
+                       {"检查时间", 200, Alignment::Centre}}},
+          {.name = kFunctionGroup, .kind = K::GroupBox,
+           .left = 4, .top = 3, .width = 636, .height = 357, .caption = "功能区"},
       }};
   return layout;
 }

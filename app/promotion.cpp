@@ -1,5 +1,7 @@
 #include "app/promotion.h"
 
+#include "app/main_window_controls.h"
+#include "app/project_details_controls.h"
 #include "app/project_details_layout.h"
 #include "app/promotion_data.h"
 
@@ -9,12 +11,14 @@ Promotion::Promotion(ShellOpener& shell, ModalWindowLoader loadModal)
     : shell_(shell), loadModal_(std::move(loadModal)) {}
 
 std::vector<EventBinding> Promotion::Events() {
-  std::vector<EventBinding> events = PageButtons({"按钮4", "按钮5", "按钮6", "按钮7"});
-  events.push_back({"按钮3", EventKind::Click, [this](const EventArgs& click) { OpenDetailsWindow(click); }});
+  std::vector<EventBinding> events = PageButtons({main_window::kProject1Button, main_window::kProject2Button,
+                                                               main_window::kProject3Button, main_window::kProject4Button});
+  events.push_back({main_window::kDetailsButton, EventKind::Click, [this](const EventArgs& click) { OpenDetailsWindow(click); }});
   return events;
 }
 
-std::vector<EventBinding> Promotion::DetailsEvents() { return PageButtons({"按钮1", "按钮2", "按钮3", "按钮4"}); }
+std::vector<EventBinding> Promotion::DetailsEvents() { return PageButtons({details_window::kProject1Button, details_window::kProject2Button,
+                      details_window::kProject3Button, details_window::kProject4Button}); }
 
 std::vector<EventBinding> Promotion::PageButtons(const std::vector<std::string>& buttonOfProject) {
   std::vector<EventBinding> events;

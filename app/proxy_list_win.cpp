@@ -1,4 +1,5 @@
 #include "app/proxy_list_win.h"
+#include "app/main_window_controls.h"
 
 #include "app/page_text_win.h"
 #include "regex/proxy_row_pattern.h"
@@ -9,7 +10,7 @@
 namespace vantoip {
 namespace {
 
-constexpr char kList[] = "超级列表框1";
+constexpr const char* kList = main_window::kProxyList;
 
 }  // namespace
 

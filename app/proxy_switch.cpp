@@ -1,4 +1,5 @@
 #include "app/proxy_switch.h"
+#include "app/main_window_controls.h"
 
 #include "app/machine_proxy.h"
 #include "runtime/convert.h"
@@ -15,40 +16,40 @@ ProxySwitch::ProxySwitch(MainWindow& mainWindow, Services& services) : main_(mai
 
 std::vector<EventBinding> ProxySwitch::Events() {
   return {
-      {"按钮2", EventKind::Click, [this](const EventArgs&) { ToggleProxy(); }},
-      {"时钟1", EventKind::Tick, [this](const EventArgs&) { TickConnectedTime(); }},
+      {main_window::kConnectButton, EventKind::Click, [this](const EventArgs&) { ToggleProxy(); }},
+      {main_window::kConnectedTimer, EventKind::Tick, [this](const EventArgs&) { TickConnectedTime(); }},
   };
 }
 
 void ProxySwitch::ToggleProxy() {
   WindowControls& window = main_.Controls();
-  const std::string target = window.Caption("标签_目标");
+  const std::string target = window.Caption(main_window::kTargetLabel);
   if (target.empty()) return;
-  if (CompareText(window.Caption("按钮2"), "连接") == 0) {
+  if (CompareText(window.Caption(main_window::kConnectButton), "连接") == 0) {
     if (!ApplyMachineProxy(services_.registry, services_.internet, target)) {
       window.SetCaption(kThisWindow, "代理连接失败");
-      window.SetCaption("按钮2", "连接");
+      window.SetCaption(main_window::kConnectButton, "连接");
       return;
     }
     window.SetCaption(kThisWindow, "代理连接成功");
-    window.SetDisabled("超级列表框1", true);
-    window.SetCaption("标签_状态", "启用");
-    window.SetCaption("按钮2", "断开");
-    window.SetCaption("标签_计时", "00:00");
-    window.SetInterval("时钟1", 1000);
+    window.SetDisabled(main_window::kProxyList, true);
+    window.SetCaption(main_window::kStatusLabel, "启用");
+    window.SetCaption(main_window::kConnectButton, "断开");
+    window.SetCaption(main_window::kTimeLabel, "00:00");
+    window.SetInterval(main_window::kConnectedTimer, 1000);
   } else {
-    window.SetCaption("按钮2", "连接");
+    window.SetCaption(main_window::kConnectButton, "连接");
     ApplyMachineProxy(services_.registry, services_.internet);
     window.SetCaption(kThisWindow, "取消代理");
-    window.SetCaption("标签_状态", "禁用");
-    window.SetDisabled("超级列表框1", false);
-    window.SetInterval("时钟1", 0);
+    window.SetCaption(main_window::kStatusLabel, "禁用");
+    window.SetDisabled(main_window::kProxyList, false);
+    window.SetInterval(main_window::kConnectedTimer, 0);
   }
 }
 
 void ProxySwitch::TickConnectedTime() {
   WindowControls& window = main_.Controls();
-  if (CompareText(window.Caption("标签_计时"), "00:00") == 0) {
+  if (CompareText(window.Caption(main_window::kTimeLabel), "00:00") == 0) {
     connectedMinutes_ = 0;
     connectedSeconds_ = 0;
   }
@@ -56,10 +57,10 @@ void ProxySwitch::TickConnectedTime() {
     connectedSeconds_ = 0;
     ++connectedMinutes_;
   }
-  window.SetCaption("标签_计时", TwoDigits(connectedMinutes_) + ":" + TwoDigits(connectedSeconds_));
-  if (connectedSeconds_ == 59 && CompareText(window.Caption("按钮2"), "连接") != 0) {
+  window.SetCaption(main_window::kTimeLabel, TwoDigits(connectedMinutes_) + ":" + TwoDigits(connectedSeconds_));
+  if (connectedSeconds_ == 59 && CompareText(window.Caption(main_window::kConnectButton), "连接") != 0) {
     // A target without a port part measures port 1, as at start-up.
-    const ProxyTarget split = SplitTarget(window.Caption("标签_目标"));
+    const ProxyTarget split = SplitTarget(window.Caption(main_window::kTargetLabel));
     main_.State().SetTarget(split.host, split.port);
     main_.StartDelayTest();
   }

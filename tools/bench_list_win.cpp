@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/program_win.h"
+#include "app/main_window_controls.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/proxy_page.h"
@@ -55,7 +56,7 @@ Outcome Load(Window& window, std::atomic<int>& rowsWanted, int rows) {
     }
   });
   const double start = Now();
-  PostMessageW(window.ControlHandle("按钮1"), BM_CLICK, 0, 0);
+  PostMessageW(window.ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
   bool started = false;
   while (true) {
     MSG msg;
@@ -99,7 +100,7 @@ int main() {
   for (int rows : {100, 1000, 5000}) {
     const Outcome o = Load(*window, rowsWanted, rows);
     test::PumpFor(400);  // the view learns of the last rows a moment later
-    const int listed = static_cast<int>(SendMessageW(window->ControlHandle("超级列表框1"), 0x1004 /* LVM_GETITEMCOUNT */, 0, 0));
+    const int listed = static_cast<int>(SendMessageW(window->ControlHandle(main_window::kProxyList), 0x1004 /* LVM_GETITEMCOUNT */, 0, 0));
     if (listed != rows) {
       std::printf("listed %d rows, expected %d\n", listed, rows);
       return 2;

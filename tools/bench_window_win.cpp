@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/main_window_layout.h"
+#include "app/main_window_controls.h"
 #include "tests/support/gui_win.h"
 #include "tools/bench_report.h"
 #include "ui/message_loop_win.h"
@@ -56,12 +57,12 @@ double StartUpMilliseconds() {
 double CellWriteMicroseconds(int writes) {
   std::shared_ptr<Window> window;
   LoadWindow(MainWindowLayout(), {}, nullptr, false, &window);
-  window->InsertRow("超级列表框1");
+  window->InsertRow(main_window::kProxyList);
   std::atomic<bool> done{false};
   double elapsed = 0;
   std::thread worker([&] {
     const double start = Now();
-    for (int i = 0; i < writes; ++i) window->SetCellText("超级列表框1", 0, 1, std::to_string(i));
+    for (int i = 0; i < writes; ++i) window->SetCellText(main_window::kProxyList, 0, 1, std::to_string(i));
     elapsed = Now() - start;
     done = true;
   });

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/program_win.h"
+#include "app/main_window_controls.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/proxy_page.h"
@@ -31,7 +32,7 @@ class HostileInput : public test::WindowTest {
     ASSERT_TRUE(window);
   }
   std::string Title() { return test::WindowTextGbk(window->Handle()); }
-  int Rows() { return ListView_GetItemCount(window->ControlHandle("超级列表框1")); }
+  int Rows() { return ListView_GetItemCount(window->ControlHandle(main_window::kProxyList)); }
   // Pumps until the list run is done, checking all the while that the window
   // answers a message sent to it within `answerMs`; returns the load time in ms.
   DWORD LoadWhileAnswering(DWORD timeoutMs, DWORD answerMs = 1000) {
@@ -74,7 +75,7 @@ TEST_F(HostileInput, FortyMegabytesOfRandomBytes) {
   std::printf("40 MiB random page: %lu ms to done\n", ms);
   EXPECT_EQ(Rows(), 0);
   // The next refresh works as usual.
-  SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+  SendMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
   ASSERT_TRUE(test::PumpUntil([&] { return served >= 2 && Title() == "读取完毕" && Rows() == 3; }, 30000));
 }
 
@@ -85,7 +86,7 @@ TEST_F(HostileInput, InvalidUtf8IsReplacedNotFatal) {
   });
   LoadWhileAnswering(30000);
   ASSERT_TRUE(test::PumpUntil([&] { return Rows() == 1; }));
-  const std::string location = window->GetCellText("超级列表框1", 0, 3);
+  const std::string location = window->GetCellText(main_window::kProxyList, 0, 3);
   EXPECT_EQ(location.rfind("bad", 0), 0u) << location;
   ASSERT_GE(location.size(), 6u);
   EXPECT_EQ(location.substr(location.size() - 3), "end");
@@ -110,7 +111,7 @@ TEST_F(HostileInput, BacktrackingPageStaysAnsweringAndALaterRefreshWorks) {
   const DWORD ms = LoadWhileAnswering(600000);
   std::printf("backtracking page (%zu bytes): %lu ms to done\n", trap.size(), ms);
   EXPECT_EQ(Rows(), 0);
-  SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+  SendMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
   ASSERT_TRUE(test::PumpUntil([&] { return served >= 2 && Title() == "读取完毕" && Rows() == 2; }, 30000));
 }
 
@@ -158,10 +159,10 @@ TEST_F(HostileRegistry, TenThousandCharacterServerIsShownAndMeasured) {
   const DWORD one = 1;
   test::SetProxyValues(&one, server.c_str());
   Open();
-  EXPECT_EQ(Text("标签_目标"), server);
-  EXPECT_EQ(Text("按钮2"), "断开");
+  EXPECT_EQ(Text(main_window::kTargetLabel), server);
+  EXPECT_EQ(Text(main_window::kConnectButton), "断开");
   EXPECT_EQ(program.state.Target().port, "8080");
-  ASSERT_TRUE(test::PumpUntil([&] { return !Text("标签_延迟").empty(); }, 30000));  // the lookup fails, a number shows
+  ASSERT_TRUE(test::PumpUntil([&] { return !Text(main_window::kDelayLabel).empty(); }, 30000));  // the lookup fails, a number shows
 }
 
 TEST_F(HostileRegistry, ServerOfTheWrongTypeReadsAsEmpty) {
@@ -169,19 +170,19 @@ TEST_F(HostileRegistry, ServerOfTheWrongTypeReadsAsEmpty) {
   test::SetProxyValues(&one, nullptr);
   SetRaw("ProxyServer", REG_DWORD, &number, sizeof number);
   Open();
-  EXPECT_EQ(Text("标签_目标"), "");
-  EXPECT_EQ(Text("标签_状态"), "启用");
-  EXPECT_EQ(Text("按钮2"), "连接");  // no target: the window stays Off
+  EXPECT_EQ(Text(main_window::kTargetLabel), "");
+  EXPECT_EQ(Text(main_window::kStatusLabel), "启用");
+  EXPECT_EQ(Text(main_window::kConnectButton), "连接");  // no target: the window stays Off
 }
 
 TEST_F(HostileRegistry, EnableOfTheWrongTypeReadsAsOff) {
   test::SetProxyValues(nullptr, "1.2.3.4:8080");
   SetRaw("ProxyEnable", REG_SZ, "1", 2);
   Open();
-  EXPECT_EQ(Text("标签_状态"), "禁用");
-  EXPECT_EQ(Text("按钮2"), "连接");
+  EXPECT_EQ(Text(main_window::kStatusLabel), "禁用");
+  EXPECT_EQ(Text(main_window::kConnectButton), "连接");
   // A press of the status label writes a proper number over it.
-  SendMessageW(window->ControlHandle("标签_状态"), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  SendMessageW(window->ControlHandle(main_window::kStatusLabel), WM_LBUTTONDOWN, MK_LBUTTON, 0);
   DWORD type = 0, value = 0, size = sizeof value;
   RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", "ProxyEnable",
                RRF_RT_ANY, &type, &value, &size);

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/main_window_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -30,20 +31,20 @@ struct MainWindowTest : ::testing::Test, test::MemoryServices {
     main.OnCreated(window);
   }
   bool IsOn() {
-    return controls->Caption("按钮2") == "断开" && controls->Interval("时钟1") == 1000 &&
-           controls->Disabled("超级列表框1");
+    return controls->Caption(main_window::kConnectButton) == "断开" && controls->Interval(main_window::kConnectedTimer) == 1000 &&
+           controls->Disabled(main_window::kProxyList);
   }
   bool IsOff() {
-    return controls->Caption("按钮2") == "连接" && controls->Interval("时钟1") == 0 &&
-           !controls->Disabled("超级列表框1");
+    return controls->Caption(main_window::kConnectButton) == "连接" && controls->Interval(main_window::kConnectedTimer) == 0 &&
+           !controls->Disabled(main_window::kProxyList);
   }
 };
 
 TEST_F(MainWindowTest, StartsOnWhenTheRegistrySaysSo) {
   StartWith(1, "1.2.3.4:8080");
   EXPECT_EQ(skinCalls, 1);
-  EXPECT_EQ(controls->Caption("标签_状态"), "启用");
-  EXPECT_EQ(controls->Caption("标签_目标"), "1.2.3.4:8080");
+  EXPECT_EQ(controls->Caption(main_window::kStatusLabel), "启用");
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "1.2.3.4:8080");
   EXPECT_EQ(state.Target().host, "1.2.3.4");
   EXPECT_EQ(state.Target().port, "8080");
   EXPECT_TRUE(IsOn());
@@ -52,26 +53,26 @@ TEST_F(MainWindowTest, StartsOnWhenTheRegistrySaysSo) {
   EXPECT_EQ(listRuns, 1);
   ASSERT_EQ(controls->connects.size(), 1u);
   EXPECT_EQ(controls->connects[0], std::make_pair(std::string("1.2.3.4"), 8080));
-  EXPECT_EQ(controls->Caption("标签_计时"), "00:00");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "00:00");
 }
 
 TEST_F(MainWindowTest, EnabledWithoutServerShowsOnButStaysOff) {
   StartWith(1, "");
-  EXPECT_EQ(controls->Caption("标签_状态"), "启用");
+  EXPECT_EQ(controls->Caption(main_window::kStatusLabel), "启用");
   EXPECT_TRUE(IsOff());
   EXPECT_EQ(threads.Pending(), 1);  // only the list run
 }
 
 TEST_F(MainWindowTest, EnableOtherThanOneIsOff) {
   StartWith(2, "1.2.3.4:8080");
-  EXPECT_EQ(controls->Caption("标签_状态"), "禁用");
+  EXPECT_EQ(controls->Caption(main_window::kStatusLabel), "禁用");
   EXPECT_TRUE(IsOff());
 }
 
 TEST_F(MainWindowTest, MissingValuesStartOff) {
   StartWith(std::nullopt, std::nullopt);
-  EXPECT_EQ(controls->Caption("标签_状态"), "禁用");
-  EXPECT_EQ(controls->Caption("标签_目标"), "");
+  EXPECT_EQ(controls->Caption(main_window::kStatusLabel), "禁用");
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "");
   EXPECT_TRUE(IsOff());
 }
 
@@ -98,14 +99,14 @@ TEST_F(MainWindowTest, RowPickSetsTheTargetAndMeasuresIt) {
   controls->selectedRow = 0;
   clock.step = 47;
   main.OnRowPick();
-  EXPECT_EQ(controls->Caption("标签_目标"), "5.6.7.8:3128");
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "5.6.7.8:3128");
   threads.RunAll();
   EXPECT_EQ(controls->connects.back(), std::make_pair(std::string("5.6.7.8"), 3128));
-  EXPECT_EQ(controls->Caption("标签_延迟"), "47");
+  EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "47");
 
   controls->selectedRow = -1;  // a click on empty space
   main.OnRowPick();
-  EXPECT_EQ(controls->Caption("标签_目标"), ":");
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), ":");
   threads.RunAll();
   EXPECT_EQ(controls->connects.back(), std::make_pair(std::string(""), 0));
   EXPECT_TRUE(IsOff());  // a pick never switches
@@ -125,14 +126,14 @@ TEST_F(MainWindowTest, ADelayTestOvertakenByANewerPickLeavesTheLabelToIt) {
       controls->selectedRow = 1;
       main.OnRowPick();
       threads.RunAll();
-      EXPECT_EQ(controls->Caption("标签_延迟"), "3");
+      EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "3");
     }
     return true;
   };
   threads.RunAll();
   EXPECT_EQ(controls->connects.size(), 2u);
-  EXPECT_EQ(controls->Caption("标签_目标"), "192.0.2.2:81");
-  EXPECT_EQ(controls->Caption("标签_延迟"), "3");  // not the first row's five seconds
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "192.0.2.2:81");
+  EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "3");  // not the first row's five seconds
 }
 
 TEST_F(MainWindowTest, DelayIsWholeNonNegativeMilliseconds) {
@@ -140,28 +141,28 @@ TEST_F(MainWindowTest, DelayIsWholeNonNegativeMilliseconds) {
   state.SetTarget("h", "12.9");
   clock.step = 0;
   main.DelayTest();
-  EXPECT_EQ(controls->Caption("标签_延迟"), "0");
+  EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "0");
   EXPECT_EQ(controls->connects.back().second, 12);
   clock.step = 123456;
   main.DelayTest();
-  EXPECT_EQ(controls->Caption("标签_延迟"), "123456");
-  EXPECT_EQ(controls->Caption("标签_延迟").find('.'), std::string::npos);
+  EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "123456");
+  EXPECT_EQ(controls->Caption(main_window::kDelayLabel).find('.'), std::string::npos);
 }
 
 TEST_F(MainWindowTest, StatusToggleFlipsOnlyTheLabelAndTheEnableValue) {
   StartWith(1, "1.2.3.4:8080");
   main.OnStatusToggle();
-  EXPECT_EQ(controls->Caption("标签_状态"), "禁用");
+  EXPECT_EQ(controls->Caption(main_window::kStatusLabel), "禁用");
   EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 0);
   EXPECT_TRUE(IsOn());  // the switch state is untouched
   main.OnStatusToggle();
-  EXPECT_EQ(controls->Caption("标签_状态"), "启用");
+  EXPECT_EQ(controls->Caption(main_window::kStatusLabel), "启用");
   EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 1);
   EXPECT_EQ(registry.ReadText(kProxyServerPath), "1.2.3.4:8080");
 
-  controls->SetCaption("标签_状态", "其他");  // anything but 启用 counts as off
+  controls->SetCaption(main_window::kStatusLabel, "其他");  // anything but 启用 counts as off
   main.OnStatusToggle();
-  EXPECT_EQ(controls->Caption("标签_状态"), "启用");
+  EXPECT_EQ(controls->Caption(main_window::kStatusLabel), "启用");
   EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 1);
 }
 
@@ -230,7 +231,7 @@ TEST(MainWindowThreads, DelayTestsRacingRowPicksEachConnectToOnePickedPair) {
   ASSERT_EQ(controls->connects.size(), static_cast<std::size_t>(kPicks));
   for (const auto& [host, port] : controls->connects)
     EXPECT_EQ(host, "10.0.0." + std::to_string(port - 1000)) << "host and port of different picks";
-  const std::string delay = controls->Caption("标签_延迟");
+  const std::string delay = controls->Caption(main_window::kDelayLabel);
   EXPECT_FALSE(delay.empty());
   EXPECT_EQ(delay.find_first_not_of("0123456789"), std::string::npos);
 }

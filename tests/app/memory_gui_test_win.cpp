@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/program_win.h"
+#include "app/main_window_controls.h"
 #include "runtime/system_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
@@ -32,10 +33,10 @@ TEST(Memory, HundredRefreshesOfAThousandRowsStayWithinTenPercent) {
   auto window = OpenMainWindow(program);
   ASSERT_TRUE(window);
   ShowWindow(window->Handle(), SW_MINIMIZE);  // the same work without the painting
-  HWND list = window->ControlHandle("超级列表框1");
+  HWND list = window->ControlHandle(main_window::kProxyList);
   auto refresh = [&] {
     test::PumpUntil([] { return RunningThreadCount() == 0; }, 60000);
-    SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+    SendMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
     return test::PumpUntil([&] {
       return RunningThreadCount() == 0 && test::WindowTextGbk(window->Handle()) == "读取完毕" &&
              ListView_GetItemCount(list) == 1000;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/project_details_controls.h"
 #include "app/main_window_layout.h"
 #include "app/modal_window_win.h"
 #include "app/program_win.h"
@@ -59,7 +60,7 @@ int main(int argc, char** argv) {
 
   std::shared_ptr<Window> details;
   if (!LoadWindow(ProjectDetailsLayout(), promotion.DetailsEvents(), main->Handle(), false, &details)) return 1;
-  HWND tabs = details->ControlHandle("选择夹1");
+  HWND tabs = details->ControlHandle(details_window::kTabs);
   for (int tab = 0; tab < TabCtrl_GetItemCount(tabs); ++tab) {
     RECT item;
     TabCtrl_GetItemRect(tabs, tab, &item);

@@ -6,6 +6,8 @@
 
 #include <set>
 
+#include "app/project_details_controls.h"
+#include "app/main_window_controls.h"
 #include "app/main_window_layout.h"
 #include "app/modal_window_win.h"
 #include "app/project_details_layout.h"
@@ -86,12 +88,12 @@ class PromotionGui : public ::testing::Test {
       whileOpen(*details);
       PostMessageW(details->Handle(), WM_CLOSE, 0, 0);
     });
-    SendMessageW(main->ControlHandle("按钮3"), BM_CLICK, 0, 0);
+    SendMessageW(main->ControlHandle(main_window::kDetailsButton), BM_CLICK, 0, 0);
     ASSERT_TRUE(test::PumpUntil([&] { return ran; }));
   }
 
   static void ClickTab(Window& details, int tab) {
-    HWND tabs = details.ControlHandle("选择夹1");
+    HWND tabs = details.ControlHandle(details_window::kTabs);
     RECT item;
     ASSERT_TRUE(TabCtrl_GetItemRect(tabs, tab, &item));
     const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
@@ -111,7 +113,7 @@ class PromotionGui : public ::testing::Test {
 };
 
 TEST_F(PromotionGui, MainButtonsHandTheirProjectPagesToTheShell) {
-  for (const char* button : {"按钮4", "按钮5", "按钮6", "按钮7"})
+  for (const char* button : {main_window::kProject1Button, main_window::kProject2Button, main_window::kProject3Button, main_window::kProject4Button})
     SendMessageW(main->ControlHandle(button), BM_CLICK, 0, 0);
   EXPECT_EQ(shell.opened, AllProjectPages());
   EXPECT_EQ(Window::LiveCount(), 1);
@@ -131,19 +133,19 @@ TEST_F(PromotionGui, DetailsWindowIsModalOverTheMainWindowAndMadeAnewOnEveryClic
 
   bool freshTab = false;
   WithDetailsWindow([&](Window& details) {
-    freshTab = TabCtrl_GetCurSel(details.ControlHandle("选择夹1")) == 0;
-    EXPECT_TRUE(IsWindowVisible(details.ControlHandle("按钮1")));
-    EXPECT_FALSE(IsWindowVisible(details.ControlHandle("按钮4")));
+    freshTab = TabCtrl_GetCurSel(details.ControlHandle(details_window::kTabs)) == 0;
+    EXPECT_TRUE(IsWindowVisible(details.ControlHandle(details_window::kProject1Button)));
+    EXPECT_FALSE(IsWindowVisible(details.ControlHandle(details_window::kProject4Button)));
   });
   EXPECT_TRUE(freshTab) << "a new window starts on the first tab";
   EXPECT_TRUE(IsWindowEnabled(main->Handle()));
 }
 
 TEST_F(PromotionGui, EachTabShowsExactlyItsControlsAndItsButtonOpensItsPage) {
-  const char* registerButton[] = {"按钮1", "按钮2", "按钮3", "按钮4"};
+  const char* registerButton[] = {details_window::kProject1Button, details_window::kProject2Button, details_window::kProject3Button, details_window::kProject4Button};
   WithDetailsWindow([&](Window& details) {
     auto expectOnlyTab = [&](int tab) {
-      EXPECT_EQ(TabCtrl_GetCurSel(details.ControlHandle("选择夹1")), tab);
+      EXPECT_EQ(TabCtrl_GetCurSel(details.ControlHandle(details_window::kTabs)), tab);
       for (std::size_t t = 0; t < kControlsOfTab.size(); ++t)
         for (const std::string& name : kControlsOfTab[t])
           EXPECT_EQ(IsWindowVisible(details.ControlHandle(name)) != FALSE, static_cast<int>(t) == tab)
@@ -172,7 +174,7 @@ TEST_F(PromotionGui, DetailsWindowHasItsTableInPlaceWithPicturesAndTexts) {
     EXPECT_EQ(SizeOf(details.Handle()).cy, 527);
     EXPECT_EQ(test::WindowTextGbk(details.Handle()), "项目详情");
 
-    HWND tabs = at("选择夹1");
+    HWND tabs = at(details_window::kTabs);
     ASSERT_EQ(TabCtrl_GetItemCount(tabs), 4);
     const char* titles[] = {"项目一详情", "项目二详情", "项目三详情", "项目四详情"};
     for (int i = 0; i < 4; ++i) {
@@ -242,7 +244,7 @@ int DarkPixels(HWND control) {
 TEST_F(PromotionGui, TextOnATabStaysOnTopWhenTheTabControlRepaints) {
   WithDetailsWindow([&](Window& details) {
     test::PumpFor(300);
-    HWND tabs = details.ControlHandle("选择夹1");
+    HWND tabs = details.ControlHandle(details_window::kTabs);
     const char* texts[] = {"透明标签1", "透明标签9", "分组框2"};
     std::vector<int> before;
     for (const char* name : texts) {
@@ -264,7 +266,7 @@ TEST_F(PromotionGui, GroupBoxOnATabShowsThePageWithNothingOfOtherTabs) {
     // pixel of the page beside it.
     auto columnColours = [&] {
       POINT tabs{0, 0};
-      ClientToScreen(details.ControlHandle("选择夹1"), &tabs);
+      ClientToScreen(details.ControlHandle(details_window::kTabs), &tabs);
       HDC screen = GetDC(nullptr);  // what shows, whichever window painted it
       std::set<COLORREF> colours;
       for (int y = 182; y < 490; ++y) colours.insert(GetPixel(screen, tabs.x + 20, tabs.y + y));
@@ -290,7 +292,7 @@ TEST_F(PromotionGui, RealShellOpenReturnsPromptly) {
   std::shared_ptr<Window> window;
   ASSERT_TRUE(LoadWindow(MainWindowLayout(), live.Events(), nullptr, false, &window));
   const DWORD start = GetTickCount();
-  SendMessageW(window->ControlHandle("按钮4"), BM_CLICK, 0, 0);
+  SendMessageW(window->ControlHandle(main_window::kProject1Button), BM_CLICK, 0, 0);
   EXPECT_LT(GetTickCount() - start, 10000u);
   DestroyWindow(window->Handle());
 }

@@ -1,3 +1,5 @@
+#include "app/project_details_controls.h"
+#include "app/main_window_controls.h"
 #include "app/promotion.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +62,7 @@ struct PromotionTest : ::testing::Test {
 
 TEST_F(PromotionTest, MainButtonsOpenTheProjectPagesInOrder) {
   const std::vector<EventBinding> events = promotion.Events();
-  for (const char* button : {"按钮4", "按钮5", "按钮6", "按钮7"}) Click(events, button);
+  for (const char* button : {main_window::kProject1Button, main_window::kProject2Button, main_window::kProject3Button, main_window::kProject4Button}) Click(events, button);
   EXPECT_EQ(shell.opened, AllProjectPages());
   EXPECT_TRUE(loads.empty());
 }
@@ -68,13 +70,13 @@ TEST_F(PromotionTest, MainButtonsOpenTheProjectPagesInOrder) {
 TEST_F(PromotionTest, DetailsButtonLoadsANewDetailsWindowOverTheMainWindowOnEveryClick) {
   const std::vector<EventBinding> events = promotion.Events();
   auto main = std::make_shared<test::MemoryControls>(WindowLayout{});
-  Click(events, "按钮3", {main});
-  Click(events, "按钮3", {main});
+  Click(events, main_window::kDetailsButton, {main});
+  Click(events, main_window::kDetailsButton, {main});
   ASSERT_EQ(loads.size(), 2u);
   EXPECT_EQ(loads[0].owner, main);
   EXPECT_EQ(loads[0].title, "项目详情");
   // Each tab's 注册帐号 button, in tab order, opens its project's page.
-  for (const char* button : {"按钮1", "按钮2", "按钮3", "按钮4"}) Click(loads[1].events, button);
+  for (const char* button : {details_window::kProject1Button, details_window::kProject2Button, details_window::kProject3Button, details_window::kProject4Button}) Click(loads[1].events, button);
   EXPECT_EQ(shell.opened, AllProjectPages());
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "app/program_win.h"
+#include "app/main_window_controls.h"
 #include "runtime/system_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
@@ -41,8 +42,8 @@ class ProxyListGui : public test::WindowTest {
   bool Done() { return Title() == "读取完毕"; }
   // Done, and the view has caught up with the rows streamed into it.
   bool Settled(int rows) { return Done() && Rows() == rows; }
-  int Rows() { return ListView_GetItemCount(window->ControlHandle("超级列表框1")); }
-  std::string Cell(int row, int column) { return window->GetCellText("超级列表框1", row, column); }
+  int Rows() { return ListView_GetItemCount(window->ControlHandle(main_window::kProxyList)); }
+  std::string Cell(int row, int column) { return window->GetCellText(main_window::kProxyList, row, column); }
   static test::Response Page(const std::string& body, int pauseMs = 0) {
     test::Response r = test::SimpleResponse("200 OK", "Content-Type: text/html; charset=utf-8\r\n", body);
     r.front().pauseMilliseconds = pauseMs;
@@ -114,7 +115,7 @@ TEST_F(ProxyListGui, CharactersGbkLacksShowAsQuestionMarks) {
 TEST_F(ProxyListGui, RefreshEmptiesAndRenumbersFromOne) {
   Serve({Page(test::GeneratedProxyPage(4)), Page(test::GeneratedProxyPage(2))});
   ASSERT_TRUE(test::PumpUntil([&] { return Settled(4); }, 15000));
-  SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+  SendMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
   ASSERT_TRUE(test::PumpUntil([&] { return served == 2 && Settled(2); }, 15000)) << Rows();
   EXPECT_EQ(Cell(0, 0), "1");
   EXPECT_EQ(Cell(1, 0), "2");
@@ -125,7 +126,7 @@ TEST_F(ProxyListGui, ANewerRunSupersedesASlowerOlderOne) {
   // The run started with the window gets a slow page; the refresh a fast one.
   Serve({Page(test::GeneratedProxyPage(5), 1500), Page(test::GeneratedProxyPage(3))});
   ASSERT_TRUE(test::PumpUntil([&] { return served == 1; }));
-  SendMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+  SendMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
   ASSERT_TRUE(test::PumpUntil([&] { return Settled(3); }, 15000));
   // The older run gets its page afterwards and must leave the list alone.
   ASSERT_TRUE(test::PumpUntil([&] { return served == 2 && RunningThreadCount() == 0; }, 30000));

@@ -1,4 +1,5 @@
 #include "app/proxy_switch.h"
+#include "app/main_window_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -62,13 +63,13 @@ TEST_F(ProxySwitchTest, RefusedRefreshReportsFailureAndKeepsWhatWasWritten) {
   EXPECT_EQ(controls->changes, (Changes{"title=代理连接失败", "按钮2=连接"}));
   EXPECT_EQ(Server(), "10.1.2.3:8080");  // nothing is rolled back
   EXPECT_EQ(Enable(), "1");
-  EXPECT_EQ(controls->Interval("时钟1"), 0);
+  EXPECT_EQ(controls->Interval(main_window::kConnectedTimer), 0);
 }
 
 TEST_F(ProxySwitchTest, TurningOffClearsTheProxyAndKeepsTheLabels) {
   Start(1, "10.1.2.3:8080");
   Ticks(207);  // 03:27
-  controls->SetCaption("标签_延迟", "47");
+  controls->SetCaption(main_window::kDelayLabel, "47");
   controls->changes.clear();
   internet.options.clear();
   internet.refreshAccepted = false;  // the result of turning off is not examined
@@ -78,22 +79,22 @@ TEST_F(ProxySwitchTest, TurningOffClearsTheProxyAndKeepsTheLabels) {
   EXPECT_EQ(Server(), "");
   EXPECT_EQ(Enable(), "0");
   EXPECT_EQ(internet.options, (std::vector<int>{39, 37}));
-  EXPECT_EQ(controls->Caption("标签_计时"), "03:27");
-  EXPECT_EQ(controls->Caption("标签_目标"), "10.1.2.3:8080");
-  EXPECT_EQ(controls->Caption("标签_延迟"), "47");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "03:27");
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "10.1.2.3:8080");
+  EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "47");
 
   internet.refreshAccepted = true;
   proxySwitch.ToggleProxy();  // the next turn-on restarts the time
-  EXPECT_EQ(controls->Caption("标签_计时"), "00:00");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "00:00");
   Ticks(1);
-  EXPECT_EQ(controls->Caption("标签_计时"), "00:01");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "00:01");
 }
 
 TEST_F(ProxySwitchTest, EmptyTargetDoesNothingInEitherState) {
   Start();
   proxySwitch.ToggleProxy();  // Off
   EXPECT_TRUE(controls->changes.empty());
-  controls->SetCaption("按钮2", "断开");  // On
+  controls->SetCaption(main_window::kConnectButton, "断开");  // On
   controls->changes.clear();
   proxySwitch.ToggleProxy();
   EXPECT_TRUE(controls->changes.empty());
@@ -106,17 +107,17 @@ TEST_F(ProxySwitchTest, ConnectedTimeCountsAndMeasuresAtSecondFiftyNine) {
   Pick("10.1.2.3", "8080");
   proxySwitch.ToggleProxy();
   Ticks(1);
-  EXPECT_EQ(controls->Caption("标签_计时"), "00:01");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "00:01");
   Ticks(57);
   EXPECT_EQ(threads.Pending(), 0);
   Ticks(1);
-  EXPECT_EQ(controls->Caption("标签_计时"), "00:59");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "00:59");
   EXPECT_EQ(threads.Pending(), 1);
   threads.RunAll();
   Ticks(1);
-  EXPECT_EQ(controls->Caption("标签_计时"), "01:00");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "01:00");
   Ticks(605 - 60);
-  EXPECT_EQ(controls->Caption("标签_计时"), "10:05");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "10:05");
   EXPECT_EQ(threads.Pending(), 9);  // at 01:59 ... 09:59
   threads.RunAll();
   EXPECT_EQ(controls->connects.size(), 10u);
@@ -128,16 +129,16 @@ TEST_F(ProxySwitchTest, ConnectedTimeCountsAndMeasuresAtSecondFiftyNine) {
 TEST_F(ProxySwitchTest, MinutesNeverFoldIntoHours) {
   Start(1, "h:1");
   Ticks(99 * 60 + 59);
-  EXPECT_EQ(controls->Caption("标签_计时"), "99:59");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "99:59");
   Ticks(1);
-  EXPECT_EQ(controls->Caption("标签_计时"), "100:00");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "100:00");
 }
 
 TEST_F(ProxySwitchTest, TickWhileOffCountsButMeasuresNothing) {
   Start();
-  controls->SetCaption("标签_目标", "10.1.2.3:8080");
+  controls->SetCaption(main_window::kTargetLabel, "10.1.2.3:8080");
   Ticks(59);
-  EXPECT_EQ(controls->Caption("标签_计时"), "00:59");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "00:59");
   EXPECT_EQ(threads.Pending(), 0);
 }
 
@@ -146,7 +147,7 @@ TEST_F(ProxySwitchTest, TargetWithoutAPortIsMeasuredOnPortOne) {
     SCOPED_TRACE(target);
     controls = std::make_shared<test::MemoryControls>(MainWindowLayout());  // time back at 00:00
     Start(1, "x:1");
-    controls->SetCaption("标签_目标", target);
+    controls->SetCaption(main_window::kTargetLabel, target);
     Ticks(59);
     ASSERT_EQ(threads.Pending(), 1);
     threads.RunAll();
@@ -160,13 +161,13 @@ TEST_F(ProxySwitchTest, StatusToggleWhileOnChangesOnlyTheLabelAndTheFlag) {
   Start(1, "10.1.2.3:8080");
   Ticks(5);
   main.OnStatusToggle();
-  EXPECT_EQ(controls->Caption("标签_状态"), "禁用");
+  EXPECT_EQ(controls->Caption(main_window::kStatusLabel), "禁用");
   EXPECT_EQ(Enable(), "0");
-  EXPECT_EQ(controls->Caption("按钮2"), "断开");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
   Ticks(1);
-  EXPECT_EQ(controls->Caption("标签_计时"), "00:06");
+  EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "00:06");
   proxySwitch.ToggleProxy();  // still turns the proxy off
-  EXPECT_EQ(controls->Caption("按钮2"), "连接");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
   EXPECT_EQ(controls->titles.back(), "取消代理");
 }
 
@@ -176,7 +177,7 @@ TEST_F(ProxySwitchTest, TargetColonIsSwitchedOnLikeAnyOther) {
   proxySwitch.ToggleProxy();
   EXPECT_EQ(Server(), ":");
   EXPECT_EQ(Enable(), "1");
-  EXPECT_EQ(controls->Caption("按钮2"), "断开");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
 }
 
 TEST(MachineProxy, EnableFollowsTheTrimmedTextAndOnlyTheRefreshDecides) {

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "app/program_win.h"
+#include "app/main_window_controls.h"
 #include "runtime/system_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
@@ -29,7 +30,7 @@ class Stress : public test::WindowTest {
     window = OpenMainWindow(*program);
     ASSERT_TRUE(window);
   }
-  HWND List() { return window->ControlHandle("超级列表框1"); }
+  HWND List() { return window->ControlHandle(main_window::kProxyList); }
   std::string Title() { return test::WindowTextGbk(window->Handle()); }
 
   std::unique_ptr<Program> program;
@@ -44,7 +45,7 @@ TEST_F(Stress, TwoHundredRapidRefreshesEndWithOneWholeList) {
   });
   Open(server.Url("/list"));
   for (int i = 0; i < 200; ++i) {
-    PostMessageW(window->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+    PostMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
     test::PumpFor(5);
   }
   const DWORD start = GetTickCount();
@@ -56,8 +57,8 @@ TEST_F(Stress, TwoHundredRapidRefreshesEndWithOneWholeList) {
   ASSERT_TRUE(test::PumpUntil([&] { return ListView_GetItemCount(List()) == 1000; }));
   EXPECT_EQ(Title(), "读取完毕");
   for (int row : {0, 1, 499, 998, 999}) {
-    EXPECT_EQ(window->GetCellText("超级列表框1", row, 0), std::to_string(row + 1));
-    EXPECT_EQ(window->GetCellText("超级列表框1", row, 2), std::to_string(8001 + row));
+    EXPECT_EQ(window->GetCellText(main_window::kProxyList, row, 0), std::to_string(row + 1));
+    EXPECT_EQ(window->GetCellText(main_window::kProxyList, row, 2), std::to_string(8001 + row));
   }
 }
 
@@ -66,9 +67,9 @@ TEST_F(Stress, FiveHundredRowPicksEachMeasured) {
   ASSERT_TRUE(test::PumpUntil([&] { return Title() == "读取完毕"; }));
   const int closed = test::ClosedLoopbackPort();
   for (int i = 0; i < 20; ++i) {
-    const int row = window->InsertRow("超级列表框1");
-    window->SetCellText("超级列表框1", row, 1, "127.0.0." + std::to_string(i + 1));
-    window->SetCellText("超级列表框1", row, 2, std::to_string(closed));
+    const int row = window->InsertRow(main_window::kProxyList);
+    window->SetCellText(main_window::kProxyList, row, 1, "127.0.0." + std::to_string(i + 1));
+    window->SetCellText(main_window::kProxyList, row, 2, std::to_string(closed));
   }
   ASSERT_TRUE(test::PumpUntil([&] { return ListView_GetItemCount(List()) == 20; }));
   int lastRow = 0;
@@ -83,9 +84,9 @@ TEST_F(Stress, FiveHundredRowPicksEachMeasured) {
   }
   const std::string expected = "127.0.0." + std::to_string(lastRow + 1) + ":" + std::to_string(closed);
   ASSERT_TRUE(test::PumpUntil([&] {
-    return test::WindowTextGbk(window->ControlHandle("标签_目标")) == expected && RunningThreadCount() == 0;
-  }, 120000)) << test::WindowTextGbk(window->ControlHandle("标签_目标"));
-  const std::string delay = test::WindowTextGbk(window->ControlHandle("标签_延迟"));
+    return test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel)) == expected && RunningThreadCount() == 0;
+  }, 120000)) << test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel));
+  const std::string delay = test::WindowTextGbk(window->ControlHandle(main_window::kDelayLabel));
   EXPECT_FALSE(delay.empty());
   EXPECT_EQ(delay.find_first_not_of("0123456789"), std::string::npos) << delay;
   EXPECT_EQ(program->state.Target().host, "127.0.0." + std::to_string(lastRow + 1));

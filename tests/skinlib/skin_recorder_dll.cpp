@@ -2,7 +2,7 @@
 // was called, RecordedAttach hands the record out.
 #include <cstring>
 
-#include "tests/skin/recorded_attach.h"
+#include "tests/skinlib/recorded_attach.h"
 
 namespace {
 vantoip::test::RecordedAttach g_recorded;

@@ -1,4 +1,4 @@
-#include "tests/skin/demo_windows_win.h"
+#include "tests/skinlib/demo_windows_win.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "tests/regex/test_dispatch_win.h"
+#include "tests/runtime/test_dispatch_win.h"
 
 #include <gtest/gtest.h>
 

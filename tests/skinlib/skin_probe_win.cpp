@@ -10,7 +10,7 @@
 
 #include "app/skin_win.h"
 #include "runtime/fatal_win.h"
-#include "tests/skin/recorded_attach.h"
+#include "tests/skinlib/recorded_attach.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;

@@ -13,7 +13,7 @@
 #include "runtime/native_bridge_win.h"
 #include "skinlib/canvas.h"
 #include "skinlib/skin_blob.h"
-#include "tests/skin/demo_windows_win.h"
+#include "tests/skinlib/demo_windows_win.h"
 
 namespace vantoip::test {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "app/skin_win.h"
-#include "tests/skin/demo_windows_win.h"
+#include "tests/skinlib/demo_windows_win.h"
 
 using namespace vantoip::test;
 

@@ -1,0 +1,28 @@
+// The names of the main window's controls, as its layout gives them. Code and
+// tests use these constants, so that a misspelt name does not compile.
+#pragma once
+
+namespace vantoip::main_window {
+
+inline constexpr char kProxyList[] = "超级列表框1";
+inline constexpr char kRefreshButton[] = "按钮1";
+inline constexpr char kConnectButton[] = "按钮2";
+inline constexpr char kDetailsButton[] = "按钮3";
+inline constexpr char kProject1Button[] = "按钮4";
+inline constexpr char kProject2Button[] = "按钮5";
+inline constexpr char kProject3Button[] = "按钮6";
+inline constexpr char kProject4Button[] = "按钮7";
+inline constexpr char kStatusLabel[] = "标签_状态";
+inline constexpr char kTargetLabel[] = "标签_目标";
+inline constexpr char kDelayLabel[] = "标签_延迟";
+inline constexpr char kTimeLabel[] = "标签_计时";
+inline constexpr char kStatusCaption[] = "标签1";
+inline constexpr char kTargetCaption[] = "标签2";
+inline constexpr char kDelayCaption[] = "标签3";
+inline constexpr char kAdvertText[] = "透明标签1";
+inline constexpr char kFunctionGroup[] = "分组框1";
+inline constexpr char kAdvertGroup[] = "分组框2";
+inline constexpr char kConnectedTimer[] = "时钟1";
+inline constexpr char kDelayClient[] = "客户1";
+
+}  // namespace vantoip::main_window
