@@ -60,6 +60,12 @@ NativeCommandTable::NativeCommandTable(std::span<const NativeCommand> commands)
 NativeCommandTable::~NativeCommandTable() { ReleaseModules(); }
 
 void* NativeCommandTable::Resolve(int entry) {
+  if (void* address = TryResolve(entry)) return address;
+  // Raised without the lock: the end-of-run routine takes it to release the modules.
+  RaiseUnresolved(libraries_[entry], exports_[entry]);
+}
+
+void* NativeCommandTable::TryResolve(int entry) {
   if (void* address = addresses_[entry].load(std::memory_order_acquire)) return address;
   std::lock_guard lock(resolveMutex_);  // one thread loads; the others find the address
   if (void* address = addresses_[entry].load(std::memory_order_relaxed)) return address;
@@ -89,7 +95,7 @@ void* NativeCommandTable::Resolve(int entry) {
   }
   if (!address) {
     if (module) FreeLibrary(module);
-    RaiseUnresolved(library, exportName);
+    return nullptr;
   }
   modules_[entry] = module;
   void* resolved = reinterpret_cast<void*>(address);

@@ -76,7 +76,8 @@ class NativeCommandTable {
   int Count() const { return static_cast<int>(exports_.size()); }
 
  private:
-  void* Resolve(int entry);
+  void* Resolve(int entry);     // fatal error when the entry cannot be resolved
+  void* TryResolve(int entry);  // null when it cannot be
 
   std::vector<std::string> libraries_;
   std::vector<std::string> exports_;

@@ -33,6 +33,12 @@ TEST(FatalProcess, ExhaustedHeapNamesTheByteCount) {
   ExpectFatalEnd(RunProbe("alloc"), "运行时出错!\r\n\r\n错误信息：分配 2147483632 字节内存失败!\r\n");
 }
 
+// The end-of-run routine releases the program's modules; the process still ends.
+TEST(FatalProcess, UnresolvedEntryOfTheProgramTable) {
+  ExpectFatalEnd(RunProbe("unresolved"),
+                 "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachRes”\r\n");
+}
+
 TEST(FatalProcess, NormalEndExitsWithZero) {
   const auto outcome = RunProbe("none");
   EXPECT_FALSE(outcome.sawErrorBox);

@@ -65,8 +65,12 @@ ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs) {
   if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return outcome;
   const DWORD start = GetTickCount();
+  DWORD boxClosedAt = 0;
   while (GetTickCount() - start < timeoutMs) {
-    if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0) break;
+    if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0) {
+      if (outcome.sawErrorBox) outcome.msFromBoxClosedToEnd = GetTickCount() - boxClosedAt;
+      break;
+    }
     DialogSearch search{pi.dwProcessId, nullptr};
     EnumWindows(&FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
     if (search.found && !outcome.sawErrorBox) {
@@ -75,6 +79,7 @@ ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs) {
       outcome.boxCaption = WindowText(search.found);
       EnumChildWindows(search.found, &CollectStaticText, reinterpret_cast<LPARAM>(&outcome.boxText));
       PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+      boxClosedAt = GetTickCount();
     }
   }
   if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
@@ -94,6 +99,7 @@ void ExpectErrorBox(const ChildOutcome& outcome, const std::string& text) {
   EXPECT_EQ(WideToGbk(outcome.boxText), text);
   EXPECT_TRUE(outcome.exited);
   EXPECT_EQ(outcome.exitCode, 0xFFFFFFFFu);  // exit code -1
+  EXPECT_LT(outcome.msFromBoxClosedToEnd, 5000u) << "the process lingered after its error box";
 }
 
 }  // namespace vantoip::test

@@ -14,6 +14,7 @@ struct ChildOutcome {
   bool sawErrorBox = false;
   std::wstring boxCaption;
   std::wstring boxText;
+  DWORD msFromBoxClosedToEnd = 0;
 };
 
 // Full path of a file beside the running test executable.
@@ -23,7 +24,8 @@ std::string BesideTestExecutable(const std::string& fileName);
 // and waits for the exit.
 ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs = 20000);
 
-// Expects the error box of a fatal runtime error showing `text`, then exit code -1.
+// Expects the error box of a fatal runtime error showing `text`, then exit code -1
+// within a few seconds of the box being closed.
 void ExpectErrorBox(const ChildOutcome& outcome, const std::string& text);
 
 }  // namespace vantoip::test
