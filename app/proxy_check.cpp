@@ -1,0 +1,273 @@
+#include "app/proxy_check.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vantoip {
+namespace {
+
+constexpr const char* kDefaultCheckUrl = "http://www.msftconnecttest.com/connecttest.txt";
+constexpr const char* kDefaultCheckText = "Microsoft Connect Test";
+// Longer header or chunk-size lines are refused, as servers refuse them in requests.
+constexpr std::size_t kMaxLineBytes = 8 * 1024;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsHostChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
+}
+
+// Bytes that may stand in a request line unescaped.
+bool IsPathChar(char c) { return c > 0x20 && c < 0x7F; }
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower;
+}
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// A plain "http://host[:port][/path]" address; false for anything else.
+bool ParseHttpUrl(std::string_view url, CheckPage& page) {
+  constexpr std::string_view kScheme = "http://";
+  if (Lower(url.substr(0, kScheme.size())) != kScheme) return false;
+  url.remove_prefix(kScheme.size());
+  const std::size_t hostEnd = std::min(url.find_first_of("/?#"), url.size());
+  std::string_view authority = url.substr(0, hostEnd), rest = url.substr(hostEnd);
+  int port = 80;
+  if (const std::size_t colon = authority.find(':'); colon != std::string_view::npos) {
+    const std::string_view digits = authority.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), IsDigit)) return false;
+    port = std::stoi(std::string(digits));
+    if (port < 1 || port > 65535) return false;
+    authority = authority.substr(0, colon);
+  }
+  if (authority.empty() || !std::all_of(authority.begin(), authority.end(), IsHostChar)) return false;
+  rest = rest.substr(0, rest.find('#'));
+  if (!std::all_of(rest.begin(), rest.end(), IsPathChar)) return false;
+  page.host = authority;
+  page.port = port;
+  page.path = rest.empty() || rest.front() != '/' ? "/" + std::string(rest) : std::string(rest);
+  return true;
+}
+
+std::string HostAndPort(const CheckPage& page) {
+  return page.port == 80 ? page.host : page.host + ":" + std::to_string(page.port);
+}
+
+}  // namespace
+
+bool IsPass(const CheckResult& result) {
+  return result.outcome == CheckOutcome::Passed || result.outcome == CheckOutcome::PassedHttpOnly;
+}
+
+std::string CheckResultText(const CheckResult& result) {
+  switch (result.outcome) {
+    case CheckOutcome::NotChecked: return "";
+    case CheckOutcome::Checking: return "检测中…";
+    case CheckOutcome::Passed: return std::to_string(result.milliseconds) + " ms";
+    case CheckOutcome::PassedHttpOnly: return std::to_string(result.milliseconds) + " ms 仅HTTP";
+    case CheckOutcome::TimedOut: return "超时";
+    case CheckOutcome::Refused: return "拒绝";
+    case CheckOutcome::WrongContent: return "内容错误";
+    case CheckOutcome::InvalidResponse: return "无效响应";
+  }
+  return "";
+}
+
+CheckPage CheckPageFrom(const char* url, const char* text) {
+  CheckPage page;
+  if (!url || !*url || !ParseHttpUrl(url, page)) ParseHttpUrl(kDefaultCheckUrl, page);
+  page.expectedBody = text && *text ? text : kDefaultCheckText;
+  return page;
+}
+
+std::string ProxyGetRequest(const CheckPage& page) {
+  const std::string host = HostAndPort(page);
+  return "GET http://" + host + page.path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+}
+
+std::string ProxyConnectRequest(const CheckPage& page) {
+  const std::string target = page.host + ":443";
+  return "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n";
+}
+
+StatusLineReader::State StatusLineReader::Feed(char c) {
+  if (state_ != State::Reading) return state_;
+  constexpr std::string_view kPrefix = "HTTP/";
+  const std::size_t at = seen_++;
+  if (at < kPrefix.size()) {
+    if (c != kPrefix[at]) state_ = State::Invalid;
+  } else if (!spaceSeen_) {
+    // The version: a digit, then digits and dots ("1.1", "1.0").
+    if (c == ' ' && versionLength_ > 0) spaceSeen_ = true;
+    else if ((IsDigit(c) || (c == '.' && versionLength_ > 0)) && ++versionLength_ <= 8) {}
+    else state_ = State::Invalid;
+  } else if (digits_ < 3) {
+    if (!IsDigit(c)) state_ = State::Invalid;
+    else status_ = status_ * 10 + (c - '0'), ++digits_;
+  } else {
+    state_ = c == ' ' || c == '\r' || c == '\n' ? State::Known : State::Invalid;
+  }
+  return state_;
+}
+
+ResponseClassifier::ResponseClassifier(std::string expectedBody) : expected_(std::move(expectedBody)) {}
+
+CheckOutcome ResponseClassifier::Feed(std::string_view bytes) {
+  for (char c : bytes) {
+    if (outcome_ != CheckOutcome::Checking) break;
+    ++seen_;
+    FeedByte(c);
+    if (outcome_ == CheckOutcome::Checking && seen_ == kMaxAnswerBytes) outcome_ = Unfinished();
+  }
+  return outcome_;
+}
+
+CheckOutcome ResponseClassifier::Close() {
+  if (outcome_ != CheckOutcome::Checking) return outcome_;
+  if (seen_ == 0) outcome_ = CheckOutcome::Refused;
+  else if (stage_ == Stage::CloseBody) outcome_ = bodyMatched_ == expected_.size() ? CheckOutcome::Passed : CheckOutcome::WrongContent;
+  else outcome_ = Unfinished();
+  return outcome_;
+}
+
+CheckOutcome ResponseClassifier::Unfinished() const {
+  return http_ || statusLine_.LooksLikeHttp() ? CheckOutcome::WrongContent : CheckOutcome::InvalidResponse;
+}
+
+void ResponseClassifier::FeedByte(char c) {
+  switch (stage_) {
+    case Stage::StatusLine:
+      if (statusLine_.Current() == StatusLineReader::State::Reading) {
+        const StatusLineReader::State state = statusLine_.Feed(c);
+        if (state == StatusLineReader::State::Invalid) {
+          outcome_ = CheckOutcome::InvalidResponse;
+          return;
+        }
+        const int status = statusLine_.Status();
+        const bool interim = status >= 100 && status < 200 && status != 101;
+        if (state == StatusLineReader::State::Known && status != 200 && !interim) {
+          outcome_ = CheckOutcome::WrongContent;
+          return;
+        }
+      }
+      if (c == '\n') stage_ = Stage::Headers;  // the reason phrase is skipped
+      return;
+    case Stage::Headers:
+      if (AddToLine(c)) line_.empty() ? HeadEnd() : HeaderLine();
+      return;
+    case Stage::LengthBody:
+      BodyByte(c);
+      if (outcome_ == CheckOutcome::Checking && --length_ == 0) outcome_ = CheckOutcome::Passed;
+      return;
+    case Stage::CloseBody:
+      BodyByte(c);
+      return;
+    case Stage::ChunkSize:
+      if (AddToLine(c)) ChunkSizeLine();
+      return;
+    case Stage::ChunkData:
+      BodyByte(c);
+      if (--length_ == 0) stage_ = Stage::ChunkDataEnd;
+      return;
+    case Stage::ChunkDataEnd:  // CR LF (or a bare LF) after the chunk's bytes
+      if (c == '\n') stage_ = Stage::ChunkSize, line_.clear();
+      else if (c != '\r' || !line_.empty()) outcome_ = CheckOutcome::WrongContent;
+      else line_ = "\r";
+      return;
+  }
+}
+
+bool ResponseClassifier::AddToLine(char c) {
+  if (c != '\n') {
+    line_ += c;
+    if (line_.size() > kMaxLineBytes) outcome_ = CheckOutcome::WrongContent;
+    return false;
+  }
+  if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+  return true;
+}
+
+void ResponseClassifier::HeaderLine() {
+  const std::size_t colon = line_.find(':');
+  const std::string name = Lower(Trim(std::string_view(line_).substr(0, colon)));
+  const std::string_view value = colon == std::string::npos ? "" : Trim(std::string_view(line_).substr(colon + 1));
+  if (name == "content-length") {
+    // A second, different length (or none that is a number) leaves the body's end unknown.
+    const bool number = !value.empty() && value.size() <= 18 && std::all_of(value.begin(), value.end(), IsDigit);
+    const std::uint64_t length = number ? std::stoull(std::string(value)) : 0;
+    if (!number || (lengthKnown_ && length != length_)) badLength_ = true;
+    lengthKnown_ = true;
+    length_ = length;
+  } else if (name == "transfer-encoding") {
+    // Chunked only when it is the last coding; then it overrides any length.
+    const std::size_t comma = value.rfind(',');
+    transferEncoding_ = true;
+    chunked_ = Lower(Trim(comma == std::string_view::npos ? value : value.substr(comma + 1))) == "chunked";
+  }
+  line_.clear();
+}
+
+void ResponseClassifier::HeadEnd() {
+  const int status = statusLine_.Status();
+  if (status != 200) {  // an interim answer (100 Continue): the real one follows
+    http_ = true;
+    statusLine_ = StatusLineReader();
+    stage_ = Stage::StatusLine;
+    transferEncoding_ = chunked_ = lengthKnown_ = badLength_ = false;
+    return;
+  }
+  if (transferEncoding_) {
+    stage_ = chunked_ ? Stage::ChunkSize : Stage::CloseBody;
+  } else if (lengthKnown_) {
+    if (badLength_ || length_ != expected_.size()) outcome_ = CheckOutcome::WrongContent;
+    else if (length_ == 0) outcome_ = CheckOutcome::Passed;
+    else stage_ = Stage::LengthBody;
+  } else {
+    stage_ = Stage::CloseBody;
+  }
+}
+
+void ResponseClassifier::ChunkSizeLine() {
+  std::string_view size = Trim(std::string_view(line_).substr(0, line_.find(';')));
+  const bool hex = !size.empty() && size.size() <= 15 &&
+                   std::all_of(size.begin(), size.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+  if (!hex) {
+    outcome_ = CheckOutcome::WrongContent;
+    return;
+  }
+  length_ = std::stoull(std::string(size), nullptr, 16);
+  line_.clear();
+  if (length_ == 0) {  // the last chunk: the body is complete
+    outcome_ = bodyMatched_ == expected_.size() ? CheckOutcome::Passed : CheckOutcome::WrongContent;
+  } else if (length_ > expected_.size() - bodyMatched_) {
+    outcome_ = CheckOutcome::WrongContent;
+  } else {
+    stage_ = Stage::ChunkData;
+  }
+}
+
+void ResponseClassifier::BodyByte(char c) {
+  if (bodyMatched_ == expected_.size() || c != expected_[bodyMatched_]) outcome_ = CheckOutcome::WrongContent;
+  else ++bodyMatched_;
+}
+
+CheckOutcome ConnectClassifier::Feed(std::string_view bytes) {
+  for (char c : bytes) {
+    if (outcome_ != CheckOutcome::Checking) break;
+    const StatusLineReader::State state = statusLine_.Feed(c);
+    if (state == StatusLineReader::State::Invalid) outcome_ = CheckOutcome::InvalidResponse;
+    else if (state == StatusLineReader::State::Known)
+      outcome_ = statusLine_.Status() == 200 ? CheckOutcome::Passed : CheckOutcome::WrongContent;
+  }
+  return outcome_;
+}
+
+}  // namespace vantoip

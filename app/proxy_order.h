@@ -1,0 +1,30 @@
+// The list's sort orders (one per column) and the pick of the fastest working proxy.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "app/proxy_check.h"
+
+namespace vantoip {
+
+// Columns of 超级列表框1 whose texts sort by their own rule.
+enum ProxyColumn { kNumberColumn = 0, kAddressColumn, kPortColumn, kLocationColumn, kSpeedColumn, kCheckTimeColumn };
+
+// Negative, zero or positive as `a` sorts before, with or after `b` in `column`:
+// 序号 and 端口 as numbers, 速度 by its percentage, 服务器地址 by the IPv4 value
+// with host names after the addresses, the others as text. In the numeric
+// columns a text that is not a number sorts after the numbers.
+int CompareColumn(int column, std::string_view a, std::string_view b);
+
+// Passed rows first by time (HTTPS first at equal times), then the failures
+// by kind, then the rows being checked, then the unchecked ones.
+int CompareResults(const CheckResult& a, const CheckResult& b);
+
+// The passed result with the lowest time, those with HTTPS preferred; the
+// first of equals. Nothing when none passed.
+std::optional<std::size_t> FastestPassed(std::span<const CheckResult> results);
+
+}  // namespace vantoip

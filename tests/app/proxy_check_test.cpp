@@ -1,0 +1,170 @@
+#include "app/proxy_check.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/proxy_order.h"
+
+namespace vantoip {
+namespace {
+
+using O = CheckOutcome;
+constexpr char kBody[] = "Microsoft Connect Test";
+
+TEST(CheckPage, DefaultsReplacementsAndRequestTexts) {
+  const CheckPage standard = CheckPageFrom(nullptr, "");
+  EXPECT_EQ(ProxyGetRequest(standard),
+            "GET http://www.msftconnecttest.com/connecttest.txt HTTP/1.1\r\nHost: www.msftconnecttest.com\r\n"
+            "Connection: close\r\n\r\n");
+  EXPECT_EQ(ProxyConnectRequest(standard),
+            "CONNECT www.msftconnecttest.com:443 HTTP/1.1\r\nHost: www.msftconnecttest.com:443\r\n\r\n");
+  EXPECT_EQ(standard.expectedBody, kBody);
+
+  const CheckPage local = CheckPageFrom("HTTP://127.0.0.1:8123/check?x=1#part", "ok");
+  EXPECT_EQ(ProxyGetRequest(local),
+            "GET http://127.0.0.1:8123/check?x=1 HTTP/1.1\r\nHost: 127.0.0.1:8123\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(ProxyConnectRequest(local), "CONNECT 127.0.0.1:443 HTTP/1.1\r\nHost: 127.0.0.1:443\r\n\r\n");
+  EXPECT_EQ(local.expectedBody, "ok");
+  EXPECT_EQ(CheckPageFrom("http://example.org", nullptr).path, "/");
+
+  // Anything but a plain http address would give a request the proxy cannot take: the default is used.
+  for (const char* bad : {"https://example.org/", "example.org/x", "http://:80/", "http://a:0/", "http://a:65536/",
+                          "http://a b/", "http://user@host/", "http://host/a b", "http://host/\r\nX: 1"})
+    EXPECT_EQ(ProxyGetRequest(CheckPageFrom(bad, nullptr)), ProxyGetRequest(standard)) << bad;
+}
+
+TEST(CheckPage, ResultTexts) {
+  const std::vector<std::pair<CheckResult, std::string>> texts = {
+      {{O::NotChecked, 0}, ""},           {{O::Checking, 0}, "检测中…"},        {{O::Passed, 123}, "123 ms"},
+      {{O::PassedHttpOnly, 7}, "7 ms 仅HTTP"}, {{O::TimedOut, 0}, "超时"},           {{O::Refused, 0}, "拒绝"},
+      {{O::WrongContent, 0}, "内容错误"}, {{O::InvalidResponse, 0}, "无效响应"},
+  };
+  for (const auto& [result, text] : texts) {
+    EXPECT_EQ(CheckResultText(result), text);
+    EXPECT_EQ(IsPass(result), result.outcome == O::Passed || result.outcome == O::PassedHttpOnly);
+  }
+  EXPECT_EQ(CheckResultText({O::Checking, 0}), "\xBC\xEC\xB2\xE2\xD6\xD0\xA1\xAD");  // GBK, with its ellipsis
+}
+
+struct Answer {
+  const char* name;
+  std::string bytes;
+  O whole;                // after all bytes (and before any close)
+  O closed;               // after the close
+  std::size_t decidedAt;  // bytes seen when decided; 0: at the close
+};
+
+std::string Head(const std::string& lines) { return "HTTP/1.1 200 OK\r\n" + lines + "\r\n"; }
+
+std::vector<Answer> Answers() {
+  const std::string cl = "Content-Length: 22\r\n";
+  const std::string pass = Head(cl) + kBody;
+  std::string headerFlood = "HTTP/1.1 200 OK\r\n";
+  while (headerFlood.size() < 2 * kMaxAnswerBytes) headerFlood += "X-Pad: 0123456789\r\n";
+  const std::string chunked = Head("Transfer-Encoding: Chunked\r\n") + "a;x=1\r\nMicrosoft \r\nC\r\nConnect Test\r\n0\r\n";
+  const std::string twoLengths = Head(cl + "Content-Length: 23\r\n");
+  const std::string lengthAndChunked = Head("Content-Length: 5\r\nTransfer-Encoding: chunked\r\n") + "16\r\n" + kBody + "\r\n0\r\n";
+  return {
+      {"length", pass, O::Passed, O::Passed, pass.size()},
+      {"length, trailing bytes ignored", pass + "junk", O::Passed, O::Passed, pass.size()},
+      {"bare line ends", "HTTP/1.0 200 OK\nContent-Length:22\n\n" + std::string(kBody), O::Passed, O::Passed, 57},
+      {"chunked", chunked + "\r\n", O::Passed, O::Passed, chunked.size()},
+      {"chunked overrides length", lengthAndChunked, O::Passed, O::Passed, lengthAndChunked.size()},
+      {"ended by the close", Head("") + kBody, O::Checking, O::Passed, 0},
+      {"interim answer first", "HTTP/1.1 100 Continue\r\n\r\n" + pass, O::Passed, O::Passed, 25 + pass.size()},
+      {"redirect, status line unfinished", "HTTP/1.1 302", O::Checking, O::WrongContent, 0},
+      {"redirect", "HTTP/1.1 302 Found\r\nLocation: http://portal/\r\n\r\n", O::WrongContent, O::WrongContent, 13},
+      {"407", "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n", O::WrongContent, O::WrongContent, 13},
+      {"login page", Head("") + "<html><form>login", O::WrongContent, O::WrongContent, Head("").size() + 1},
+      {"longer page", Head("") + kBody + "<script>", O::WrongContent, O::WrongContent, Head("").size() + 23},
+      {"other length", Head("Content-Length: 104857600\r\n"), O::WrongContent, O::WrongContent, 46},
+      {"two lengths", twoLengths + kBody, O::WrongContent, O::WrongContent, twoLengths.size()},
+      {"chunk beyond the page", Head("Transfer-Encoding: chunked\r\n") + "17\r\n", O::WrongContent, O::WrongContent, 0},
+      {"bad chunk size", Head("Transfer-Encoding: chunked\r\n") + "zz\r\n", O::WrongContent, O::WrongContent, 0},
+      {"chunk without its line end", Head("Transfer-Encoding: chunked\r\n") + "16\r\n" + kBody + "xx", O::WrongContent,
+       O::WrongContent, 0},
+      {"closed halfway", Head(cl) + "Microsoft", O::Checking, O::WrongContent, 0},
+      {"status line without line end", "HTTP/1.1 200 OK", O::Checking, O::WrongContent, 0},
+      {"header flood", headerFlood, O::WrongContent, O::WrongContent, kMaxAnswerBytes},
+      {"endless header line", Head("X: " + std::string(9000, 'y')), O::WrongContent, O::WrongContent, 17 + 8193},
+      {"garbage", "\x16\x03\x01\x02\x00", O::InvalidResponse, O::InvalidResponse, 1},
+      {"html without status", "<html>", O::InvalidResponse, O::InvalidResponse, 1},
+      {"bad version", "HTTP/x 200 OK\r\n", O::InvalidResponse, O::InvalidResponse, 6},
+      {"two-digit status", "HTTP/1.1 20 OK\r\n", O::InvalidResponse, O::InvalidResponse, 12},
+      {"cut before HTTP/", "HTT", O::Checking, O::InvalidResponse, 0},
+      {"nothing", "", O::Checking, O::Refused, 0},
+  };
+}
+
+TEST(ResponseClassifier, EveryAnswerInItsClassAsEarlyAsItCanBeKnown) {
+  for (const Answer& answer : Answers()) {
+    SCOPED_TRACE(answer.name);
+    ResponseClassifier whole(kBody), bytewise(kBody);
+    EXPECT_EQ(whole.Feed(answer.bytes), answer.whole);
+    std::size_t decidedAt = 0;
+    for (char c : answer.bytes)
+      if (bytewise.Feed(std::string_view(&c, 1)) != O::Checking && !decidedAt) decidedAt = bytewise.BytesSeen();
+    EXPECT_EQ(bytewise.Outcome(), answer.whole);
+    if (answer.decidedAt) {
+      EXPECT_EQ(decidedAt, answer.decidedAt);
+    }
+    EXPECT_EQ(whole.Close(), answer.closed);
+    EXPECT_LE(whole.BytesSeen(), kMaxAnswerBytes);
+  }
+}
+
+TEST(ResponseClassifier, ConnectAnswers) {
+  const std::vector<std::pair<std::string, O>> answers = {
+      {"HTTP/1.0 200 Connection established\r\n\r\n", O::Passed},
+      {"HTTP/1.1 200\r\n", O::Passed},
+      {"HTTP/1.1 405 Method Not Allowed\r\n\r\n", O::WrongContent},
+      {"HTTP/1.1 20", O::Checking},
+      {"SSH-2.0\r\n", O::InvalidResponse},
+  };
+  for (const auto& [bytes, outcome] : answers) {
+    ConnectClassifier classifier;
+    EXPECT_EQ(classifier.Feed(bytes), outcome) << bytes;
+  }
+}
+
+TEST(ProxyOrder, ColumnsSortByTheirKindOfValue) {
+  const auto sorted = [](int column, std::vector<std::string> texts) {
+    std::stable_sort(texts.begin(), texts.end(),
+                     [&](const std::string& a, const std::string& b) { return CompareColumn(column, a, b) < 0; });
+    return texts;
+  };
+  using Texts = std::vector<std::string>;
+  EXPECT_EQ(sorted(kNumberColumn, {"10", "9", "", "100", "x", "2"}), (Texts{"2", "9", "10", "100", "", "x"}));
+  EXPECT_EQ(sorted(kPortColumn, {"8080", "80", "3128", "-1", "443"}), (Texts{"80", "443", "3128", "8080", "-1"}));
+  EXPECT_EQ(sorted(kSpeedColumn, {"80%", "9%", "100%", "12.5%", "快"}), (Texts{"9%", "12.5%", "80%", "100%", "快"}));
+  EXPECT_EQ(sorted(kAddressColumn, {"proxy.b", "10.0.0.2", "Proxy.a", "9.255.255.255", "1.2.3.256", "10.0.0.10"}),
+            (Texts{"9.255.255.255", "10.0.0.2", "10.0.0.10", "1.2.3.256", "Proxy.a", "proxy.b"}));
+  EXPECT_EQ(sorted(kLocationColumn, {"美国", "US", "中国", "Germany"}), (Texts{"Germany", "US", "美国", "中国"}));
+  EXPECT_EQ(sorted(kCheckTimeColumn, {"2024-05-01 10:00", "2024-04-30 23:59", "1分钟前"}),
+            (Texts{"1分钟前", "2024-04-30 23:59", "2024-05-01 10:00"}));
+}
+
+TEST(ProxyOrder, ResultsSortAndTheFastestPassedIsPicked) {
+  std::vector<CheckResult> results = {{O::NotChecked, 0},     {O::InvalidResponse, 0}, {O::PassedHttpOnly, 40},
+                                      {O::Checking, 0},       {O::Refused, 0},         {O::Passed, 90},
+                                      {O::TimedOut, 0},       {O::Passed, 40},         {O::WrongContent, 0}};
+  EXPECT_EQ(FastestPassed(results), 7u);  // 40 ms with HTTPS before 40 ms without
+  results[7] = {O::Passed, 95};
+  EXPECT_EQ(FastestPassed(results), 5u);  // HTTPS at 90 ms before HTTP only at 40 ms
+  std::stable_sort(results.begin(), results.end(),
+                   [](const CheckResult& a, const CheckResult& b) { return CompareResults(a, b) < 0; });
+  std::vector<std::string> order;
+  for (const CheckResult& r : results) order.push_back(CheckResultText(r));
+  EXPECT_EQ(order, (std::vector<std::string>{"40 ms 仅HTTP", "90 ms", "95 ms", "超时", "拒绝", "内容错误", "无效响应",
+                                             "检测中…", ""}));
+  EXPECT_EQ(CompareResults({O::Passed, 40}, {O::PassedHttpOnly, 40}), -1);
+
+  const std::vector<CheckResult> failed = {{O::TimedOut, 0}, {O::NotChecked, 0}, {O::WrongContent, 3}};
+  EXPECT_EQ(FastestPassed(failed), std::nullopt);
+  EXPECT_EQ(FastestPassed({}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vantoip
