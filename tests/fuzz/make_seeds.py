@@ -141,12 +141,22 @@ def skin_description_seeds():
     }
 
 
+def plain_list_seeds():
+    # the response body
+    return {
+        "plain": b"1.2.3.4:80\n5.6.7.8:8080\nproxy.example.com:3128\n",
+        "bom_crlf_fields": b"\xef\xbb\xbf# list\r\n  HTTP://9.9.9.9:3128 US\r\n\t10.0.0.1:8000,FR\r\n\r\n",
+        "bad_lines": b"1.1.1.1:0\n1.1.1.1:65536\n1.1.1.1:80abc\nexa mple.com:80\n[2001:db8::1]:80\n01.2.3.4:80\n-a.b:1\n",
+        "row_page": b"<tr>\n<TD>1.2.3.4</td>\n<td>80</td>\n</tr>\n",
+    }
+
+
 def main():
     corpus = os.path.join(HERE, "corpus")
     shutil.rmtree(corpus, ignore_errors=True)
     targets = {"text": text_seeds, "bytes_value": bytes_value_seeds, "url_cookie": url_cookie_seeds,
                "response_lines": response_lines_seeds, "lzma": lzma_seeds, "skin_blob": skin_blob_seeds,
-               "skin_description": skin_description_seeds}
+               "skin_description": skin_description_seeds, "plain_list": plain_list_seeds}
     for target, seeds in targets.items():
         os.makedirs(os.path.join(corpus, target))
         for name, data in seeds().items():
