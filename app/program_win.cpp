@@ -25,7 +25,7 @@ std::vector<EventBinding> Program::MainWindowEvents() {
 
 void PrepareRun() {
   OleInitialize(nullptr);
-  SetCurrentDirectoryA(ProgramFolder().c_str());
+  SetCurrentDirectoryW(ProgramFolder().c_str());
   ProgramCommands();  // sized now, resolved entry by entry on first call
   StartWindowFramework();
 }

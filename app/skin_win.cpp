@@ -18,12 +18,12 @@ namespace {
 
 constexpr int kStoredSkinCount = 33;
 
-std::string SkinLibraryPath() { return ProgramFolder() + "\\SkinH_EL.dll"; }
+std::wstring SkinLibraryPath() { return ProgramFolder() + L"\\SkinH_EL.dll"; }
 
 // The library file opened so that nobody can change or delete it while the
 // handle lives, when its bytes are the carried image; otherwise no handle.
-FileHandle OpenIfCarriedImage(const std::string& path) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+FileHandle OpenIfCarriedImage(const std::wstring& path) {
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   const auto image = SkinLibraryImage();
   LARGE_INTEGER size{};
@@ -40,7 +40,7 @@ FileHandle OpenIfCarriedImage(const std::string& path) {
 }  // namespace
 
 void EnsureSkinLibrary() {
-  const std::string path = SkinLibraryPath();
+  const std::wstring path = SkinLibraryPath();
   if (FileExists(path)) return;
   WriteBytesToFile(path, {SkinLibraryImage()});
   SetPathAttributes(path, FILE_ATTRIBUTE_HIDDEN);

@@ -9,19 +9,19 @@ namespace vantoip {
 constexpr std::uint32_t kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                           FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
-bool FileExists(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  FindHandle find(FindFirstFileA(path.c_str(), &data));
+bool FileExists(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileW(path.c_str(), &data));
   return static_cast<bool>(find);
 }
 
-bool SetPathAttributes(const std::string& path, std::uint32_t attributes) {
-  return SetFileAttributesA(path.c_str(), attributes & kKeptAttributes) != FALSE;
+bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
+  return SetFileAttributesW(path.c_str(), attributes & kKeptAttributes) != FALSE;
 }
 
-bool WriteBytesToFile(const std::string& path, std::initializer_list<std::span<const std::uint8_t>> blocks) {
+bool WriteBytesToFile(const std::wstring& path, std::initializer_list<std::span<const std::uint8_t>> blocks) {
   if (path.empty()) return false;
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   for (const auto& block : blocks) {
     std::size_t done = 0;

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/encoding_win.h"
 #include "runtime/fatal.h"
 #include "runtime/native_thunk_win.h"
-#include "runtime/text.h"
 
 namespace vantoip {
 namespace {
@@ -39,12 +39,19 @@ FARPROC LookUpExport(HMODULE module, const std::string& exportName) {
 
 }  // namespace
 
-std::string ProgramFolder() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const std::string full(path, n);
-  const int slash = FindTextReverse(full, "\\");
-  return slash > 0 ? full.substr(0, slash - 1) : std::string();
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);  // the name was cut: ask again with room for it
+  }
+  const std::size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 NativeCommandTable::NativeCommandTable(std::span<const NativeCommand> commands)
@@ -86,7 +93,7 @@ void* NativeCommandTable::TryResolve(int entry) {
     if (library.find(':') != std::string::npos) {
       module = LoadLibraryA(library.c_str());
     } else if (folders_[entry] == LibraryFolder::Program) {
-      module = LoadLibraryA((ProgramFolder() + "\\" + library).c_str());
+      module = LoadLibraryW((ProgramFolder() + L"\\" + GbkToWide(library)).c_str());
       if (!module) module = LoadLibraryA(library.c_str());
     } else {
       module = LoadFromSystemFolder(library);

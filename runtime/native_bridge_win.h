@@ -88,7 +88,8 @@ class NativeCommandTable {
   std::mutex resolveMutex_;
 };
 
-// The folder of the program's executable, without a trailing backslash.
-std::string ProgramFolder();
+// The folder of the program's executable, without a trailing backslash, at
+// any length and in any characters.
+std::wstring ProgramFolder();
 
 }  // namespace vantoip

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/convert.h"
+#include "runtime/encoding_win.h"
 #include "runtime/handle_win.h"
 #include "runtime/registry_path.h"
 
@@ -26,19 +27,31 @@ struct RawValue {
   std::vector<BYTE> data;
 };
 
-// Reads a value of any size; nullopt when the key or the value is missing.
-std::optional<RawValue> QueryValue(int root, std::string_view path) {
+// The key path and the value name of a GBK registry path, as the W calls take them.
+struct WidePath {
+  std::wstring key;
+  std::wstring value;
+};
+
+WidePath SplitWide(std::string_view path) {
   const RegistryPath p = SplitRegistryPath(path);
+  return {GbkToWide(p.key), GbkToWide(p.value)};
+}
+
+// Reads a value of any size; nullopt when the key or the value is missing.
+// Texts come as UTF-16, whatever the system's code page.
+std::optional<RawValue> QueryValue(int root, std::string_view path) {
+  const WidePath p = SplitWide(path);
   RegistryKey key;
-  if (RegOpenKeyExA(RootKey(root), p.key.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(RootKey(root), p.key.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
     return std::nullopt;
   RawValue raw;
   for (;;) {  // the value may grow between the size query and the read
     DWORD size = 0;
-    if (RegQueryValueExA(key.Get(), p.value.c_str(), nullptr, &raw.type, nullptr, &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key.Get(), p.value.c_str(), nullptr, &raw.type, nullptr, &size) != ERROR_SUCCESS)
       return std::nullopt;
     raw.data.resize(size);
-    const LONG rc = RegQueryValueExA(key.Get(), p.value.c_str(), nullptr, &raw.type, raw.data.data(), &size);
+    const LONG rc = RegQueryValueExW(key.Get(), p.value.c_str(), nullptr, &raw.type, raw.data.data(), &size);
     if (rc == ERROR_MORE_DATA) continue;
     if (rc != ERROR_SUCCESS) return std::nullopt;
     raw.data.resize(size);
@@ -47,26 +60,27 @@ std::optional<RawValue> QueryValue(int root, std::string_view path) {
 }
 
 // A stored string up to its first zero, terminator present or not.
-std::string StoredText(const std::vector<BYTE>& data) {
-  std::string text(data.begin(), data.end());
-  return text.substr(0, text.find('\0'));
+std::wstring StoredText(const std::vector<BYTE>& data) {
+  std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+  memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+  return text.substr(0, text.find(L'\0'));
 }
 
-std::string ExpandEnvironment(const std::string& text) {
-  const DWORD size = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+std::wstring ExpandEnvironment(const std::wstring& text) {
+  const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
   if (size == 0) return text;
-  std::string out(size, '\0');
-  const DWORD written = ExpandEnvironmentStringsA(text.c_str(), out.data(), size);
+  std::wstring out(size, L'\0');
+  const DWORD written = ExpandEnvironmentStringsW(text.c_str(), out.data(), size);
   if (written == 0 || written > size) return text;
-  return out.substr(0, out.find('\0'));
+  return out.substr(0, out.find(L'\0'));
 }
 
 }  // namespace
 
 std::string ReadRegistryText(int root, std::string_view path, std::optional<std::string> defaultText) {
   const auto raw = QueryValue(root, path);
-  if (raw && raw->type == REG_SZ) return StoredText(raw->data);
-  if (raw && raw->type == REG_EXPAND_SZ) return ExpandEnvironment(StoredText(raw->data));
+  if (raw && raw->type == REG_SZ) return WideToGbk(StoredText(raw->data));
+  if (raw && raw->type == REG_EXPAND_SZ) return WideToGbk(ExpandEnvironment(StoredText(raw->data)));
   return defaultText.value_or(std::string());
 }
 
@@ -81,34 +95,34 @@ std::int32_t ReadRegistryNumber(int root, std::string_view path, std::optional<s
 }
 
 bool WriteRegistryValue(int root, std::string_view path, const Value& value) {
-  const RegistryPath p = SplitRegistryPath(path);
+  const WidePath p = SplitWide(path);
   RegistryKey key;
-  if (RegCreateKeyExA(RootKey(root), p.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr) !=
+  if (RegCreateKeyExW(RootKey(root), p.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr) !=
       ERROR_SUCCESS)
     return false;
   LONG rc;
   if (const auto* text = std::get_if<std::string>(&value)) {
-    const std::string stored = text->c_str();  // with its terminating zero, as REG_SZ expects
-    rc = RegSetValueExA(key.Get(), p.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.c_str()),
-                        static_cast<DWORD>(stored.size() + 1));
+    const std::wstring stored = GbkToWide(text->c_str());  // up to its first zero
+    rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.c_str()),
+                        static_cast<DWORD>((stored.size() + 1) * sizeof(wchar_t)));  // with the terminating zero
   } else if (const auto* bytes = std::get_if<ByteBlock>(&value)) {
-    rc = RegSetValueExA(key.Get(), p.value.c_str(), 0, REG_BINARY, bytes->data(),
+    rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, REG_BINARY, bytes->data(),
                         static_cast<DWORD>(bytes->size()));
   } else {
     const DWORD number = static_cast<DWORD>(ToInteger(value));
-    rc = RegSetValueExA(key.Get(), p.value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+    rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                         sizeof number);
   }
   return rc == ERROR_SUCCESS;
 }
 
 bool DeleteRegistryItem(int root, std::string_view path) {
-  const RegistryPath p = SplitRegistryPath(path);
+  const WidePath p = SplitWide(path);
   RegistryKey key;
-  if (RegOpenKeyExA(RootKey(root), p.key.c_str(), 0, KEY_WRITE, key.Receive()) == ERROR_SUCCESS &&
-      RegDeleteValueA(key.Get(), p.value.c_str()) == ERROR_SUCCESS)
+  if (RegOpenKeyExW(RootKey(root), p.key.c_str(), 0, KEY_WRITE, key.Receive()) == ERROR_SUCCESS &&
+      RegDeleteValueW(key.Get(), p.value.c_str()) == ERROR_SUCCESS)
     return true;
-  return RegDeleteKeyA(RootKey(root), std::string(path).c_str()) == ERROR_SUCCESS;
+  return RegDeleteKeyW(RootKey(root), GbkToWide(path).c_str()) == ERROR_SUCCESS;
 }
 
 }  // namespace vantoip

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/encoding_win.h"
 #include "runtime/fatal_win.h"
 #include "runtime/native_bridge_win.h"
 #include "runtime/native_commands_win.h"
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
   using namespace vantoip;
   InstallFatalErrorBox();
   const std::string what = argc > 1 ? argv[1] : "";
-  const std::string dll = ProgramFolder() + "\\..\\bridge_test_dll.dll";
+  const std::string dll = WideToGbk(ProgramFolder()) + "\\..\\bridge_test_dll.dll";
   const NativeCommand commands[] = {
       {dll.c_str(), "Add2", "III"},          // declared with one integer too many
       {dll.c_str(), "CdeclTwo", "II"},       // caller-cleans function declared as stdcall
@@ -31,9 +32,9 @@ int main(int argc, char** argv) {
     // The planted wininet.dll beside this program must not be the one called.
     const std::uint32_t handle = CallNativeCommand(kInternetOpen, {std::string("probe"), 1, std::string(), std::string(), 0});
     CallNativeCommand(kInternetCloseHandle, {handle});
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(ProgramCommands().ModuleOf(kInternetOpen), path, MAX_PATH);
-    return handle != 0 && _strnicmp(path, ProgramFolder().c_str(), ProgramFolder().size()) != 0 ? 0 : 3;
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(ProgramCommands().ModuleOf(kInternetOpen), path, MAX_PATH);
+    return handle != 0 && _wcsnicmp(path, ProgramFolder().c_str(), ProgramFolder().size()) != 0 ? 0 : 3;
   }
   if (what == "bare-wininet") return LoadLibraryA("wininet.dll") ? 0 : 4;  // proves the plant works
   return 0;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -15,63 +16,63 @@ namespace {
 class Files : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    dir_ = std::string(temp) + "vantoip_files_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(dir_.c_str(), nullptr);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    dir_ = std::wstring(temp) + L"vantoip_files_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir_.c_str(), nullptr);
   }
   void TearDown() override {
-    for (const char* name : {"a.bin", "b.bin"}) {
-      SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(Path(name).c_str());
+    for (const wchar_t* name : {L"a.bin", L"b.bin"}) {
+      SetFileAttributesW(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(Path(name).c_str());
     }
-    RemoveDirectoryA(dir_.c_str());
+    RemoveDirectoryW(dir_.c_str());
   }
-  std::string Path(const char* name) const { return dir_ + "\\" + name; }
-  static std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+  std::wstring Path(const wchar_t* name) const { return dir_ + L"\\" + name; }
+  static std::string Contents(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
-  std::string dir_;
+  std::wstring dir_;
 };
 
 TEST_F(Files, WritesBlocksInOrderAndTruncates) {
   const ByteBlock a{'x', 'y'}, empty, b{'z'};
-  EXPECT_TRUE(WriteBytesToFile(Path("a.bin"), {a, empty, b}));
-  EXPECT_EQ(Contents(Path("a.bin")), "xyz");
-  EXPECT_TRUE(WriteBytesToFile(Path("a.bin"), {b}));
-  EXPECT_EQ(Contents(Path("a.bin")), "z");
-  EXPECT_TRUE(WriteBytesToFile(Path("b.bin"), {empty, empty}));  // only empty blocks: an empty file
-  EXPECT_TRUE(FileExists(Path("b.bin")));
-  EXPECT_EQ(Contents(Path("b.bin")), "");
+  EXPECT_TRUE(WriteBytesToFile(Path(L"a.bin"), {a, empty, b}));
+  EXPECT_EQ(Contents(Path(L"a.bin")), "xyz");
+  EXPECT_TRUE(WriteBytesToFile(Path(L"a.bin"), {b}));
+  EXPECT_EQ(Contents(Path(L"a.bin")), "z");
+  EXPECT_TRUE(WriteBytesToFile(Path(L"b.bin"), {empty, empty}));  // only empty blocks: an empty file
+  EXPECT_TRUE(FileExists(Path(L"b.bin")));
+  EXPECT_EQ(Contents(Path(L"b.bin")), "");
 }
 
 TEST_F(Files, WriteFailuresGiveFalse) {
   const ByteBlock a{'x'};
-  EXPECT_FALSE(WriteBytesToFile("", {a}));
-  EXPECT_FALSE(WriteBytesToFile(Path("missing\\dir.bin"), {a}));
+  EXPECT_FALSE(WriteBytesToFile(L"", {a}));
+  EXPECT_FALSE(WriteBytesToFile(Path(L"missing\\dir.bin"), {a}));
   EXPECT_FALSE(WriteBytesToFile(dir_, {a}));  // a directory cannot be opened as a file
 }
 
 TEST_F(Files, ExistenceAcceptsWildcards) {
-  EXPECT_FALSE(FileExists(Path("*.bin")));
-  WriteBytesToFile(Path("a.bin"), {ByteBlock{1}});
-  EXPECT_TRUE(FileExists(Path("*.bin")));
-  EXPECT_TRUE(FileExists(Path("?.bin")));
+  EXPECT_FALSE(FileExists(Path(L"*.bin")));
+  WriteBytesToFile(Path(L"a.bin"), {ByteBlock{1}});
+  EXPECT_TRUE(FileExists(Path(L"*.bin")));
+  EXPECT_TRUE(FileExists(Path(L"?.bin")));
   EXPECT_TRUE(FileExists(dir_));
-  EXPECT_FALSE(FileExists(Path("a.bi")));
+  EXPECT_FALSE(FileExists(Path(L"a.bi")));
 }
 
 TEST_F(Files, AttributesAreMaskedToTheFourFileBits) {
-  WriteBytesToFile(Path("a.bin"), {ByteBlock{1}});
-  EXPECT_TRUE(SetPathAttributes(Path("a.bin"), 0xFFFFFFFF & ~FILE_ATTRIBUTE_READONLY));
-  const DWORD kept = GetFileAttributesA(Path("a.bin").c_str());
+  WriteBytesToFile(Path(L"a.bin"), {ByteBlock{1}});
+  EXPECT_TRUE(SetPathAttributes(Path(L"a.bin"), 0xFFFFFFFF & ~FILE_ATTRIBUTE_READONLY));
+  const DWORD kept = GetFileAttributesW(Path(L"a.bin").c_str());
   EXPECT_EQ(kept & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
   EXPECT_EQ(kept & FILE_ATTRIBUTE_DIRECTORY, 0u);
-  EXPECT_TRUE(SetPathAttributes(Path("a.bin"), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_TRUE(SetPathAttributes(Path(L"a.bin"), FILE_ATTRIBUTE_HIDDEN));
   // Wine always reports the archive bit of a regular file; the other bits are exact.
-  EXPECT_EQ(GetFileAttributesA(Path("a.bin").c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE}, DWORD{FILE_ATTRIBUTE_HIDDEN});
-  EXPECT_FALSE(SetPathAttributes(Path("nothing.bin"), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(GetFileAttributesW(Path(L"a.bin").c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE}, DWORD{FILE_ATTRIBUTE_HIDDEN});
+  EXPECT_FALSE(SetPathAttributes(Path(L"nothing.bin"), FILE_ATTRIBUTE_HIDDEN));
 }
 
 TEST(Threads, StartThreadRunsTheBodyAndHandsOutTheHandleOnRequest) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include "runtime/encoding_win.h"
+
 namespace vantoip {
 namespace {
 
@@ -13,18 +15,28 @@ class Registry : public ::testing::Test {
   void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kBase.c_str()); }
   void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, kBase.c_str()); }
 
+  // Keys and names are GBK texts, stored as what they spell; so are the texts of the values.
   static void SetRaw(const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size) {
     HKEY k;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr), 0);
-    ASSERT_EQ(RegSetValueExA(k, name.c_str(), 0, type, static_cast<const BYTE*>(data), size), 0);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, GbkToWide(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k,
+                              nullptr),
+              0);
+    ASSERT_EQ(RegSetValueExW(k, GbkToWide(name).c_str(), 0, type, static_cast<const BYTE*>(data), size), 0);
     RegCloseKey(k);
   }
   static DWORD RawType(const std::string& key, const std::string& name) {
     DWORD type = 0;
-    if (RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
-                     nullptr) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, GbkToWide(key).c_str(), GbkToWide(name).c_str(), RRF_RT_ANY | RRF_NOEXPAND,
+                     &type, nullptr, nullptr) != ERROR_SUCCESS)
       return REG_NONE;
     return type;
+  }
+  static std::wstring RawText(const std::string& key, const std::string& name) {
+    wchar_t text[256] = {};
+    DWORD size = sizeof text;
+    RegGetValueW(HKEY_CURRENT_USER, GbkToWide(key).c_str(), GbkToWide(name).c_str(), RRF_RT_REG_SZ, nullptr, text,
+                 &size);
+    return text;
   }
 };
 
@@ -63,11 +75,11 @@ TEST_F(Registry, TypeMismatchesAndMissingValuesGiveTheDefault) {
 }
 
 TEST_F(Registry, ExpandableTextsAreExpandedAndLongTextsReadWhole) {
-  const char raw[] = "%SystemRoot%\\x";
+  const wchar_t raw[] = L"%SystemRoot%\\x";
   SetRaw(kBase, "Expand", REG_EXPAND_SZ, raw, sizeof raw);
-  char expected[MAX_PATH];
-  ExpandEnvironmentStringsA(raw, expected, MAX_PATH);
-  EXPECT_EQ(ReadRegistryText(kCurrentUser, kBase + "\\Expand"), expected);
+  wchar_t expected[MAX_PATH];
+  ExpandEnvironmentStringsW(raw, expected, MAX_PATH);
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kBase + "\\Expand"), WideToGbk(expected));
   EXPECT_EQ(ReadRegistryText(kCurrentUser, kBase + "\\Expand").find('%'), std::string::npos);
 
   const std::string longText(10000, 'h');
@@ -75,8 +87,29 @@ TEST_F(Registry, ExpandableTextsAreExpandedAndLongTextsReadWhole) {
   EXPECT_EQ(ReadRegistryText(kCurrentUser, kBase + "\\Long"), longText);
 
   // A REG_SZ stored without its terminating zero still reads correctly.
-  SetRaw(kBase, "NoZero", REG_SZ, "abc", 3);
+  SetRaw(kBase, "NoZero", REG_SZ, L"abc", 6);
   EXPECT_EQ(ReadRegistryText(kCurrentUser, kBase + "\\NoZero"), "abc");
+}
+
+// The window shows what the registry holds on any system: under the test
+// prefix's single-byte ANSI code page (1252) too.
+TEST_F(Registry, TextsKeysAndNamesAreGbkWhateverTheAnsiCodePage) {
+  ASSERT_NE(GetACP(), kGbkCodePage);
+  const std::string key = kBase + "\\代理";
+  EXPECT_TRUE(WriteRegistryValue(kCurrentUser, key + "\\服务器", std::string("北京:8080")));
+  EXPECT_EQ(RawText(key, "服务器"), L"北京:8080");
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, key + "\\服务器"), "北京:8080");
+
+  const wchar_t shown[] = L"上海é:80";  // "é" is GBK too
+  SetRaw(kBase, "Shown", REG_SZ, shown, sizeof shown);
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kBase + "\\Shown"), WideToGbk(shown));
+  SetEnvironmentVariableW(L"VANTOIP_REGISTRY_TEST", L"广州");
+  const wchar_t expandable[] = L"%VANTOIP_REGISTRY_TEST%:80";
+  SetRaw(kBase, "Expandable", REG_EXPAND_SZ, expandable, sizeof expandable);
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kBase + "\\Expandable"), "广州:80");
+
+  EXPECT_TRUE(DeleteRegistryItem(kCurrentUser, key + "\\服务器"));
+  EXPECT_EQ(RawType(key, "服务器"), static_cast<DWORD>(REG_NONE));
 }
 
 TEST_F(Registry, PathSplitsAtTheLastRealBackslash) {
@@ -99,7 +132,7 @@ TEST_F(Registry, DeletesTheValueFirstThenAKeyWithoutSubkeys) {
   EXPECT_TRUE(DeleteRegistryItem(kCurrentUser, kBase + "\\k\\leaf\\v"));
   EXPECT_TRUE(DeleteRegistryItem(kCurrentUser, kBase + "\\k\\leaf"));  // now an empty key
   HKEY k;
-  EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, (kBase + "\\k\\leaf").c_str(), 0, KEY_READ, &k), ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, GbkToWide(kBase + "\\k\\leaf").c_str(), 0, KEY_READ, &k), ERROR_SUCCESS);
   EXPECT_FALSE(DeleteRegistryItem(kCurrentUser, kBase + "\\none"));
 }
 

@@ -75,9 +75,9 @@ class SkinnedWindows : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     // A library file of an earlier build would be refused as foreign.
-    const std::string stale = ProgramFolder() + "\\SkinH_EL.dll";
-    SetFileAttributesA(stale.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(stale.c_str());
+    const std::wstring stale = ProgramFolder() + L"\\SkinH_EL.dll";
+    SetFileAttributesW(stale.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(stale.c_str());
   }
   void SetUp() override {
     main_ = CreateDemoMainWindow(10, 10);

@@ -1,5 +1,6 @@
-// Runs ApplySkin(N) as the program does, carrying the recording stand-in as
-// its skinning library, and writes to report-file what reached the library:
+// Runs ApplySkin(N) as the program does, in its own folder, carrying the
+// recording stand-in as its skinning library, and writes to report-file what
+// reached the library:
 //   "not loaded", or "calls data length text reserved..." such as
 //   "1 2e5348450003 515 null 0 0 0" (data "null" when the pointer was null).
 // usage: skin_probe N report-file
@@ -10,11 +11,13 @@
 
 #include "app/skin_win.h"
 #include "runtime/fatal_win.h"
+#include "runtime/native_bridge_win.h"
 #include "tests/skinlib/recorded_attach.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
   vantoip::InstallFatalErrorBox();
+  SetCurrentDirectoryW(vantoip::ProgramFolder().c_str());  // as the program starts
   vantoip::ApplySkin(std::atoi(argv[1]));
 
   FILE* report = std::fopen(argv[2], "wb");
