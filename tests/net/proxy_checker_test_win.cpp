@@ -1,0 +1,102 @@
+#include "net/proxy_checker_win.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "tests/support/fake_proxies_win.h"
+
+namespace vantoip {
+namespace {
+
+using test::FakeProxyKind;
+using Clock = std::chrono::steady_clock;
+
+// Events as they come from the checker's worker.
+struct Recorder {
+  std::mutex mutex;
+  std::map<std::size_t, CheckResult> results;
+  std::atomic<int> started{0};
+  std::atomic<bool> done{false};
+
+  ProxyChecker::Events Events() {
+    return {[this](std::size_t) { ++started; },
+            [this](std::size_t job, CheckResult result) {
+              std::lock_guard lock(mutex);
+              results[job] = result;
+            },
+            [this] { done = true; }};
+  }
+};
+
+template <class Condition>
+bool WaitFor(Condition condition, int milliseconds) {
+  const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!condition()) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+TEST(ProxyChecker, EveryKindOfProxyIsClassified) {
+  const CheckPage page = CheckPageFrom("http://check.test/ncsi.txt", "Vantoip check page");
+  test::FakeProxies fakes(page);
+  std::vector<CheckJob> jobs;
+  for (FakeProxyKind kind : test::kFakeProxyKinds) jobs.push_back({"127.0.0.1", fakes.Port(kind)});
+  jobs.push_back({"localhost", fakes.Port(FakeProxyKind::Working)});  // a name, looked up off the worker
+  Recorder recorder;
+  ProxyChecker checker(page);
+  const auto start = Clock::now();
+  checker.Start(jobs, recorder.Events());
+  ASSERT_TRUE(WaitFor([&] { return recorder.done.load(); }, 15000));
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  EXPECT_GE(seconds, 9.9);  // the hanging ones are given the whole 10 s
+  EXPECT_LE(seconds, 11.0);
+
+  std::lock_guard lock(recorder.mutex);
+  ASSERT_EQ(recorder.results.size(), jobs.size());
+  for (FakeProxyKind kind : test::kFakeProxyKinds) {
+    const CheckResult result = recorder.results[static_cast<std::size_t>(kind)];
+    EXPECT_EQ(result.outcome, test::ExpectedOutcome(kind)) << test::FakeProxyName(kind);
+  }
+  const CheckResult working = recorder.results[static_cast<std::size_t>(FakeProxyKind::Working)];
+  const CheckResult slow = recorder.results[static_cast<std::size_t>(FakeProxyKind::Slow)];
+  EXPECT_LT(working.milliseconds, 200);
+  EXPECT_GE(slow.milliseconds, test::kSlowProxyMilliseconds);
+  EXPECT_LT(slow.milliseconds, test::kSlowProxyMilliseconds + 500);
+  EXPECT_EQ(recorder.results[jobs.size() - 1].outcome, CheckOutcome::Passed);
+}
+
+TEST(ProxyChecker, HoldsAtMost256AndAStopClosesThemAtOnce) {
+  const CheckPage page = CheckPageFrom(nullptr, nullptr);
+  test::FakeProxies fakes(page);
+  const std::vector<CheckJob> jobs(300, {"127.0.0.1", fakes.Port(FakeProxyKind::Hanging)});
+  Recorder recorder;
+  ProxyChecker checker(page);
+  checker.Start(jobs, recorder.Events());
+  ASSERT_TRUE(WaitFor([&] { return fakes.OpenConnections(FakeProxyKind::Hanging) == 256; }, 5000))
+      << fakes.OpenConnections(FakeProxyKind::Hanging);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(fakes.MostConnections(FakeProxyKind::Hanging), 256);
+  EXPECT_EQ(recorder.started, 256);
+
+  const auto stop = Clock::now();
+  checker.Stop();
+  const double stopMs = std::chrono::duration<double, std::milli>(Clock::now() - stop).count();
+  EXPECT_LT(stopMs, 5.0);
+  EXPECT_TRUE(WaitFor([&] { return fakes.OpenConnections(FakeProxyKind::Hanging) == 0; }, 500))
+      << fakes.OpenConnections(FakeProxyKind::Hanging) << " still open";
+  const double closedMs = std::chrono::duration<double, std::milli>(Clock::now() - stop).count();
+  std::printf("Stop returned after %.2f ms; the 256 sockets were closed after %.0f ms\n", stopMs, closedMs);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(recorder.done);
+  EXPECT_EQ(recorder.started, 256);  // none started after the stop
+}
+
+}  // namespace
+}  // namespace vantoip

@@ -1,0 +1,276 @@
+// One thread selects over hundreds of connections: the set must hold more than
+// the default 64 sockets, and its size is fixed before winsock2.h is first read.
+#define FD_SETSIZE 1024
+
+#include "tests/support/fake_proxies_win.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <vector>
+
+#include "net/socket_win.h"
+
+namespace vantoip::test {
+namespace {
+
+constexpr std::uint64_t kHugeBytes = 100ull << 20;
+constexpr std::size_t kMaxRequestHead = 8192;
+
+int Index(FakeProxyKind kind) { return static_cast<int>(kind); }
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find("\r\n")); }
+
+// Header lines of 64 bytes, 64 KiB at a time.
+const std::string& Filler() {
+  static const std::string block = [] {
+    std::string lines;
+    while (lines.size() < 64 * 1024) lines += "X-Filler: " + std::string(52, 'x') + "\r\n";
+    return lines;
+  }();
+  return block;
+}
+
+std::string Garbage() {
+  std::string bytes;
+  std::uint32_t state = 12345;
+  for (int i = 0; i < 300; ++i) bytes += static_cast<char>((state = state * 1103515245 + 12345) >> 24);
+  bytes[0] = '\x16';  // never an "H"
+  return bytes;
+}
+
+struct Answer {
+  std::string bytes;
+  bool close = true;   // after the last byte; else kept until the client goes
+  DWORD delay = 0;     // milliseconds before the first byte
+  bool trickle = false;  // one byte a second
+  bool huge = false;     // followed by 100 MB of header lines
+};
+
+Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& page) {
+  const std::string& body = page.expectedBody;
+  const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  const std::string ok = "HTTP/1.1 200 OK\r\n";
+  const std::string close = "Connection: close\r\n";
+  const bool get = FirstLine(head) == FirstLine(ProxyGetRequest(page));
+  const bool connect = FirstLine(head) == FirstLine(ProxyConnectRequest(page));
+  switch (kind) {
+    case FakeProxyKind::Working:
+    case FakeProxyKind::Slow:
+    case FakeProxyKind::HttpOnly:
+    case FakeProxyKind::OneBytePerSecond: {
+      Answer answer;
+      answer.delay = kind == FakeProxyKind::Slow ? kSlowProxyMilliseconds : 0;
+      answer.trickle = kind == FakeProxyKind::OneBytePerSecond;
+      if (get) {
+        answer.bytes = ok + "Content-Type: text/plain\r\n" + length + close + "\r\n" + body;
+      } else if (connect && kind != FakeProxyKind::HttpOnly) {
+        answer.bytes = "HTTP/1.1 200 Connection established\r\n\r\n";
+        answer.close = false;
+      } else {
+        answer.bytes = connect ? "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n" + close + "\r\n"
+                               : "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n" + close + "\r\n";
+      }
+      return answer;
+    }
+    case FakeProxyKind::WrongPage:
+      return {ok + "Content-Type: text/html\r\n" + close + "\r\n" + body + "<script src=\"http://ads.example/a.js\"></script>"};
+    case FakeProxyKind::LoginPage: {
+      const std::string form = "<html><body><form action=\"/login\">User <input name=u> Password <input name=p "
+                               "type=password></form></body></html>";
+      char size[16];
+      std::snprintf(size, sizeof size, "%zx\r\n", form.size());
+      return {ok + "Content-Type: text/html\r\nTransfer-Encoding: chunked\r\n" + close + "\r\n" + size + form +
+              "\r\n0\r\n\r\n"};
+    }
+    case FakeProxyKind::Hanging:
+      return {"", false};
+    case FakeProxyKind::Huge: {
+      Answer answer{ok};
+      answer.huge = true;
+      return answer;
+    }
+    case FakeProxyKind::NoLineEnd:
+      return {"HTTP/1.1 200 OK"};
+    case FakeProxyKind::Redirect:
+      return {"HTTP/1.1 302 Found\r\nLocation: http://login.example/portal\r\nContent-Length: 0\r\n" + close + "\r\n"};
+    case FakeProxyKind::AuthRequired:
+      return {"HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"proxy\"\r\n"
+              "Content-Length: 0\r\n" + close + "\r\n"};
+    case FakeProxyKind::Garbage:
+      return {Garbage()};
+    case FakeProxyKind::CloseHalfway:
+      return {ok + length + close + "\r\n" + body.substr(0, body.size() / 2)};
+    case FakeProxyKind::Refusing:
+      break;
+  }
+  return {};
+}
+
+struct Connection {
+  FakeProxyKind kind;
+  Socket socket;
+  std::string head;  // the request, up to its empty line
+  bool answered = false;
+  Answer answer;
+  std::size_t sent = 0;
+  std::uint64_t hugeLeft = 0;
+  DWORD sendAt = 0;  // tick count from which the next bytes may go
+};
+
+}  // namespace
+
+const char* FakeProxyName(FakeProxyKind kind) {
+  static const char* const names[] = {"working",  "slow",        "HTTP only",  "wrong page", "hanging",
+                                      "refusing", "100 MB",      "no line end", "one byte a second",
+                                      "redirect", "login page",  "407",        "garbage",    "close halfway"};
+  return names[Index(kind)];
+}
+
+CheckOutcome ExpectedOutcome(FakeProxyKind kind) {
+  switch (kind) {
+    case FakeProxyKind::Working:
+    case FakeProxyKind::Slow: return CheckOutcome::Passed;
+    case FakeProxyKind::HttpOnly: return CheckOutcome::PassedHttpOnly;
+    case FakeProxyKind::Hanging:
+    case FakeProxyKind::OneBytePerSecond: return CheckOutcome::TimedOut;
+    case FakeProxyKind::Refusing: return CheckOutcome::Refused;
+    case FakeProxyKind::Garbage: return CheckOutcome::InvalidResponse;
+    default: return CheckOutcome::WrongContent;
+  }
+}
+
+struct FakeProxies::Server {
+  CheckPage page;
+  std::array<Socket, kFakeProxyKindCount> listeners;
+  std::array<int, kFakeProxyKindCount> ports{};
+  std::array<std::atomic<int>, kFakeProxyKindCount> open{};
+  std::array<std::atomic<int>, kFakeProxyKindCount> most{};
+  std::vector<std::unique_ptr<Connection>> connections;
+
+  void Serve(const std::atomic<bool>& stopping);
+  void Accept(FakeProxyKind kind);
+  void Read(Connection& c);
+  void Write(Connection& c);
+  void Close(Connection& c) {
+    if (!c.socket) return;
+    c.socket.Reset();
+    --open[Index(c.kind)];
+  }
+};
+
+FakeProxies::FakeProxies(const CheckPage& page, bool anyAddress) : server_(std::make_unique<Server>()) {
+  if (!StartWinsock()) throw std::runtime_error("no Winsock");
+  server_->page = page;
+  for (FakeProxyKind kind : kFakeProxyKinds) {
+    Socket& s = server_->listeners[Index(kind)];
+    s.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(anyAddress ? INADDR_ANY : INADDR_LOOPBACK);
+    int size = sizeof address;
+    u_long nonBlocking = 1;
+    // The refusing kind binds its port without listening: nobody else takes it, and connects are refused.
+    if (bind(s.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(s.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
+        (kind != FakeProxyKind::Refusing &&
+         (listen(s.Get(), SOMAXCONN) != 0 || ioctlsocket(s.Get(), FIONBIO, &nonBlocking) != 0)))
+      throw std::runtime_error("cannot open a fake proxy");
+    server_->ports[Index(kind)] = ntohs(address.sin_port);
+  }
+  thread_ = std::thread([this] { server_->Serve(stopping_); });
+}
+
+FakeProxies::~FakeProxies() {
+  stopping_ = true;
+  thread_.join();
+}
+
+int FakeProxies::Port(FakeProxyKind kind) const { return server_->ports[Index(kind)]; }
+int FakeProxies::OpenConnections(FakeProxyKind kind) const { return server_->open[Index(kind)]; }
+int FakeProxies::MostConnections(FakeProxyKind kind) const { return server_->most[Index(kind)]; }
+
+void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
+  while (!stopping) {
+    fd_set readable, writable;
+    FD_ZERO(&readable);
+    FD_ZERO(&writable);
+    for (FakeProxyKind kind : kFakeProxyKinds)
+      if (kind != FakeProxyKind::Refusing) FD_SET(listeners[Index(kind)].Get(), &readable);
+    const DWORD now = GetTickCount();
+    for (const auto& c : connections) {
+      FD_SET(c->socket.Get(), &readable);  // the request, then the client's close
+      const bool pending = c->answered && (c->sent < c->answer.bytes.size() || c->hugeLeft || c->answer.close);
+      if (pending && static_cast<int>(now - c->sendAt) >= 0) FD_SET(c->socket.Get(), &writable);
+    }
+    timeval timeout{0, 10 * 1000};
+    if (select(0, &readable, &writable, nullptr, &timeout) <= 0) continue;
+    for (FakeProxyKind kind : kFakeProxyKinds)
+      if (kind != FakeProxyKind::Refusing && FD_ISSET(listeners[Index(kind)].Get(), &readable)) Accept(kind);
+    for (const auto& c : connections) {
+      if (c->socket && FD_ISSET(c->socket.Get(), &readable)) Read(*c);
+      if (c->socket && FD_ISSET(c->socket.Get(), &writable)) Write(*c);
+    }
+    std::erase_if(connections, [](const auto& c) { return !c->socket; });
+  }
+  for (const auto& c : connections) Close(*c);
+}
+
+void FakeProxies::Server::Accept(FakeProxyKind kind) {
+  for (;;) {
+    Socket s(accept(listeners[Index(kind)].Get(), nullptr, nullptr));
+    if (!s) return;
+    u_long nonBlocking = 1;
+    ioctlsocket(s.Get(), FIONBIO, &nonBlocking);
+    auto& c = *connections.emplace_back(std::make_unique<Connection>());
+    c.kind = kind;
+    c.socket = std::move(s);
+    const int count = ++open[Index(kind)];
+    if (count > most[Index(kind)]) most[Index(kind)] = count;
+  }
+}
+
+void FakeProxies::Server::Read(Connection& c) {
+  char buffer[4096];
+  const int n = recv(c.socket.Get(), buffer, sizeof buffer, 0);
+  if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return;
+  if (n <= 0) return Close(c);
+  if (c.answered) return;  // a tunnel's bytes, or more than was asked: dropped
+  c.head.append(buffer, n);
+  if (c.head.find("\r\n\r\n") == std::string::npos) {
+    if (c.head.size() > kMaxRequestHead) Close(c);
+    return;
+  }
+  c.answered = true;
+  c.answer = AnswerFor(c.kind, c.head, page);
+  c.hugeLeft = c.answer.huge ? kHugeBytes : 0;
+  c.sendAt = GetTickCount() + c.answer.delay;
+}
+
+void FakeProxies::Server::Write(Connection& c) {
+  if (c.sent == c.answer.bytes.size() && c.hugeLeft) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(c.hugeLeft, Filler().size()));
+    c.answer.bytes.assign(Filler(), 0, n);
+    c.sent = 0;
+    c.hugeLeft -= n;
+  }
+  const std::size_t left = c.answer.bytes.size() - c.sent;
+  if (left == 0) {
+    if (c.answer.close) Close(c);
+    return;
+  }
+  const int n = send(c.socket.Get(), c.answer.bytes.data() + c.sent, static_cast<int>(c.answer.trickle ? 1 : left), 0);
+  if (n == SOCKET_ERROR) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK) Close(c);
+    return;
+  }
+  c.sent += n;
+  if (c.answer.trickle) c.sendAt = GetTickCount() + 1000;
+}
+
+}  // namespace vantoip::test

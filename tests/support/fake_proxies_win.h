@@ -1,0 +1,67 @@
+// Loopback proxies of every kind a proxy check meets, each kind on a port of
+// its own, all served by one thread of non-blocking sockets (so that hundreds
+// of connections may hang at once). The working kinds answer only the check
+// page's GET and CONNECT exactly as the checker sends them, and a 400 to
+// anything else.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/proxy_check.h"
+
+namespace vantoip::test {
+
+enum class FakeProxyKind {
+  Working,           // answers the page at once, and CONNECT with 200
+  Slow,              // the same after kSlowProxyMilliseconds
+  HttpOnly,          // the page, but CONNECT is refused with 405
+  WrongPage,         // 200 with the page followed by an advert
+  Hanging,           // accepts, reads and never answers
+  Refusing,          // a closed port
+  Huge,              // 200 and then 100 MB of header lines
+  NoLineEnd,         // "HTTP/1.1 200 OK" without its line end, then the close
+  OneBytePerSecond,  // the right answer, one byte a second
+  Redirect,          // 302 to a login portal
+  LoginPage,         // 200 with a login form (chunked)
+  AuthRequired,      // 407
+  Garbage,           // bytes that are not HTTP
+  CloseHalfway,      // 200 with its length, the close after half the body
+};
+inline constexpr FakeProxyKind kFakeProxyKinds[] = {
+    FakeProxyKind::Working,   FakeProxyKind::Slow,      FakeProxyKind::HttpOnly,         FakeProxyKind::WrongPage,
+    FakeProxyKind::Hanging,   FakeProxyKind::Refusing,  FakeProxyKind::Huge,             FakeProxyKind::NoLineEnd,
+    FakeProxyKind::OneBytePerSecond, FakeProxyKind::Redirect, FakeProxyKind::LoginPage, FakeProxyKind::AuthRequired,
+    FakeProxyKind::Garbage,   FakeProxyKind::CloseHalfway,
+};
+inline constexpr int kFakeProxyKindCount = sizeof kFakeProxyKinds / sizeof kFakeProxyKinds[0];
+inline constexpr int kSlowProxyMilliseconds = 500;
+
+const char* FakeProxyName(FakeProxyKind kind);
+// What a correct check makes of the kind.
+CheckOutcome ExpectedOutcome(FakeProxyKind kind);
+
+class FakeProxies {
+ public:
+  // On 127.0.0.1; with `anyAddress` on every address, so that each 127.x.y.z
+  // reaches the same proxy (Linux's loopback, under Wine).
+  explicit FakeProxies(const CheckPage& page, bool anyAddress = false);
+  ~FakeProxies();  // closes every connection; waits for its thread
+  FakeProxies(const FakeProxies&) = delete;
+  FakeProxies& operator=(const FakeProxies&) = delete;
+
+  int Port(FakeProxyKind kind) const;
+  // Connections accepted and not yet closed, now and at most at once.
+  int OpenConnections(FakeProxyKind kind) const;
+  int MostConnections(FakeProxyKind kind) const;
+
+ private:
+  struct Server;
+  std::unique_ptr<Server> server_;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
+
+}  // namespace vantoip::test
