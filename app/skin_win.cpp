@@ -50,7 +50,8 @@ void ApplySkin(int number) {
   EnsureSkinLibrary();
   // Held until the call has loaded the library: what is loaded is what was checked.
   const FileHandle checked = OpenIfCarriedImage(SkinLibraryPath());
-  if (!checked) return;
+  // A checked copy that does not load leaves the program with its own look.
+  if (!checked || !ProgramCommands().TryResolve(kSkinAttachRes)) return;
   ByteBlock copy;
   if (number >= 1 && number <= kStoredSkinCount) {
     const auto record = skin::SkinRecord(StoredSkins(), number);

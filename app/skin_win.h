@@ -11,7 +11,8 @@ void EnsureSkinLibrary();
 // Hands stored skin `number` (1-33; any other number hands none) to the
 // skinning library, but only when the library file beside the program holds
 // exactly the carried bytes: a foreign, damaged or missing file is never
-// loaded, and the program then runs with its own look.
+// loaded, nor any file elsewhere, and the program then runs with its own
+// look, as it does when the carried file fails to load.
 void ApplySkin(int number);
 
 }  // namespace vantoip

@@ -93,8 +93,8 @@ void* NativeCommandTable::TryResolve(int entry) {
     if (library.find(':') != std::string::npos) {
       module = LoadLibraryA(library.c_str());
     } else if (folders_[entry] == LibraryFolder::Program) {
+      // Only the copy the program checked: no search elsewhere when it fails to load.
       module = LoadLibraryW((ProgramFolder() + L"\\" + GbkToWide(library)).c_str());
-      if (!module) module = LoadLibraryA(library.c_str());
     } else {
       module = LoadFromSystemFolder(library);
     }

@@ -17,7 +17,8 @@
 namespace vantoip {
 
 // Where a named library is loaded from. System libraries come from the system
-// directory only, so that a DLL planted beside the program is never run.
+// directory only, so that a DLL planted beside the program is never run; the
+// program's own library comes from the program folder only.
 enum class LibraryFolder { System, Program };
 
 // A declared command. `arguments` spells the declared kinds, one letter each:
@@ -69,6 +70,10 @@ class NativeCommandTable {
   // calls it; a stack left other than declared is fatal error 6.
   std::uint32_t Call(int entry, std::initializer_list<NativeArgument> arguments);
 
+  // The entry's address, resolved now if it was not yet; null (and no fatal
+  // error) when it cannot be.
+  void* TryResolve(int entry);
+
   // Releases every module handle held, one FreeLibrary per resolved entry.
   void ReleaseModules();
 
@@ -76,8 +81,7 @@ class NativeCommandTable {
   int Count() const { return static_cast<int>(exports_.size()); }
 
  private:
-  void* Resolve(int entry);     // fatal error when the entry cannot be resolved
-  void* TryResolve(int entry);  // null when it cannot be
+  void* Resolve(int entry);  // fatal error when the entry cannot be resolved
 
   std::vector<std::string> libraries_;
   std::vector<std::string> exports_;

@@ -37,5 +37,12 @@ int main(int argc, char** argv) {
     return handle != 0 && _wcsnicmp(path, ProgramFolder().c_str(), ProgramFolder().size()) != 0 ? 0 : 3;
   }
   if (what == "bare-wininet") return LoadLibraryA("wininet.dll") ? 0 : 4;  // proves the plant works
+  // A program library that is not in the program folder but in the current directory.
+  if (what == "bare-test-dll" || what == "program-test-dll") {
+    SetCurrentDirectoryW((ProgramFolder() + L"\\..").c_str());
+    if (what == "bare-test-dll") return LoadLibraryA("bridge_test_dll.dll") ? 0 : 4;
+    const NativeCommand besideTheProgram[] = {{"bridge_test_dll.dll", "Add2", "II", LibraryFolder::Program}};
+    return static_cast<int>(NativeCommandTable(besideTheProgram).Call(0, {2, 3}));
+  }
   return 0;
 }

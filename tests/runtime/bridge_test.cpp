@@ -96,6 +96,16 @@ TEST(NativeBridgeProcess, MissingLibraryEndsTheProgram) {
       "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“no_such_library_vantoip.dll”中的输出命令“Anything”\r\n");
 }
 
+// The program's own library is loaded from the program folder or not at all.
+TEST(NativeBridgeProcess, ProgramLibraryOutsideTheProgramFolderIsNotLoaded) {
+  const auto bare = test::RunChild(Probe("bare-test-dll"));
+  EXPECT_TRUE(bare.exited);
+  EXPECT_EQ(bare.exitCode, 0u) << "the normal search does not find the library";
+  test::ExpectErrorBox(
+      test::RunChild(Probe("program-test-dll")),
+      "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“bridge_test_dll.dll”中的输出命令“Add2”\r\n");
+}
+
 TEST(NativeBridgeProcess, PlantedSystemLibraryBesideTheProgramIsNotLoaded) {
   const std::string marker = test::BesideTestExecutable("planted\\planted_dll_was_loaded.txt");
   // Wine prefers its built-in DLLs; ctest runs this test with WINEDLLOVERRIDES

@@ -50,7 +50,7 @@ class ProbeFolder : public ::testing::Test {
     ASSERT_TRUE(CopyFileA(BesideTestExecutable("probe\\skin_probe.exe").c_str(), Path("skin_probe.exe").c_str(), FALSE));
   }
   void TearDown() override {
-    for (const char* name : {"SkinH_EL.dll", "skin_probe.exe", "report.txt"}) {
+    for (const char* name : {"SkinH_EL.dll", "skin_probe.exe", "report.txt", "refuse_load"}) {
       SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileA(Path(name).c_str());
     }
@@ -119,6 +119,14 @@ TEST_F(ProbeFolder, LeavesAnyOtherFileOfThatNameAloneAndDoesNotRunIt) {
   DeleteFileA(Library().c_str());
   ASSERT_TRUE(CreateDirectoryA(Library().c_str(), nullptr));  // a folder of that name
   EXPECT_EQ(Run(13), "not loaded\n");
+}
+
+// The carried library that does not load is not looked for elsewhere, and the
+// program goes on without a skin instead of ending with an error.
+TEST_F(ProbeFolder, ACarriedLibraryThatFailsToLoadLeavesTheProgramUnskinned) {
+  Write(Path("refuse_load"), "");
+  EXPECT_EQ(Run(13), "not loaded\n");
+  EXPECT_TRUE(Contents(Library()) == CarriedImage());
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // Stands in for the skinning library in tests: SkinH_AttachRes records how it
-// was called, RecordedAttach hands the record out.
+// was called, RecordedAttach hands the record out. With a file "refuse_load"
+// in the current directory it fails to load.
+#include <windows.h>
+
 #include <cstring>
 
 #include "tests/skinlib/recorded_attach.h"
@@ -22,3 +25,7 @@ extern "C" int __stdcall SkinH_AttachRes(const unsigned char* data, int length, 
 }
 
 extern "C" const vantoip::test::RecordedAttach* __cdecl RecordedAttach() { return &g_recorded; }
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  return reason != DLL_PROCESS_ATTACH || GetFileAttributesA("refuse_load") == INVALID_FILE_ATTRIBUTES;
+}
