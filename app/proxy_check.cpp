@@ -148,7 +148,7 @@ void ResponseClassifier::FeedByte(char c) {
       if (statusLine_.Current() == StatusLineReader::State::Reading) {
         const StatusLineReader::State state = statusLine_.Feed(c);
         if (state == StatusLineReader::State::Invalid) {
-          outcome_ = CheckOutcome::InvalidResponse;
+          outcome_ = http_ ? CheckOutcome::WrongContent : CheckOutcome::InvalidResponse;
           return;
         }
         const int status = statusLine_.Status();

@@ -151,12 +151,36 @@ def plain_list_seeds():
     }
 
 
+def check_response_seeds():
+    # piece size; the expected body, 0, the answer
+    body = b"Microsoft Connect Test"
+
+    def seed(answer, piece=3):
+        return bytes([piece]) + fields(body, answer)
+
+    head = b"HTTP/1.1 200 OK\r\n"
+    return {
+        "length": seed(head + b"Content-Length: 22\r\n\r\n" + body),
+        "chunked": seed(head + b"Transfer-Encoding: chunked\r\n\r\na;x=1\r\nMicrosoft \r\nC\r\nConnect Test\r\n0\r\n\r\n"),
+        "close_delimited": seed(b"HTTP/1.0 200 OK\n\n" + body, 1),
+        "interim": seed(b"HTTP/1.1 100 Continue\r\n\r\n" + head + b"Content-Length: 22\r\n\r\n" + body),
+        "redirect": seed(b"HTTP/1.1 302 Found\r\nLocation: http://portal/\r\n\r\n"),
+        "proxy_auth": seed(b"HTTP/1.1 407 Proxy Authentication Required\r\n\r\n"),
+        "login_page": seed(head + b"Content-Type: text/html\r\n\r\n<form>login</form>"),
+        "two_lengths": seed(head + b"Content-Length: 22\r\nContent-Length: 21\r\n\r\n" + body),
+        "no_line_end": seed(b"HTTP/1.1 200 OK"),
+        "garbage": seed(bytes(range(0x16, 0x96))),
+        "connect_ok": seed(b"HTTP/1.1 200 Connection established\r\n\r\n"),
+    }
+
+
 def main():
     corpus = os.path.join(HERE, "corpus")
     shutil.rmtree(corpus, ignore_errors=True)
     targets = {"text": text_seeds, "bytes_value": bytes_value_seeds, "url_cookie": url_cookie_seeds,
                "response_lines": response_lines_seeds, "lzma": lzma_seeds, "skin_blob": skin_blob_seeds,
-               "skin_description": skin_description_seeds, "plain_list": plain_list_seeds}
+               "skin_description": skin_description_seeds,
+               "check_response": check_response_seeds, "plain_list": plain_list_seeds}
     for target, seeds in targets.items():
         os.makedirs(os.path.join(corpus, target))
         for name, data in seeds().items():

@@ -1,0 +1,44 @@
+// The classifiers of a proxy's answers: the answer fed whole and fed in
+// pieces must be judged alike, at the same byte; no more than 64 KiB is looked
+// at; a pass needs an HTTP status line; and the CONNECT answer's verdict
+// agrees with the GET classifier's view of the same status line.
+// Input: 1 option byte (piece size), then the expected body, 0, the answer.
+#include <algorithm>
+#include <string>
+
+#include "app/proxy_check.h"
+#include "tests/fuzz/fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace vantoip;
+  const fuzz::Options options(data, size, 1);
+  const auto fields = fuzz::Fields(data, size, 2);
+  const std::string& expected = fields[0];
+  const std::string& answer = fields[1];
+
+  ResponseClassifier whole(expected), pieces(expected);
+  const CheckOutcome early = whole.Feed(answer);
+  const std::size_t piece = 1 + options.Byte(0) % 17;
+  for (std::size_t at = 0; at < answer.size(); at += piece)
+    pieces.Feed(std::string_view(answer).substr(at, piece));
+  FUZZ_CHECK(pieces.Outcome() == early);
+  FUZZ_CHECK(pieces.BytesSeen() == whole.BytesSeen());
+  FUZZ_CHECK(whole.BytesSeen() <= std::min(answer.size(), kMaxAnswerBytes));
+  FUZZ_CHECK(early != CheckOutcome::Checking || whole.BytesSeen() == answer.size());
+
+  const CheckOutcome closed = whole.Close();
+  FUZZ_CHECK(closed == CheckOutcome::Passed || closed == CheckOutcome::WrongContent ||
+             closed == CheckOutcome::InvalidResponse || closed == CheckOutcome::Refused);
+  FUZZ_CHECK(early == CheckOutcome::Checking || closed == early);
+  FUZZ_CHECK((closed == CheckOutcome::Refused) == answer.empty());
+  const bool http = answer.compare(0, 5, "HTTP/") == 0;
+  if (closed == CheckOutcome::Passed) FUZZ_CHECK(http);
+  if (!http && !std::string("HTTP/").starts_with(answer)) FUZZ_CHECK(closed == CheckOutcome::InvalidResponse);
+
+  ConnectClassifier tunnel;
+  const CheckOutcome connect = tunnel.Feed(answer);
+  if (connect == CheckOutcome::Passed) FUZZ_CHECK(http && answer.find(" 200") != std::string::npos);
+  // A status line the GET classifier finds invalid is invalid for the CONNECT too.
+  if (early == CheckOutcome::InvalidResponse) FUZZ_CHECK(connect == CheckOutcome::InvalidResponse);
+  return 0;
+}
