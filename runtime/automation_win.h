@@ -18,14 +18,6 @@
 
 namespace vantoip {
 
-template <class Interface>
-void ReleaseInterface(Interface* p) {
-  p->Release();
-}
-// An owned COM interface pointer (one reference).
-template <class Interface>
-using ComPtr = UniqueHandle<NullIsInvalid<Interface*, &ReleaseInterface<Interface>>>;
-
 // An automation object: one reference to its IUnknown, or empty.
 class AutomationObject {
  public:

@@ -1,7 +1,8 @@
-// Move-only owners of Windows handles, each with its own invalid value and close call.
+// Owners of Windows handles, each with its own invalid value and release call.
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <utility>
 
@@ -58,11 +59,39 @@ inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
 inline void CloseFind(HANDLE h) { ::FindClose(h); }
 inline void CloseRegistryKey(HKEY k) { ::RegCloseKey(k); }
 inline void ReleaseModule(HMODULE m) { ::FreeLibrary(m); }
+inline void FreeGlobalMemory(HGLOBAL m) { ::GlobalFree(m); }
+template <class Interface>
+void ReleaseInterface(Interface* p) {
+  p->Release();
+}
 
 using KernelHandle = UniqueHandle<NullIsInvalid<HANDLE, &CloseKernelHandle>>;
 using FileHandle = UniqueHandle<MinusOneIsInvalid<&CloseKernelHandle>>;
 using FindHandle = UniqueHandle<MinusOneIsInvalid<&CloseFind>>;
 using RegistryKey = UniqueHandle<NullIsInvalid<HKEY, &CloseRegistryKey>>;
 using ModuleHandle = UniqueHandle<NullIsInvalid<HMODULE, &ReleaseModule>>;
+using GlobalMemory = UniqueHandle<NullIsInvalid<HGLOBAL, &FreeGlobalMemory>>;
+// An owned COM interface pointer (one reference).
+template <class Interface>
+using ComPtr = UniqueHandle<NullIsInvalid<Interface*, &ReleaseInterface<Interface>>>;
+
+// A window's device context (GetDC, GetWindowDC), released to that window at
+// the end of the scope.
+class WindowDc {
+ public:
+  WindowDc(HWND window, HDC dc) : window_(window), dc_(dc) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() {
+    if (dc_) ::ReleaseDC(window_, dc_);
+  }
+
+  HDC Get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
 
 }  // namespace vantoip

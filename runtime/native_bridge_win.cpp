@@ -20,8 +20,18 @@ std::string SystemFolder() {
   return std::string(path, n > 0 && n < MAX_PATH ? n : 0);
 }
 
-HMODULE LoadFromSystemFolder(const std::string& name) {
-  return LoadLibraryA((SystemFolder() + "\\" + name).c_str());
+ModuleHandle LoadFromSystemFolder(const std::string& name) {
+  return ModuleHandle(LoadLibraryA((SystemFolder() + "\\" + name).c_str()));
+}
+
+// A named library: by its full path, from the program folder or from the
+// system folder, never from anywhere else.
+ModuleHandle LoadNamedLibrary(const std::string& library, LibraryFolder folder) {
+  if (library.find(':') != std::string::npos) return ModuleHandle(LoadLibraryA(library.c_str()));
+  // Only the copy the program checked: no search elsewhere when it fails to load.
+  if (folder == LibraryFolder::Program)
+    return ModuleHandle(LoadLibraryW((ProgramFolder() + L"\\" + GbkToWide(library)).c_str()));
+  return LoadFromSystemFolder(library);
 }
 
 FARPROC LookUpExport(HMODULE module, const std::string& exportName) {
@@ -54,64 +64,47 @@ std::wstring ProgramFolder() {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-NativeCommandTable::NativeCommandTable(std::span<const NativeCommand> commands)
-    : addresses_(commands.size()), modules_(commands.size(), nullptr) {
-  for (const NativeCommand& c : commands) {
-    libraries_.emplace_back(c.library);
-    exports_.emplace_back(c.exportName);
-    arguments_.emplace_back(c.arguments);
-    folders_.push_back(c.folder);
+NativeCommandTable::NativeCommandTable(std::span<const NativeCommand> commands) : entries_(commands.size()) {
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    entries_[i].library = commands[i].library;
+    entries_[i].exportName = commands[i].exportName;
+    entries_[i].arguments = commands[i].arguments;
+    entries_[i].folder = commands[i].folder;
   }
 }
-
-NativeCommandTable::~NativeCommandTable() { ReleaseModules(); }
 
 void* NativeCommandTable::Resolve(int entry) {
   if (void* address = TryResolve(entry)) return address;
   // Raised without the lock: the end-of-run routine takes it to release the modules.
-  RaiseUnresolved(libraries_[entry], exports_[entry]);
+  RaiseUnresolved(entries_[entry].library, entries_[entry].exportName);
 }
 
-void* NativeCommandTable::TryResolve(int entry) {
-  if (void* address = addresses_[entry].load(std::memory_order_acquire)) return address;
+void* NativeCommandTable::TryResolve(int index) {
+  Entry& entry = entries_[index];
+  if (void* address = entry.address.load(std::memory_order_acquire)) return address;
   std::lock_guard lock(resolveMutex_);  // one thread loads; the others find the address
-  if (void* address = addresses_[entry].load(std::memory_order_relaxed)) return address;
+  if (void* address = entry.address.load(std::memory_order_relaxed)) return address;
 
-  const std::string& library = libraries_[entry];
-  const std::string& exportName = exports_[entry];
-  HMODULE module = nullptr;
+  ModuleHandle module;
   FARPROC address = nullptr;
-  if (library.empty()) {
-    for (const char* candidate : kSystemSearchList) {
+  if (entry.library.empty()) {
+    for (const char* candidate : kSystemSearchList) {  // a candidate without the export is released
       module = LoadFromSystemFolder(candidate);
-      if (!module) continue;
-      if ((address = LookUpExport(module, exportName))) break;
-      FreeLibrary(module);
-      module = nullptr;
+      if (module && (address = LookUpExport(module.Get(), entry.exportName))) break;
     }
   } else {
-    if (library.find(':') != std::string::npos) {
-      module = LoadLibraryA(library.c_str());
-    } else if (folders_[entry] == LibraryFolder::Program) {
-      // Only the copy the program checked: no search elsewhere when it fails to load.
-      module = LoadLibraryW((ProgramFolder() + L"\\" + GbkToWide(library)).c_str());
-    } else {
-      module = LoadFromSystemFolder(library);
-    }
-    if (module) address = LookUpExport(module, exportName);
+    module = LoadNamedLibrary(entry.library, entry.folder);
+    if (module) address = LookUpExport(module.Get(), entry.exportName);
   }
-  if (!address) {
-    if (module) FreeLibrary(module);
-    return nullptr;
-  }
-  modules_[entry] = module;
+  if (!address) return nullptr;  // the module, if any, is released here
+  entry.module = std::move(module);
   void* resolved = reinterpret_cast<void*>(address);
-  addresses_[entry].store(resolved, std::memory_order_release);
+  entry.address.store(resolved, std::memory_order_release);
   return resolved;
 }
 
 std::uint32_t NativeCommandTable::Call(int entry, std::initializer_list<NativeArgument> arguments) {
-  const std::string& declared = arguments_[entry];
+  const std::string& declared = entries_[entry].arguments;
   bool matches = arguments.size() == declared.size();
   std::uint32_t words[16];
   std::size_t i = 0;
@@ -134,10 +127,9 @@ std::uint32_t NativeCommandTable::Call(int entry, std::initializer_list<NativeAr
 
 void NativeCommandTable::ReleaseModules() {
   std::lock_guard lock(resolveMutex_);
-  for (std::size_t i = 0; i < modules_.size(); ++i) {
-    if (modules_[i]) FreeLibrary(modules_[i]);
-    modules_[i] = nullptr;
-    addresses_[i].store(nullptr, std::memory_order_release);
+  for (Entry& entry : entries_) {
+    entry.address.store(nullptr, std::memory_order_release);
+    entry.module.Reset();
   }
 }
 

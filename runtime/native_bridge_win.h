@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/handle_win.h"
 #include "runtime/value.h"
 
 namespace vantoip {
@@ -62,7 +63,6 @@ class NativeCommandTable {
  public:
   // Copies the names; nothing is loaded until an entry is first called.
   explicit NativeCommandTable(std::span<const NativeCommand> commands);
-  ~NativeCommandTable();
   NativeCommandTable(const NativeCommandTable&) = delete;
   NativeCommandTable& operator=(const NativeCommandTable&) = delete;
 
@@ -77,18 +77,23 @@ class NativeCommandTable {
   // Releases every module handle held, one FreeLibrary per resolved entry.
   void ReleaseModules();
 
-  HMODULE ModuleOf(int entry) const { return modules_[entry]; }
-  int Count() const { return static_cast<int>(exports_.size()); }
+  HMODULE ModuleOf(int entry) const { return entries_[entry].module.Get(); }
+  int Count() const { return static_cast<int>(entries_.size()); }
 
  private:
+  // One declared command and, once resolved, its module and address.
+  struct Entry {
+    std::string library;
+    std::string exportName;
+    std::string arguments;
+    LibraryFolder folder = LibraryFolder::System;
+    ModuleHandle module;  // changed under the resolution lock only
+    std::atomic<void*> address{nullptr};
+  };
+
   void* Resolve(int entry);  // fatal error when the entry cannot be resolved
 
-  std::vector<std::string> libraries_;
-  std::vector<std::string> exports_;
-  std::vector<std::string> arguments_;
-  std::vector<LibraryFolder> folders_;
-  std::vector<std::atomic<void*>> addresses_;
-  std::vector<HMODULE> modules_;
+  std::vector<Entry> entries_;
   std::mutex resolveMutex_;
 };
 

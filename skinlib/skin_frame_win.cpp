@@ -156,11 +156,10 @@ bool PaintFrame(const Skin& skin, HWND window, const CaptionState& state) {
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
   }
 
-  HDC dc = GetWindowDC(window);
+  const WindowDc dc(window, GetWindowDC(window));
   if (!dc) return true;
-  ExcludeClipRect(dc, g.client.left, g.client.top, g.client.right, g.client.bottom);
-  surface.CopyTo(dc, 0, 0);
-  ReleaseDC(window, dc);
+  ExcludeClipRect(dc.Get(), g.client.left, g.client.top, g.client.right, g.client.bottom);
+  surface.CopyTo(dc.Get(), 0, 0);
   return true;
 }
 

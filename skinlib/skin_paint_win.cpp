@@ -268,16 +268,15 @@ void PaintListFrame(const Skin& skin, HWND list) {
   RECT r;
   GetWindowRect(list, &r);
   OffsetRect(&r, -r.left, -r.top);
-  HDC dc = GetWindowDC(list);
+  const WindowDc dc(list, GetWindowDC(list));
   if (!dc) return;
   COLORREF inside = ListView_GetBkColor(list);
   if (inside == CLR_NONE) inside = GetSysColor(COLOR_WINDOW);
   GdiObject outer(CreateSolidBrush(ToColorRef(skin.frame)));
   GdiObject inner(CreateSolidBrush(inside));
-  FrameRect(dc, &r, static_cast<HBRUSH>(outer.Get()));
+  FrameRect(dc.Get(), &r, static_cast<HBRUSH>(outer.Get()));
   InflateRect(&r, -1, -1);
-  FrameRect(dc, &r, static_cast<HBRUSH>(inner.Get()));
-  ReleaseDC(list, dc);
+  FrameRect(dc.Get(), &r, static_cast<HBRUSH>(inner.Get()));
 }
 
 }  // namespace vantoip::skin

@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <string>
 
+#include "runtime/handle_win.h"
+
 namespace vantoip {
 namespace {
 
@@ -26,15 +28,10 @@ bool IsInstalled(HDC dc, const wchar_t* family) {
 }
 
 std::wstring ChooseFamily() {
-  HDC dc = GetDC(nullptr);
-  std::wstring chosen = L"MS Shell Dlg 2";
+  const WindowDc screen(nullptr, GetDC(nullptr));
   for (const wchar_t* family : kPreferredFamilies)
-    if (IsInstalled(dc, family)) {
-      chosen = family;
-      break;
-    }
-  ReleaseDC(nullptr, dc);
-  return chosen;
+    if (IsInstalled(screen.Get(), family)) return family;
+  return L"MS Shell Dlg 2";
 }
 
 HFONT MakeFont(const std::wstring& family, int height) {

@@ -4,6 +4,7 @@
 #include <olectl.h>
 
 #include "runtime/encoding_win.h"
+#include "runtime/handle_win.h"
 
 namespace vantoip {
 namespace {
@@ -68,19 +69,18 @@ bool SetStoredPicture(HWND box, const std::string& name) {
   const DWORD size = SizeofResource(module, resource);
   const void* data = LockResource(LoadResource(module, resource));
   if (!data || size == 0) return false;
-  HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+  GlobalMemory copy(GlobalAlloc(GMEM_MOVEABLE, size));
   if (!copy) return false;
-  memcpy(GlobalLock(copy), data, size);
-  GlobalUnlock(copy);
-  IStream* stream = nullptr;
-  if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
-    GlobalFree(copy);
-    return false;
-  }
+  void* bytes = GlobalLock(copy.Get());
+  if (!bytes) return false;
+  memcpy(bytes, data, size);
+  GlobalUnlock(copy.Get());
+  ComPtr<IStream> stream;
+  if (FAILED(CreateStreamOnHGlobal(copy.Get(), TRUE, stream.Receive()))) return false;
+  copy.Release();  // the stream frees it now
   IPicture* picture = nullptr;
-  const HRESULT hr = OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+  const HRESULT hr = OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
                                     reinterpret_cast<void**>(&picture));
-  stream->Release();
   if (FAILED(hr) || !picture) return false;
   if (IPicture* old = PictureOf(box)) old->Release();
   SetWindowLongPtrW(box, 0, reinterpret_cast<LONG_PTR>(picture));

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "runtime/handle_win.h"
+
 namespace vantoip::test {
 namespace {
 
@@ -75,21 +77,16 @@ int CALLBACK NoteFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found
 // The first installed family of the list: a missing one would be replaced by
 // one without Chinese characters.
 const wchar_t* InstalledFamily() {
-  HDC dc = GetDC(nullptr);
-  const wchar_t* chosen = L"SimSun";
+  const WindowDc screen(nullptr, GetDC(nullptr));
   for (const wchar_t* family : kFontFamilies) {
     LOGFONTW query{};
     query.lfCharSet = DEFAULT_CHARSET;
     wcsncpy(query.lfFaceName, family, LF_FACESIZE - 1);
     bool found = false;
-    EnumFontFamiliesExW(dc, &query, &NoteFamily, reinterpret_cast<LPARAM>(&found), 0);
-    if (found) {
-      chosen = family;
-      break;
-    }
+    EnumFontFamiliesExW(screen.Get(), &query, &NoteFamily, reinterpret_cast<LPARAM>(&found), 0);
+    if (found) return family;
   }
-  ReleaseDC(nullptr, dc);
-  return chosen;
+  return L"SimSun";
 }
 
 HFONT Font(bool big) {

@@ -10,6 +10,7 @@
 
 #include "app/skin_data.h"
 #include "app/skin_win.h"
+#include "runtime/handle_win.h"
 #include "runtime/native_bridge_win.h"
 #include "skinlib/canvas.h"
 #include "skinlib/skin_blob.h"
@@ -25,9 +26,8 @@ skin::Skin StoredSkin(int number) {
 }
 
 Rgb PixelOf(HWND window, int x, int y) {
-  HDC dc = GetDC(window);
-  const COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
+  const WindowDc dc(window, GetDC(window));
+  const COLORREF c = GetPixel(dc.Get(), x, y);
   return {GetRValue(c), GetGValue(c), GetBValue(c)};
 }
 
@@ -135,11 +135,10 @@ TEST_F(SkinnedWindows, AnswerLabelColoursAndKeepTransparentLabelsTransparent) {
 int PixelsOfColour(HWND window, Rgb colour) {
   RECT r;
   GetClientRect(window, &r);
-  HDC dc = GetDC(window);
+  const WindowDc dc(window, GetDC(window));
   int count = 0;
   for (int y = 0; y < r.bottom; ++y)
-    for (int x = 0; x < r.right; ++x) count += GetPixel(dc, x, y) == RGB(colour.r, colour.g, colour.b);
-  ReleaseDC(window, dc);
+    for (int x = 0; x < r.right; ++x) count += GetPixel(dc.Get(), x, y) == RGB(colour.r, colour.g, colour.b);
   return count;
 }
 
@@ -227,10 +226,8 @@ TEST_F(SkinnedWindows, ChangeSkinsAndGiveTheOwnLookBack) {
 }
 
 Rgb WindowPixel(HWND window, int x, int y) {
-  HDC dc = GetWindowDC(window);
-  const COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return FromColorRef(c);
+  const WindowDc dc(window, GetWindowDC(window));
+  return FromColorRef(GetPixel(dc.Get(), x, y));
 }
 
 // Top of the client area in window coordinates: the caption ends there.
