@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""Loopback proxies for the demo: a few of every kind a proxy check meets, and
+the check page itself, so that checking the demo list works without internet.
+
+Kinds: working (fast), working but slow, working without CONNECT, answering
+with a wrong page, hanging after accept, refusing (a closed port). The working
+ones are real forwarding proxies: a GET in proxy form is fetched from its
+server, a CONNECT opens a tunnel. A tunnel is confirmed before its far end is
+reached (and closed if that fails): the check's CONNECT goes to the check
+page's host on port 443, where nothing listens on loopback.
+
+Usage: python3 tools/demo_proxies.py   (prints the proxies and the check page,
+then serves until killed)
+
+From another program: start() serves them on a thread of their own and returns
+the host:port lines, the kinds and the check page's address and text."""
+import asyncio
+import collections
+import socket
+import threading
+
+CHECK_PATH = "/connecttest.txt"
+CHECK_TEXT = "Microsoft Connect Test"
+KINDS = [  # kind, how many, delay in seconds of the working ones
+    ("working", 3, 0.0),
+    ("slow", 2, 0.6),
+    ("http-only", 2, 0.0),
+    ("wrong-page", 2, 0.0),
+    ("hanging", 2, 0.0),
+    ("refusing", 2, 0.0),
+]
+WRONG_PAGE = b"<html><body>Welcome! Free prizes: <a href='http://ads.example/'>click here</a></body></html>"
+
+Demo = collections.namedtuple("Demo", "lines kinds check_url check_text")
+_alive = []  # the servers and the refusing ports' sockets, for the life of the process
+
+
+async def read_head(reader):
+    """The request line and header lines up to the empty line; None when the client went."""
+    try:
+        head = await reader.readuntil(b"\r\n\r\n")
+    except (asyncio.IncompleteReadError, asyncio.LimitOverrunError, ConnectionError):
+        return None
+    return head.decode("latin-1")
+
+
+async def pipe(reader, writer):
+    try:
+        while data := await reader.read(65536):
+            writer.write(data)
+            await writer.drain()
+    except ConnectionError:
+        pass
+    finally:
+        writer.close()
+
+
+def split_target(target, default_port):
+    host, _, port = target.rpartition(":")
+    if not host or not port.isdigit():
+        return target, default_port
+    return host.strip("[]"), int(port)
+
+
+async def forward_get(method, url, version, lines, writer):
+    """Fetches a proxy-form request from its server and passes the answer on."""
+    rest = url[len("http://"):]
+    authority, slash, path = rest.partition("/")
+    host, port = split_target(authority, 80)
+    try:
+        up_reader, up_writer = await asyncio.wait_for(asyncio.open_connection(host, port), 5)
+    except (OSError, asyncio.TimeoutError):
+        writer.write(b"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+        return
+    kept = [line for line in lines if not line.lower().startswith(("connection:", "proxy-connection:"))]
+    request = f"{method} {slash}{path} {version}\r\n" + "".join(line + "\r\n" for line in kept)
+    up_writer.write((request + "Connection: close\r\n\r\n").encode("latin-1"))
+    await up_writer.drain()
+    await pipe(up_reader, writer)
+    up_writer.close()
+
+
+async def tunnel(target, reader, writer):
+    writer.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
+    await writer.drain()
+    host, port = split_target(target, 443)
+    try:
+        up_reader, up_writer = await asyncio.wait_for(asyncio.open_connection(host, port), 5)
+    except (OSError, asyncio.TimeoutError):
+        return
+    await asyncio.gather(pipe(reader, up_writer), pipe(up_reader, writer))
+
+
+def proxy_handler(kind, delay):
+    async def handle(reader, writer):
+        try:
+            head = await read_head(reader)
+            if head is None:
+                return
+            if kind == "hanging":
+                await reader.read()  # until the client gives up
+                return
+            if kind == "wrong-page":
+                writer.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: %d\r\n"
+                             b"Connection: close\r\n\r\n%s" % (len(WRONG_PAGE), WRONG_PAGE))
+                return
+            await asyncio.sleep(delay)
+            request_line, *lines = head.rstrip("\r\n").split("\r\n")
+            method, url, version = (request_line.split(" ") + ["", "", ""])[:3]
+            if method == "CONNECT" and kind != "http-only":
+                await tunnel(url, reader, writer)
+            elif method != "CONNECT" and url.lower().startswith("http://"):
+                await forward_get(method, url, version, lines, writer)
+            else:
+                writer.write(b"HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+        except ConnectionError:
+            pass
+        finally:
+            try:
+                await writer.drain()
+            except ConnectionError:
+                pass
+            writer.close()
+    return handle
+
+
+async def check_page(reader, writer):
+    if await read_head(reader) is not None:
+        body = CHECK_TEXT.encode()
+        writer.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n"
+                     b"Connection: close\r\n\r\n%s" % (len(body), body))
+        await writer.drain()
+    writer.close()
+
+
+def closed_port(keep):
+    """A loopback port that refuses: bound, so nobody else takes it, but not listening."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    keep.append(s)
+    return s.getsockname()[1]
+
+
+async def serve(keep):
+    page_server = await asyncio.start_server(check_page, "127.0.0.1", 0)
+    keep.append(page_server)
+    check_url = "http://127.0.0.1:%d%s" % (page_server.sockets[0].getsockname()[1], CHECK_PATH)
+    lines, kinds = [], []
+    for kind, count, delay in KINDS:
+        for _ in range(count):
+            if kind == "refusing":
+                port = closed_port(keep)
+            else:
+                server = await asyncio.start_server(proxy_handler(kind, delay), "127.0.0.1", 0)
+                keep.append(server)
+                port = server.sockets[0].getsockname()[1]
+            lines.append("127.0.0.1:%d" % port)
+            kinds.append(kind)
+    return Demo(lines, kinds, check_url, CHECK_TEXT)
+
+
+def start():
+    """Starts the proxies and the check page on a daemon thread; returns a Demo."""
+    loop = asyncio.new_event_loop()
+    threading.Thread(target=loop.run_forever, daemon=True, name="demo-proxies").start()
+    return asyncio.run_coroutine_threadsafe(serve(_alive), loop).result()
+
+
+def main():
+    demo = start()
+    for line, kind in zip(demo.lines, demo.kinds):
+        print(f"{line} {kind}")
+    print(f"check page: {demo.check_url} {demo.check_text!r}", flush=True)
+    threading.Event().wait()
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except KeyboardInterrupt:
+        pass
