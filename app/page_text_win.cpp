@@ -1,15 +1,19 @@
 #include "app/page_text_win.h"
 
+#include <windows.h>
+
 #include "runtime/bytes.h"
+#include "runtime/encoding_win.h"
 #include "runtime/native_commands_win.h"
 #include "web/wininet_layer_win.h"
 
 namespace vantoip {
 namespace {
 
-constexpr std::int32_t kUtf8 = 65001;
-constexpr std::int32_t kGbk = 936;
-constexpr std::int32_t kCompositeCheck = 0x200;
+// The native commands take their arguments as 32-bit integers.
+constexpr std::int32_t kUtf8 = CP_UTF8;
+constexpr std::int32_t kGbk = kGbkCodePage;
+constexpr std::int32_t kCompositeCheck = WC_COMPOSITECHECK;
 
 }  // namespace
 
