@@ -70,6 +70,9 @@ TEST(ProxyChecker, EveryKindOfProxyIsClassified) {
   EXPECT_GE(slow.milliseconds, test::kSlowProxyMilliseconds);
   EXPECT_LT(slow.milliseconds, test::kSlowProxyMilliseconds + 500);
   EXPECT_EQ(recorder.results[jobs.size() - 1].outcome, CheckOutcome::Passed);
+  // The 100 MB answer was dropped after its first 64 KiB: what the network buffers took, not more.
+  EXPECT_EQ(fakes.OpenConnections(FakeProxyKind::Huge), 0);
+  EXPECT_LT(fakes.BytesSent(FakeProxyKind::Huge), 16 << 20);
 }
 
 TEST(ProxyChecker, HoldsAtMost256AndAStopClosesThemAtOnce) {

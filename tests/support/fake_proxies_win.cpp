@@ -151,6 +151,7 @@ struct FakeProxies::Server {
   std::array<int, kFakeProxyKindCount> ports{};
   std::array<std::atomic<int>, kFakeProxyKindCount> open{};
   std::array<std::atomic<int>, kFakeProxyKindCount> most{};
+  std::array<std::atomic<long long>, kFakeProxyKindCount> sent{};
   std::vector<std::unique_ptr<Connection>> connections;
 
   void Serve(const std::atomic<bool>& stopping);
@@ -194,6 +195,7 @@ FakeProxies::~FakeProxies() {
 int FakeProxies::Port(FakeProxyKind kind) const { return server_->ports[Index(kind)]; }
 int FakeProxies::OpenConnections(FakeProxyKind kind) const { return server_->open[Index(kind)]; }
 int FakeProxies::MostConnections(FakeProxyKind kind) const { return server_->most[Index(kind)]; }
+long long FakeProxies::BytesSent(FakeProxyKind kind) const { return server_->sent[Index(kind)]; }
 
 void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
   while (!stopping) {
@@ -270,6 +272,7 @@ void FakeProxies::Server::Write(Connection& c) {
     return;
   }
   c.sent += n;
+  sent[Index(c.kind)] += n;
   if (c.answer.trickle) c.sendAt = GetTickCount() + 1000;
 }
 

@@ -56,6 +56,8 @@ class FakeProxies {
   // Connections accepted and not yet closed, now and at most at once.
   int OpenConnections(FakeProxyKind kind) const;
   int MostConnections(FakeProxyKind kind) const;
+  // Bytes the kind's connections have handed to the network so far.
+  long long BytesSent(FakeProxyKind kind) const;
 
  private:
   struct Server;
