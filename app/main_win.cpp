@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/program_win.h"
-#include "app/proxy_list_url.h"
+#include "app/proxy_sources_win.h"
 #include "runtime/fatal.h"
 #include "runtime/fatal_win.h"
 #include "ui/message_loop_win.h"
@@ -11,7 +11,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace vantoip;
   InstallFatalErrorBox();
   PrepareRun();
-  static Program program(ListPageUrl());  // lives until the process ends; workers may still use it
+  static Program program(ProxySources());  // lives until the process ends; workers may still use it
   AtEndOfRun([] { program.state.Clear(); });
   if (!OpenMainWindow(program)) RaiseFatalError("载入启动窗口失败");
   RunMessageLoop();

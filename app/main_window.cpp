@@ -65,7 +65,7 @@ void MainWindow::OnStatusToggle() {
 }
 
 void MainWindow::OnRefresh() {
-  if (parts_.readProxyList) services_.threads.Start(parts_.readProxyList);
+  if (parts_.readProxyList) services_.threads.Start([this, window = window_] { parts_.readProxyList(window); });
 }
 
 void MainWindow::StartDelayTest() {
@@ -80,8 +80,11 @@ void MainWindow::DelayTest() {
   const std::int64_t port = TruncateToInteger(ToNumber(target.port));
   window->ConnectClient(main_window::kDelayClient, target.host, static_cast<int>(std::clamp<std::int64_t>(port, INT32_MIN, INT32_MAX)));
   const std::uint64_t t1 = services_.clock.Milliseconds();
-  // A test overtaken by a newer pick would show its time beside the other target.
-  if (state_.IsTargetVersion(version)) window->SetCaption(main_window::kDelayLabel, ToText(static_cast<double>(t1 - t0)));
+  // A test overtaken by a newer pick would show its time beside the other
+  // target. Picks happen on the window's thread: decide there, with the write.
+  window->Post([this, window = window.get(), version, delay = ToText(static_cast<double>(t1 - t0))] {
+    if (state_.IsTargetVersion(version)) window->SetCaption(main_window::kDelayLabel, delay);
+  });
 }
 
 }  // namespace vantoip

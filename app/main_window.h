@@ -22,7 +22,8 @@ ProxyTarget SplitTarget(const std::string& target);
 // Collaborators that other parts of the program supply.
 struct MainWindowParts {
   std::function<void()> applySkin;      // first step of the created handler
-  std::function<void()> readProxyList;  // body of the list-reading worker thread
+  // Body of a list-reading worker thread, writing into the given window.
+  std::function<void(const std::shared_ptr<WindowControls>&)> readProxyList;
 };
 
 class MainWindow {

@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "app/main_window_layout.h"
+#include "app/proxy_list_win.h"
 #include "app/skin_win.h"
 #include "runtime/native_commands_win.h"
 #include "ui/message_loop_win.h"
@@ -11,10 +12,11 @@
 
 namespace vantoip {
 
-Program::Program(std::string listPageUrl)
+Program::Program(std::vector<std::string> listSources)
     : mainWindow(services, state,
-                 MainWindowParts{[] { ApplySkin(13); }, [this] { listReader.ReadProxyList(); }}),
-      listReader(mainWindow, std::move(listPageUrl)) {}
+                 MainWindowParts{[] { ApplySkin(13); },
+                                 [this](const std::shared_ptr<WindowControls>& window) { listReader.ReadProxyList(window); }}),
+      listReader(std::move(listSources), &MakeWindowsPageReader, threads) {}
 
 std::vector<EventBinding> Program::MainWindowEvents() {
   std::vector<EventBinding> events = mainWindow.Events();

@@ -7,7 +7,7 @@
 #include "app/main_window.h"
 #include "app/modal_window_win.h"
 #include "app/promotion.h"
-#include "app/proxy_list_win.h"
+#include "app/proxy_list.h"
 #include "app/proxy_switch.h"
 #include "app/services_win.h"
 #include "app/shell_opener_win.h"
@@ -30,8 +30,8 @@ struct Program {
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
 
-  // The list is read from `listPageUrl` (normally ListPageUrl()).
-  explicit Program(std::string listPageUrl);
+  // The list is read from `listSources` (normally ProxySources()).
+  explicit Program(std::vector<std::string> listSources);
   // Every handler of the main window.
   std::vector<EventBinding> MainWindowEvents();
 };

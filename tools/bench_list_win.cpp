@@ -88,10 +88,10 @@ int main() {
   test::PrepareGuiTests();
   std::atomic<int> rowsWanted{0};
   test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
-    return test::SimpleResponse("200 OK", "Content-Type: text/html; charset=utf-8\r\n",
+    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/html; charset=utf-8\r\n",
                                 test::GeneratedProxyPage(rowsWanted));
   });
-  Program program(server.Url("/list"));
+  Program program({server.Url("/list")});
   auto window = OpenMainWindow(program);
   if (!window) return 2;
   test::PumpUntil([&] { return test::WindowTextGbk(window->Handle()) == "读取完毕"; }, 10000);

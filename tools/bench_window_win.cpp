@@ -58,15 +58,14 @@ double CellWriteMicroseconds(int writes) {
   std::shared_ptr<Window> window;
   LoadWindow(MainWindowLayout(), {}, nullptr, false, &window);
   window->InsertRow(main_window::kProxyList);
-  std::atomic<bool> done{false};
-  double elapsed = 0;
+  const std::string last = std::to_string(writes - 1);
+  const double start = Now();
   std::thread worker([&] {
-    const double start = Now();
     for (int i = 0; i < writes; ++i) window->SetCellText(main_window::kProxyList, 0, 1, std::to_string(i));
-    elapsed = Now() - start;
-    done = true;
   });
-  test::PumpUntil([&] { return done.load(); }, 600000);
+  // Until the last write has landed in the list, not only left the worker.
+  test::PumpUntil([&] { return window->GetCellText(main_window::kProxyList, 0, 1) == last; }, 600000);
+  const double elapsed = Now() - start;
   worker.join();
   DestroyWindow(window->Handle());
   return elapsed * 1e6 / writes;

@@ -3,52 +3,133 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "ui/messages_win.h"
 
 namespace vantoip {
 namespace {
 
-constexpr UINT kRunWork = WM_APP + 1;
 constexpr wchar_t kClassName[] = L"VantoipDispatch";
+constexpr UINT_PTR kResumeTimer = 1;
+// Queued work runs in slices of this length, so that input and painting get
+// their turn while a worker streams thousands of writes.
+constexpr auto kSlice = std::chrono::milliseconds(8);
+
+struct WorkQueue {
+  std::mutex mutex;
+  std::condition_variable space;
+  std::deque<std::function<void()>> work;
+  bool open = false;      // between Start and Stop
+  bool wakeOwed = false;  // a drain message or timer is on its way, or a drain runs
+};
+
+// Never destroyed: workers may still post while the process ends.
+WorkQueue& Queue() {
+  static WorkQueue* queue = new WorkQueue;
+  return *queue;
+}
 
 std::atomic<HWND> g_window{nullptr};
 std::atomic<DWORD> g_uiThread{0};
-std::chrono::steady_clock::time_point g_lastWorkDone;  // UI thread only
+
+// Runs queued work in order until the queue is empty, or until the slice is
+// used up when `sliced`: then the rest follows after waiting input and
+// painting (a timer message comes after both), or at once when none waits.
+void Drain(HWND window, bool sliced) {
+  WorkQueue& q = Queue();
+  const auto end = std::chrono::steady_clock::now() + kSlice;
+  for (unsigned n = 1;; ++n) {
+    std::function<void()> next;
+    {
+      std::lock_guard lock(q.mutex);
+      if (q.work.empty()) {
+        q.wakeOwed = false;
+        return;
+      }
+      next = std::move(q.work.front());
+      q.work.pop_front();
+    }
+    q.space.notify_one();
+    next();
+    if (sliced && n % 32 == 0 && std::chrono::steady_clock::now() >= end) break;
+  }
+  if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0) SetTimer(window, kResumeTimer, USER_TIMER_MINIMUM, nullptr);
+  else PostMessageW(window, kDrainPostedWork, 0, 0);
+}
 
 LRESULT CALLBACK DispatchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kRunWork) {
-    (*reinterpret_cast<const std::function<void()>*>(lParam))();
-    g_lastWorkDone = std::chrono::steady_clock::now();
-    return 1;
+  switch (message) {
+    case kDrainPostedWork:
+      Drain(hwnd, true);
+      return 0;
+    case WM_TIMER:
+      KillTimer(hwnd, kResumeTimer);
+      Drain(hwnd, true);
+      return 0;
+    case kRunWorkNow:
+      Drain(hwnd, false);  // the caller's earlier posts come first
+      (*reinterpret_cast<const std::function<void()>*>(lParam))();
+      return 1;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
 
-void UiDispatcher::Start() {
+bool UiDispatcher::Start() {
   g_uiThread = GetCurrentThreadId();
-  if (g_window.load()) return;
-  static const ATOM atom = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &DispatchProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kClassName;
-    return RegisterClassW(&wc);
-  }();
-  (void)atom;
-  g_window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
+  if (!g_window.load()) {
+    static const ATOM atom = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = &DispatchProc;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = kClassName;
+      return RegisterClassW(&wc);
+    }();
+    if (!atom) return false;
+    HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (!window) return false;
+    g_window = window;
+  }
+  std::lock_guard lock(Queue().mutex);
+  Queue().open = true;
+  return true;
 }
 
 void UiDispatcher::Stop() {
+  WorkQueue& q = Queue();
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard lock(q.mutex);
+    q.open = false;
+    q.wakeOwed = false;
+    dropped.swap(q.work);
+  }
+  q.space.notify_all();  // waiting posters give up
   if (HWND window = g_window.exchange(nullptr)) DestroyWindow(window);
 }
 
-bool UiDispatcher::Streaming(std::chrono::steady_clock::duration window) {
-  return std::chrono::steady_clock::now() - g_lastWorkDone < window;
-}
-
 bool UiDispatcher::OnUiThread() { return GetCurrentThreadId() == g_uiThread.load(); }
+
+bool UiDispatcher::Post(std::function<void()> work) {
+  if (OnUiThread()) {
+    work();
+    return true;
+  }
+  WorkQueue& q = Queue();
+  std::unique_lock lock(q.mutex);
+  q.space.wait(lock, [&] { return !q.open || q.work.size() < kQueueCapacity; });
+  if (!q.open) return false;
+  q.work.push_back(std::move(work));
+  if (q.wakeOwed) return true;
+  q.wakeOwed = PostMessageW(g_window.load(), kDrainPostedWork, 0, 0) != FALSE;
+  return true;
+}
 
 bool UiDispatcher::Run(const std::function<void()>& work) {
   if (OnUiThread()) {
@@ -57,7 +138,7 @@ bool UiDispatcher::Run(const std::function<void()>& work) {
   }
   HWND window = g_window.load();
   // A destroyed window makes SendMessage fail at once instead of waiting.
-  return window && SendMessageW(window, kRunWork, 0, reinterpret_cast<LPARAM>(&work)) == 1;
+  return window && SendMessageW(window, kRunWorkNow, 0, reinterpret_cast<LPARAM>(&work)) == 1;
 }
 
 }  // namespace vantoip

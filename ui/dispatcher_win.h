@@ -1,26 +1,30 @@
-// Carries work from worker threads to the UI thread and waits for it.
+// Carries work from worker threads to the UI thread: posted writes go on in
+// order without waiting, reads wait for their answer.
 #pragma once
 
-#include <chrono>
+#include <cstddef>
 #include <functional>
 
 namespace vantoip {
 
 class UiDispatcher {
  public:
+  // Posted work waiting at most; a poster that finds the queue full waits.
+  static constexpr std::size_t kQueueCapacity = 4096;
+
   // On the UI thread: makes this thread the UI thread and creates the hidden
-  // dispatch window (once; again after a Stop).
-  static void Start();
-  // On the UI thread: destroys the dispatch window; later Run calls from
-  // other threads return false at once.
+  // dispatch window (once; again after a Stop). False when it cannot be made.
+  static bool Start();
+  // On the UI thread: drops the work still queued and destroys the dispatch
+  // window; later calls from other threads return false at once.
   static void Stop();
-  // Runs `work` on the UI thread (directly when already there) and returns
-  // after it ran; false when there is no UI thread to run it.
+  // Queues `work` for the UI thread behind everything posted before and
+  // returns (on the UI thread it runs at once); false when there is no UI thread.
+  static bool Post(std::function<void()> work);
+  // Runs `work` on the UI thread after the caller's earlier posts and returns
+  // once it ran (directly when already there); false when it could not run.
   static bool Run(const std::function<void()>& work);
   static bool OnUiThread();
-  // True while work from other threads keeps arriving: the last piece
-  // finished less than `window` ago. UI thread only.
-  static bool Streaming(std::chrono::steady_clock::duration window);
 };
 
 }  // namespace vantoip

@@ -22,18 +22,14 @@ const std::wstring* ListRows::Cell(int row, int column) const {
 
 void ListRows::Clear() {
   rows_.clear();
-  SyncView(false);
+  SyncView();
 }
 
-bool ListRows::SyncView(bool paced) {
-  if (shown_ == Count()) return false;
-  const auto now = std::chrono::steady_clock::now();
-  if (paced && now - lastSync_ < std::chrono::milliseconds(250)) return true;
+void ListRows::SyncView() {
+  if (shown_ == Count()) return;
   SendMessageW(view_, LVM_SETITEMCOUNT, Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
   if (Count() < shown_) InvalidateRect(view_, nullptr, TRUE);
   shown_ = Count();
-  lastSync_ = now;
-  return false;
 }
 
 void ListRows::Fill(NMLVDISPINFOW& request) const {

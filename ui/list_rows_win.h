@@ -1,13 +1,12 @@
 // The rows of a report list view, kept by the program (the list view asks for
-// the texts it shows). Rows appended while a worker streams them in reach the
-// view at most every 250 ms: telling the view about each new row makes it
-// update its scroll bar every time, which costs far more than the row itself.
+// the texts it shows). The view learns of appended rows when told to sync:
+// telling it about each new row makes it update its scroll bar every time,
+// which costs far more than the row itself.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -23,9 +22,8 @@ class ListRows {
   void Clear();
   int Count() const { return static_cast<int>(rows_.size()); }
 
-  // Brings the view's row count up to date; `paced`: not more often than every 250 ms.
-  // Returns true when an update is still owed (the caller retries later).
-  bool SyncView(bool paced);
+  // Brings the view's row count up to date.
+  void SyncView();
   // Answers the view's request for a cell's text.
   void Fill(NMLVDISPINFOW& request) const;
 
@@ -34,7 +32,6 @@ class ListRows {
   int columns_;
   std::vector<std::vector<std::wstring>> rows_;
   int shown_ = 0;  // rows the view knows of
-  std::chrono::steady_clock::time_point lastSync_;
 };
 
 }  // namespace vantoip

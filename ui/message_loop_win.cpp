@@ -2,39 +2,12 @@
 
 #include <commctrl.h>
 
-#include "ui/dispatcher_win.h"
 #include "ui/tcp_client_win.h"
 #include "ui/window_win.h"
 
 namespace vantoip {
-namespace {
-
-using std::chrono::milliseconds;
-using std::chrono::steady_clock;
-
-// A worker filling the list makes thousands of synchronous control writes;
-// repainting between every two of them would cost most of the load (a paint
-// takes several times as long as a write). While such a stream goes on,
-// windows are repainted at most every 40 ms: the list still visibly fills.
-bool DeferPaint(const MSG& msg) {
-  static steady_clock::time_point lastPaint;
-  if (msg.message != WM_PAINT) return false;
-  const steady_clock::time_point now = steady_clock::now();
-  if (!UiDispatcher::Streaming(milliseconds(3)) || now - lastPaint >= milliseconds(40)) {
-    lastPaint = now;
-    return false;
-  }
-  // Give the next write a moment to arrive; waiting also runs it.
-  MsgWaitForMultipleObjectsEx(0, nullptr, 2, QS_SENDMESSAGE, 0);
-  MSG sent;
-  PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  return true;
-}
-
-}  // namespace
 
 void DispatchProgramMessage(MSG& msg) {
-  if (DeferPaint(msg)) return;
   // Tab and arrow keys move between the controls of a program window.
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
   if (root && Window::FromHandle(root) && IsDialogMessageW(root, &msg)) return;

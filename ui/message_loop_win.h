@@ -30,8 +30,8 @@ int RunMessageLoop();
 // which stays in the queue.
 void ProcessPendingEvents();
 
-// Dispatches one message as the program's loops do: keyboard navigation
-// between controls, and repaints paced while a worker streams control writes.
+// Dispatches one message as the program's loops do, with keyboard navigation
+// between controls.
 void DispatchProgramMessage(MSG& msg);
 
 }  // namespace vantoip

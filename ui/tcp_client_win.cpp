@@ -53,7 +53,7 @@ bool TcpClient::Connect(const std::string& host, int port) {
   std::lock_guard lock(mutex_);
   if (current_ != INVALID_SOCKET) closesocket(current_);  // a concurrent connect finished first
   current_ = s;
-  WSAAsyncSelect(s, notifyWindow_, kSocketNotification, FD_READ | FD_CLOSE);
+  WSAAsyncSelect(s, notifyWindow_, notifyMessage_, FD_READ | FD_CLOSE);
   return true;
 }
 

@@ -10,11 +10,10 @@
 
 namespace vantoip {
 
-constexpr UINT kSocketNotification = WM_APP + 2;
-
 class TcpClient {
  public:
-  explicit TcpClient(HWND notifyWindow) : notifyWindow_(notifyWindow) {}
+  // Events of a connected socket reach `notifyWindow` as `notifyMessage`.
+  TcpClient(HWND notifyWindow, UINT notifyMessage) : notifyWindow_(notifyWindow), notifyMessage_(notifyMessage) {}
   ~TcpClient();
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
@@ -31,6 +30,7 @@ class TcpClient {
  private:
   void CloseCurrent();
   HWND notifyWindow_;
+  UINT notifyMessage_;
   std::mutex mutex_;
   SOCKET current_ = INVALID_SOCKET;
 };

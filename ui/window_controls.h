@@ -1,7 +1,9 @@
 // The control operations of one window, as handlers and worker threads use
-// them. Every operation may be called from any thread; on a worker thread it
-// returns only after the window's thread has carried it out. Once the window
-// is gone the operations do nothing and read as empty.
+// them. Every operation may be called from any thread. On a worker thread a
+// read waits for the window's thread to answer; a write is queued behind the
+// caller's earlier writes and the caller goes on (it waits only while very
+// many writes are queued). Once the window is gone writes do nothing and
+// reads read as empty.
 #pragma once
 
 #include <functional>
@@ -31,13 +33,18 @@ class WindowControls {
   virtual int CurrentRow(const std::string& list) = 0;
 
   // List view operations; rows and columns are 0-based.
-  virtual int InsertRow(const std::string& list) = 0;  // appends an empty row; -1 on failure
+  virtual void InsertRow(const std::string& list) = 0;  // appends an empty row
   virtual void SetCellText(const std::string& list, int row, int column, const std::string& text) = 0;
   virtual std::string GetCellText(const std::string& list, int row, int column) = 0;
   virtual void DeleteAllRows(const std::string& list) = 0;
 
   // Blocking TCP connect of a TCP client control (port <= 0 means 1).
   virtual bool ConnectClient(const std::string& client, const std::string& host, int port) = 0;
+
+  // Runs `work` on the window's thread behind the caller's earlier writes,
+  // without waiting for it, so that a check and the writes it allows happen
+  // together there. Dropped once the window is gone.
+  virtual void Post(std::function<void()> work) = 0;
 };
 
 // Events the framework delivers on the window's thread.

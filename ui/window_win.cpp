@@ -8,14 +8,15 @@
 #include "runtime/encoding_win.h"
 #include "ui/dispatcher_win.h"
 #include "ui/fonts_win.h"
+#include "ui/messages_win.h"
 #include "ui/picture_win.h"
+#include "ui/tcp_client_win.h"
 
 namespace vantoip {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"VantoipWindow";
 constexpr int kFirstControlId = 1000;  // clear of IDOK/IDCANCEL, which the dialog manager sends
-constexpr UINT_PTR kListSyncTimer = 1;  // timer ids of timer controls are their control ids
 
 // Windows alive, touched on the UI thread only.
 std::map<HWND, std::shared_ptr<Window>>& LiveWindows() {
@@ -23,18 +24,18 @@ std::map<HWND, std::shared_ptr<Window>>& LiveWindows() {
   return windows;
 }
 
-void RegisterWindowClass() {
+bool RegisterWindowClass() {
   static const ATOM atom = [] {
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;  // replaced per window once its object exists
     wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     wc.lpszClassName = kWindowClass;
     return RegisterClassW(&wc);
   }();
-  (void)atom;
+  return atom != 0;
 }
 
 std::wstring WindowTextOf(HWND hwnd) {
@@ -76,8 +77,7 @@ Window::Window(const WindowLayout& layout, std::vector<EventBinding> events)
 Window::~Window() = default;
 
 std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<EventBinding> events, HWND owner) {
-  UiDispatcher::Start();
-  RegisterWindowClass();
+  if (!UiDispatcher::Start() || !RegisterWindowClass()) return nullptr;
   auto window = std::make_shared<Window>(layout, std::move(events));
   // No WS_CLIPCHILDREN: group boxes do not paint their inside, the window does.
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -181,7 +181,7 @@ void Window::CreateControl(Control& control) {
     case ControlKind::Timer:
       return;
     case ControlKind::TcpClient:
-      control.client = std::make_unique<TcpClient>(hwnd_);
+      control.client = std::make_unique<TcpClient>(hwnd_, kSocketNotification);
       return;
     // A caption wider than its button goes on several lines rather than being cut.
     case ControlKind::PushButton: cls = WC_BUTTONW; style |= BS_PUSHBUTTON | BS_MULTILINE; break;
@@ -281,12 +281,15 @@ ListRows* Window::RowsOf(const std::string& list) {
   return c ? c->rows.get() : nullptr;
 }
 
-void Window::SyncLists(bool paced) {
-  bool owed = false;
+void Window::SyncLists() {
+  listSyncScheduled_ = false;
   for (Control& c : controls_)
-    if (c.rows) owed = c.rows->SyncView(paced) || owed;
-  if (owed) SetTimer(hwnd_, kListSyncTimer, 250, nullptr);
-  else KillTimer(hwnd_, kListSyncTimer);
+    if (c.rows) c.rows->SyncView();
+}
+
+void Window::ScheduleListSync() {
+  // Posted behind the queued work now running: one sync for a whole slice of appends.
+  if (!listSyncScheduled_) listSyncScheduled_ = PostMessageW(hwnd_, kSyncListViews, 0, 0) != FALSE;
 }
 
 Window::Control* Window::FindById(int id) {
@@ -302,12 +305,14 @@ HWND Window::ControlHandle(const std::string& name) const {
 LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* window = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return window->Handle(message, wParam, lParam);
+  return window->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT CALLBACK Window::LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                    DWORD_PTR owner) {
-  if (message == WM_LBUTTONDOWN) {
+  // A label's class takes double clicks: the second of two quick presses
+  // arrives as a double click, and it is a press all the same.
+  if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
     auto* window = reinterpret_cast<Window*>(owner);
     if (Control* c = window->FindById(GetDlgCtrlID(label)))
       window->Raise(c->layout.name, EventKind::MouseDown,
@@ -318,7 +323,7 @@ LRESULT CALLBACK Window::LabelProc(HWND label, UINT message, WPARAM wParam, LPAR
   return DefSubclassProc(label, message, wParam, lParam);
 }
 
-LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED)
@@ -335,8 +340,10 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_TIMER:
-      if (wParam == kListSyncTimer) SyncLists(true);
-      else if (Control* c = FindById(static_cast<int>(wParam))) Raise(c->layout.name, EventKind::Tick);
+      if (Control* c = FindById(static_cast<int>(wParam))) Raise(c->layout.name, EventKind::Tick);
+      return 0;
+    case kSyncListViews:
+      SyncLists();
       return 0;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);
@@ -372,7 +379,7 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
-bool Window::OnUi(const std::function<void()>& work) {
+bool Window::Read(const std::function<void()>& work) {
   bool ran = false;
   UiDispatcher::Run([&] {
     if (!Alive()) return;
@@ -382,9 +389,15 @@ bool Window::OnUi(const std::function<void()>& work) {
   return ran;
 }
 
+void Window::Post(std::function<void()> work) {
+  UiDispatcher::Post([self = shared_from_this(), work = std::move(work)] {
+    if (self->Alive()) work();
+  });
+}
+
 std::string Window::Caption(const std::string& control) {
   std::string text;
-  OnUi([&] {
+  Read([&] {
     HWND target = control == kThisWindow ? hwnd_ : ControlHandle(control);
     if (target) text = WideToGbk(WindowTextOf(target));
   });
@@ -392,9 +405,10 @@ std::string Window::Caption(const std::string& control) {
 }
 
 void Window::SetCaption(const std::string& control, const std::string& text) {
-  OnUi([&] {
+  Post([this, control, text] {
     HWND target = control == kThisWindow ? hwnd_ : ControlHandle(control);
     if (!target) return;
+    if (target == hwnd_) SyncLists();  // the title reports on rows written before it
     SetWindowTextW(target, GbkToWide(text).c_str());
     if (Control* c = Find(control); c && c->layout.kind == ControlKind::TransparentLabel) {
       // Nothing of a transparent label erases its old text: repaint what lies behind it.
@@ -408,34 +422,34 @@ void Window::SetCaption(const std::string& control, const std::string& text) {
 
 bool Window::Disabled(const std::string& control) {
   bool disabled = false;
-  OnUi([&] {
+  Read([&] {
     if (HWND target = ControlHandle(control)) disabled = !IsWindowEnabled(target);
   });
   return disabled;
 }
 
 void Window::SetDisabled(const std::string& control, bool disabled) {
-  OnUi([&] {
+  Post([this, control, disabled] {
     if (HWND target = ControlHandle(control)) EnableWindow(target, !disabled);
   });
 }
 
 void Window::SetVisible(const std::string& control, bool visible) {
-  OnUi([&] {
+  Post([this, control, visible] {
     if (HWND target = ControlHandle(control)) ShowWindow(target, visible ? SW_SHOW : SW_HIDE);
   });
 }
 
 int Window::Interval(const std::string& timer) {
   int interval = 0;
-  OnUi([&] {
+  Read([&] {
     if (Control* c = Find(timer)) interval = c->interval;
   });
   return interval;
 }
 
 void Window::SetInterval(const std::string& timer, int milliseconds) {
-  OnUi([&] {
+  Post([this, timer, milliseconds] {
     Control* c = Find(timer);
     if (!c || c->layout.kind != ControlKind::Timer) return;
     c->interval = milliseconds > 0 ? milliseconds : 0;
@@ -446,33 +460,31 @@ void Window::SetInterval(const std::string& timer, int milliseconds) {
 
 int Window::CurrentRow(const std::string& list) {
   int row = -1;
-  OnUi([&] {
-    SyncLists(false);  // a selection is only ever among rows the view shows
+  Read([&] {
+    SyncLists();  // a selection is only ever among rows the view shows
     if (HWND target = ControlHandle(list)) row = ListView_GetNextItem(target, -1, LVNI_SELECTED);
   });
   return row;
 }
 
-int Window::InsertRow(const std::string& list) {
-  int row = -1;
-  OnUi([&] {
+void Window::InsertRow(const std::string& list) {
+  Post([this, list] {
     if (ListRows* rows = RowsOf(list)) {
-      row = rows->Append();
-      SyncLists(UiDispatcher::Streaming(std::chrono::milliseconds(3)));
+      rows->Append();
+      ScheduleListSync();
     }
   });
-  return row;
 }
 
 void Window::SetCellText(const std::string& list, int row, int column, const std::string& text) {
-  OnUi([&] {
+  Post([this, list, row, column, text] {
     if (ListRows* rows = RowsOf(list)) rows->SetCell(row, column, GbkToWide(text));
   });
 }
 
 std::string Window::GetCellText(const std::string& list, int row, int column) {
   std::string text;
-  OnUi([&] {
+  Read([&] {
     if (ListRows* rows = RowsOf(list))
       if (const std::wstring* cell = rows->Cell(row, column)) text = WideToGbk(*cell);
   });
@@ -480,7 +492,7 @@ std::string Window::GetCellText(const std::string& list, int row, int column) {
 }
 
 void Window::DeleteAllRows(const std::string& list) {
-  OnUi([&] {
+  Post([this, list] {
     if (ListRows* rows = RowsOf(list)) rows->Clear();
   });
 }
@@ -490,7 +502,7 @@ bool Window::ConnectClient(const std::string& client, const std::string& host, i
   // thread, connect on the calling one. The client lives as long as the window object.
   TcpClient* tcp = nullptr;
   auto self = shared_from_this();
-  OnUi([&] {
+  Read([&] {
     if (Control* c = Find(client)) tcp = c->client.get();
   });
   return tcp && tcp->Connect(host, port);

@@ -1,7 +1,6 @@
 // A program window built from its layout, with its controls and events.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include <map>
@@ -12,10 +11,11 @@
 
 #include "ui/layout.h"
 #include "ui/list_rows_win.h"
-#include "ui/tcp_client_win.h"
 #include "ui/window_controls.h"
 
 namespace vantoip {
+
+class TcpClient;
 
 class Window final : public WindowControls, public std::enable_shared_from_this<Window> {
  public:
@@ -42,11 +42,12 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   int Interval(const std::string& timer) override;
   void SetInterval(const std::string& timer, int milliseconds) override;
   int CurrentRow(const std::string& list) override;
-  int InsertRow(const std::string& list) override;
+  void InsertRow(const std::string& list) override;
   void SetCellText(const std::string& list, int row, int column, const std::string& text) override;
   std::string GetCellText(const std::string& list, int row, int column) override;
   void DeleteAllRows(const std::string& list) override;
   bool ConnectClient(const std::string& client, const std::string& host, int port) override;
+  void Post(std::function<void()> work) override;
 
   Window(const WindowLayout& layout, std::vector<EventBinding> events);  // use Create
   ~Window() override;
@@ -64,7 +65,7 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                     DWORD_PTR owner);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool CreateControls();
   void CreateControl(Control& control);
   RECT ControlRect(const ControlLayout& layout) const;
@@ -75,16 +76,21 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
     return const_cast<Control*>(std::as_const(*this).Find(name));
   }
   ListRows* RowsOf(const std::string& list);
-  // Row counts owed to list views reach them on this timer.
-  void SyncLists(bool paced);
+  // List views learn of rows appended since they last did. Appends sync once
+  // the queued writes that made them have run; a title shown after rows
+  // syncs first, so that it never overtakes them.
+  void SyncLists();
+  void ScheduleListSync();
   Control* FindById(int id);
-  // Runs `work` on the UI thread while the window is alive; false otherwise.
-  bool OnUi(const std::function<void()>& work);
+  // Runs `work` on the UI thread while the window is alive and waits for it;
+  // false when it did not run.
+  bool Read(const std::function<void()>& work);
 
   WindowLayout layout_;
   std::vector<EventBinding> events_;
   HWND hwnd_ = nullptr;
   std::vector<Control> controls_;
+  bool listSyncScheduled_ = false;
 };
 
 }  // namespace vantoip

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -18,7 +19,7 @@ struct MainWindowTest : ::testing::Test, test::MemoryServices {
   std::shared_ptr<WindowControls> window;
   SharedState state;
   int skinCalls = 0, listRuns = 0;
-  MainWindow main{services, state, {[this] { ++skinCalls; }, [this] { ++listRuns; }}};
+  MainWindow main{services, state, {[this] { ++skinCalls; }, [this](const std::shared_ptr<WindowControls>&) { ++listRuns; }}};
 
   void SetUp() override {
     auto memory = std::make_shared<test::MemoryControls>(MainWindowLayout());
@@ -26,8 +27,8 @@ struct MainWindowTest : ::testing::Test, test::MemoryServices {
     window = memory;
   }
   void StartWith(std::optional<std::int32_t> enable, std::optional<std::string> server) {
-    if (enable) registry.values[test::MemoryRegistry::Key(kProxyEnablePath)] = *enable;
-    if (server) registry.values[test::MemoryRegistry::Key(kProxyServerPath)] = *server;
+    if (enable) registry.Store(kProxyEnablePath, *enable, test::MemoryRegistry::kNumber);
+    if (server) registry.Store(kProxyServerPath, *server, test::MemoryRegistry::kText);
     main.OnCreated(window);
   }
   bool IsOn() {
@@ -136,6 +137,28 @@ TEST_F(MainWindowTest, ADelayTestOvertakenByANewerPickLeavesTheLabelToIt) {
   EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "3");  // not the first row's five seconds
 }
 
+TEST_F(MainWindowTest, ADelayQueuedForTheWindowWhenANewerPickComesIsDropped) {
+  StartWith(0, "");
+  threads.RunAll();
+  test::UiThread ui;
+  ui.Serve(*controls);
+  controls->rows = {{"1", "192.0.2.1", "80"}, {"2", "192.0.2.2", "81"}};
+  std::promise<void> windowFree;
+  ui.Post([free = windowFree.get_future().share()] { free.wait(); });  // the window's thread is busy
+  controls->selectedRow = 0;
+  clock.step = 3;
+  main.OnRowPick();
+  threads.RunAll();  // the first test has measured; its write waits for the window's thread
+  controls->selectedRow = 1;
+  main.OnRowPick();  // and the user picks again before it runs
+  windowFree.set_value();
+  ui.Drain();
+  EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "");
+  threads.RunAll();
+  ui.Drain();
+  EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "3");
+}
+
 TEST_F(MainWindowTest, DelayIsWholeNonNegativeMilliseconds) {
   StartWith(0, "");
   state.SetTarget("h", "12.9");
@@ -174,30 +197,6 @@ TEST_F(MainWindowTest, RefreshStartsAListRunEachTime) {
   EXPECT_EQ(listRuns, 3);
 }
 
-// Each body on a thread of its own, as the program starts its workers; the
-// test waits for them all.
-class RealThreads : public ThreadStarter {
- public:
-  ~RealThreads() override { JoinAll(); }
-  bool Start(std::function<void()> body) override {
-    std::lock_guard lock(mutex_);
-    threads_.emplace_back(std::move(body));
-    return true;
-  }
-  void JoinAll() {
-    std::vector<std::thread> started;
-    {
-      std::lock_guard lock(mutex_);
-      started.swap(threads_);
-    }
-    for (std::thread& t : started) t.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::thread> threads_;
-};
-
 class SteppingClock : public MonotonicClock {
  public:
   std::uint64_t Milliseconds() override { return now_ += 3; }
@@ -208,7 +207,7 @@ class SteppingClock : public MonotonicClock {
 
 TEST(MainWindowThreads, DelayTestsRacingRowPicksEachConnectToOnePickedPair) {
   test::MemoryRegistry registry;
-  RealThreads threads;
+  test::RealThreads threads;
   SteppingClock clock;
   test::RecordingInternetOptions internet;
   Services services{registry, threads, clock, internet};

@@ -19,8 +19,8 @@ struct ProxySwitchTest : ::testing::Test, test::MemoryServices {
   ProxySwitch proxySwitch{main, services};
 
   void Start(std::optional<std::int32_t> enable = std::nullopt, std::optional<std::string> server = std::nullopt) {
-    if (enable) registry.values[test::MemoryRegistry::Key(kProxyEnablePath)] = *enable;
-    if (server) registry.values[test::MemoryRegistry::Key(kProxyServerPath)] = *server;
+    if (enable) registry.Store(kProxyEnablePath, *enable, test::MemoryRegistry::kNumber);
+    if (server) registry.Store(kProxyServerPath, *server, test::MemoryRegistry::kText);
     main.OnCreated(controls);
     threads.RunAll();
     controls->changes.clear();
@@ -49,6 +49,8 @@ TEST_F(ProxySwitchTest, TurningOnWritesTheProxyAndChangesControlsInOrder) {
   EXPECT_EQ(Server(), "10.1.2.3:8080");
   EXPECT_EQ(Enable(), "1");
   EXPECT_EQ(registry.writes, (Changes{kProxyServerWritePath, kProxyEnableWritePath}));
+  EXPECT_EQ(registry.TypeOf(kProxyServerPath), test::MemoryRegistry::kText);      // REG_SZ
+  EXPECT_EQ(registry.TypeOf(kProxyEnablePath), test::MemoryRegistry::kNumber);    // REG_DWORD
   EXPECT_EQ(internet.options, (std::vector<int>{39, 37}));
   EXPECT_EQ(controls->changes, (Changes{"title=代理连接成功", "超级列表框1 disabled", "标签_状态=启用", "按钮2=断开",
                                         "标签_计时=00:00", "时钟1 interval=1000"}));

@@ -143,7 +143,7 @@ TEST(Program, ClosingDuringAListLoadEndsAtOnce) {
   test::SetProxyValues(nullptr, nullptr);
   const std::string page = test::GeneratedProxyPage(5000);
   test::LoopbackHttpServer server([&](const test::ReceivedRequest& request) {
-    test::Response response = test::SimpleResponse("200 OK", "Content-Type: text/html\r\n", page);
+    test::Response response = test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/html\r\n", page);
     if (request.RequestLine().find("/slow") != std::string::npos) response.front().pauseMilliseconds = 20000;
     return response;
   });
@@ -229,7 +229,7 @@ TEST(Program, TheWholeRoadFromTheDemoListToASwitchedProxy) {
   const std::string page = DemoPage();
   ASSERT_NE(page.find("<td>"), std::string::npos) << VANTOIP_DEMO_PAGE;
   test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
-    return test::SimpleResponse("200 OK", "Content-Type: text/html; charset=utf-8\r\n", page);
+    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/html; charset=utf-8\r\n", page);
   });
   RunningProgram program;
   ASSERT_TRUE(program.Start(server.Url("/proxy-list.html")));

@@ -2,11 +2,13 @@
 // state machines can be driven natively and deterministically.
 #pragma once
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -56,12 +58,7 @@ class MemoryControls : public WindowControls {
     });
   }
   int CurrentRow(const std::string&) override { return Locked([&] { return selectedRow; }); }
-  int InsertRow(const std::string&) override {
-    return Locked([&] {
-      rows.emplace_back();
-      return static_cast<int>(rows.size()) - 1;
-    });
-  }
+  void InsertRow(const std::string&) override { Locked([&] { rows.emplace_back(); }); }
   void SetCellText(const std::string&, int row, int column, const std::string& text) override {
     Locked([&] {
       if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0 || column > 5) return;
@@ -81,6 +78,11 @@ class MemoryControls : public WindowControls {
     Locked([&] { connects.emplace_back(host, port); });
     return connectResult ? connectResult(host, port) : false;
   }
+  // Runs on the test's UI thread when one is set, else at once.
+  void Post(std::function<void()> work) override {
+    if (uiThread) uiThread(std::move(work));
+    else Locked(work);
+  }
 
   // Inspection and set-up (guarded the same way when used from workers).
   std::vector<std::vector<std::string>> rows;
@@ -88,6 +90,7 @@ class MemoryControls : public WindowControls {
   std::vector<std::string> changes;                     // every control change, in order
   std::vector<std::pair<std::string, int>> connects;    // every connect attempted
   std::function<bool(const std::string&, int)> connectResult;
+  std::function<void(std::function<void()>)> uiThread;  // where posted work runs
   int selectedRow = -1;
 
  private:
@@ -96,21 +99,37 @@ class MemoryControls : public WindowControls {
   std::map<std::string, int> intervals_;
 };
 
+// Keeps each value with the registry type the real write gives it: a text is
+// REG_SZ, a byte block REG_BINARY, any other value a REG_DWORD number.
 class MemoryRegistry : public UserRegistry {
  public:
+  enum Type { kText = 1, kBinary = 3, kNumber = 4 };  // REG_SZ, REG_BINARY, REG_DWORD
+
   std::string ReadText(const std::string& path) override {
     const auto it = values.find(Key(path));
-    return it != values.end() && std::holds_alternative<std::string>(it->second) ? std::get<std::string>(it->second) : "";
+    return it != values.end() && TypeOf(path) == kText ? std::get<std::string>(it->second) : "";
   }
   std::int32_t ReadNumber(const std::string& path) override {
     const auto it = values.find(Key(path));
-    return it != values.end() && std::holds_alternative<std::int32_t>(it->second) ? std::get<std::int32_t>(it->second) : 0;
+    return it != values.end() && TypeOf(path) == kNumber ? std::get<std::int32_t>(it->second) : 0;
   }
   bool Write(const std::string& path, const Value& value) override {
     writes.push_back(path);
-    if (std::holds_alternative<std::string>(value)) values[Key(path)] = value;
+    if (std::holds_alternative<std::string>(value) || std::holds_alternative<ByteBlock>(value)) values[Key(path)] = value;
     else values[Key(path)] = ToInteger(value);
+    types[Key(path)] = std::holds_alternative<std::string>(value) ? kText
+                       : std::holds_alternative<ByteBlock>(value) ? kBinary
+                                                                  : kNumber;
     return writeSucceeds;
+  }
+  // Sets a value as another program might have stored it.
+  void Store(const std::string& path, Value value, Type type) {
+    values[Key(path)] = std::move(value);
+    types[Key(path)] = type;
+  }
+  int TypeOf(const std::string& path) const {
+    const auto it = types.find(Key(path));
+    return it == types.end() ? 0 : it->second;
   }
   // Value names ignore case, as in the registry.
   static std::string Key(std::string path) {
@@ -118,6 +137,7 @@ class MemoryRegistry : public UserRegistry {
     return path;
   }
   std::map<std::string, Value> values;  // keyed by Key(path)
+  std::map<std::string, int> types;     // keyed by Key(path)
   std::vector<std::string> writes;      // paths in write order, as given
   bool writeSucceeds = true;
 };
@@ -150,6 +170,86 @@ class QueuedThreads : public ThreadStarter {
  private:
   std::mutex mutex_;
   std::deque<std::function<void()>> queued_;
+};
+
+// Runs every body on a real thread of its own; joined when this goes.
+class RealThreads : public ThreadStarter {
+ public:
+  ~RealThreads() override { JoinAll(); }
+  bool Start(std::function<void()> body) override {
+    std::lock_guard lock(mutex_);
+    threads_.emplace_back(std::move(body));
+    return true;
+  }
+  void JoinAll() {
+    for (;;) {
+      std::thread next;
+      {
+        std::lock_guard lock(mutex_);
+        if (threads_.empty()) return;
+        next = std::move(threads_.front());
+        threads_.pop_front();
+      }
+      next.join();
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::deque<std::thread> threads_;
+};
+
+// A thread of its own standing in for the window's thread: posted work runs
+// there in order, as the window's dispatcher runs it.
+class UiThread {
+ public:
+  UiThread() : thread_([this] { Loop(); }) {}
+  ~UiThread() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  void Post(std::function<void()> work) {
+    {
+      std::lock_guard lock(mutex_);
+      work_.push_back(std::move(work));
+    }
+    changed_.notify_all();
+  }
+  // Waits until everything posted so far has run.
+  void Drain() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return work_.empty() && !running_; });
+  }
+  // Makes `controls` post to this thread.
+  void Serve(MemoryControls& controls) {
+    controls.uiThread = [this](std::function<void()> work) { Post(std::move(work)); };
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return stopping_ || !work_.empty(); });
+      if (work_.empty()) return;
+      std::function<void()> next = std::move(work_.front());
+      work_.pop_front();
+      running_ = true;
+      lock.unlock();
+      next();
+      lock.lock();
+      running_ = false;
+      changed_.notify_all();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::function<void()>> work_;
+  bool running_ = false, stopping_ = false;
+  std::thread thread_;
 };
 
 // Records the options sent; each is accepted, 37 only while refreshAccepted holds.

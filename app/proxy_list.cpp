@@ -1,0 +1,135 @@
+#include "app/proxy_list.h"
+
+#include <array>
+#include <cctype>
+#include <condition_variable>
+#include <unordered_set>
+
+#include "app/main_window_controls.h"
+#include "app/plain_proxy_list.h"
+#include "app/proxy_sources.h"
+#include "runtime/convert.h"
+#include "runtime/text.h"
+
+namespace vantoip {
+namespace {
+
+constexpr const char* kList = main_window::kProxyList;
+
+}  // namespace
+
+struct ProxyListReader::Run {
+  unsigned number = 0;
+  std::shared_ptr<WindowControls> window;
+  std::condition_variable sourceDone;
+  int pending = 0;      // sources still being read
+  int failed = 0;       // sources that could not be fetched
+  int rows = 0;         // rows listed so far
+  bool ended = false;   // the closing title is written: late pages add nothing
+  std::unordered_set<std::string> listed;  // host:port of every row
+};
+
+bool IsSuccessStatus(const std::string& rawHeaders) {
+  // "HTTP/1.1 200 OK": three digits after the version, the first a 2.
+  if (rawHeaders.compare(0, 5, "HTTP/") != 0) return false;
+  const std::size_t space = rawHeaders.find(' ');
+  if (space == std::string::npos || space + 3 >= rawHeaders.size()) return false;
+  const std::string code = rawHeaders.substr(space + 1, 3);
+  return code[0] == '2' && std::isdigit(static_cast<unsigned char>(code[1])) &&
+         std::isdigit(static_cast<unsigned char>(code[2]));
+}
+
+ProxyListReader::ProxyListReader(std::vector<std::string> sources, PageReaderFactory makeReader,
+                                 ThreadStarter& threads, std::chrono::milliseconds sourceTimeout)
+    : sources_(std::move(sources)), makeReader_(std::move(makeReader)), threads_(threads),
+      sourceTimeout_(sourceTimeout) {}
+
+std::string ProxyListReader::LastPageText() const {
+  std::lock_guard lock(pageMutex_);
+  return lastPageText_;
+}
+
+void ProxyListReader::KeepPageText(unsigned run, std::string text) {
+  std::lock_guard lock(pageMutex_);
+  if (run == newestRun_.load()) lastPageText_ = std::move(text);
+}
+
+bool ProxyListReader::Superseded(const Run& run) const { return run.number != newestRun_.load(); }
+
+void ProxyListReader::Write(const Run& run, std::function<void(WindowControls&)> write) {
+  WindowControls* window = run.window.get();  // alive while its posted work waits
+  window->Post([this, number = run.number, window, write = std::move(write)] {
+    if (number == newestRun_.load()) write(*window);
+  });
+}
+
+void ProxyListReader::ReadProxyList(const std::shared_ptr<WindowControls>& window) {
+  auto run = std::make_shared<Run>();
+  run->number = ++newestRun_;
+  run->window = window;
+  const auto deadline = std::chrono::steady_clock::now() + sourceTimeout_;
+  Write(*run, [](WindowControls& w) { w.DeleteAllRows(kList); });
+  Write(*run, [](WindowControls& w) { w.SetCaption(kThisWindow, "正在读取......请稍等"); });
+
+  std::unique_lock lock(runMutex_);
+  for (const std::string& url : sources_) {
+    ++run->pending;
+    if (!threads_.Start([this, run, url] { ReadSource(run, url); })) {
+      --run->pending;
+      ++run->failed;
+    }
+  }
+  run->sourceDone.wait_until(lock, deadline, [&] { return run->pending == 0; });
+  run->failed += run->pending;  // still unanswered: failed
+  run->ended = true;
+  const std::string title = ListRunTitle(static_cast<int>(sources_.size()), run->failed);
+  Write(*run, [title](WindowControls& w) { w.SetCaption(kThisWindow, title); });
+}
+
+void ProxyListReader::ReadSource(const std::shared_ptr<Run>& run, const std::string& url) {
+  const std::unique_ptr<PageReader> reader = makeReader_();
+  const ListPage page = Superseded(*run) ? ListPage{} : reader->Fetch(url);
+  if (page.fetched && !Superseded(*run)) AddRows(*run, *reader, page.body);
+  std::lock_guard lock(runMutex_);
+  if (run->ended) return;
+  --run->pending;
+  if (!page.fetched) ++run->failed;
+  run->sourceDone.notify_all();
+}
+
+void ProxyListReader::AddRows(Run& run, PageReader& reader, const ByteBlock& body) {
+  // A page is a row page when the row pattern finds a row in it, else a plain list.
+  const std::string_view bytes(reinterpret_cast<const char*>(body.data()), body.size());
+  std::vector<std::array<std::string, 5>> rows;
+  std::string text;
+  if (MayBeRowPage(bytes)) {
+    text = reader.Decode(body);  // this run parses its own copy
+    rows.resize(reader.MatchRows(text));
+    for (std::size_t i = 0; i < rows.size() && !Superseded(run); ++i)
+      for (int k = 0; k < 5; ++k) rows[i][k] = reader.RowGroup(static_cast<int>(i) + 1, k + 1);
+  }
+  std::vector<ProxyAddress> plain;
+  if (rows.empty()) plain = ReadPlainProxyList(bytes);
+  KeepPageText(run.number, rows.empty() ? std::string(bytes) : std::move(text));
+
+  std::lock_guard lock(runMutex_);
+  if (run.ended) return;
+  // Appends a row numbered on from the rows before; -1 for a host:port listed already.
+  // Appends a row numbered on from the rows before, unless its host:port is
+  // listed already: the row, its number and its cells, each written by its
+  // own call, in one piece of work on the window's thread.
+  auto append = [&](std::array<std::string, 5> cells, int columns) {
+    if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1]).second) return;
+    const int row = run.rows++;
+    Write(run, [row, cells = std::move(cells), columns](WindowControls& w) {
+      w.InsertRow(kList);
+      w.SetCellText(kList, row, 0, ToText(row + 1));
+      for (int k = 1; k <= columns; ++k) w.SetCellText(kList, row, k, cells[k - 1]);
+    });
+  };
+  for (std::size_t i = 0; i < rows.size() && !Superseded(run); ++i) append(std::move(rows[i]), 5);
+  for (std::size_t i = 0; i < plain.size() && !Superseded(run); ++i)
+    append({std::move(plain[i].host), std::move(plain[i].port)}, 2);
+}
+
+}  // namespace vantoip

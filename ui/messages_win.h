@@ -1,0 +1,13 @@
+// The program's private window messages, in one place so that none collide.
+#pragma once
+
+#include <windows.h>
+
+namespace vantoip {
+
+constexpr UINT kDrainPostedWork = WM_APP + 1;     // dispatch window: run queued work
+constexpr UINT kRunWorkNow = WM_APP + 2;          // dispatch window: run one waiting caller's work
+constexpr UINT kSocketNotification = WM_APP + 3;  // program window: an event of a TCP client's socket
+constexpr UINT kSyncListViews = WM_APP + 4;       // program window: list views learn their new row counts
+
+}  // namespace vantoip
