@@ -65,6 +65,7 @@ void MainWindow::OnStatusToggle() {
 }
 
 void MainWindow::OnRefresh() {
+  if (parts_.listRunStarting) parts_.listRunStarting();
   if (parts_.readProxyList) services_.threads.Start([this, window = window_] { parts_.readProxyList(window); });
 }
 

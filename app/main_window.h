@@ -24,6 +24,8 @@ struct MainWindowParts {
   std::function<void()> applySkin;      // first step of the created handler
   // Body of a list-reading worker thread, writing into the given window.
   std::function<void(const std::shared_ptr<WindowControls>&)> readProxyList;
+  // Told on the window's thread before each list run starts.
+  std::function<void()> listRunStarting;
 };
 
 class MainWindow {

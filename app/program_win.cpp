@@ -3,8 +3,11 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <cstdlib>
+
 #include "app/main_window_layout.h"
 #include "app/proxy_list_win.h"
+#include "app/proxy_sources_win.h"
 #include "app/skin_win.h"
 #include "runtime/native_commands_win.h"
 #include "ui/message_loop_win.h"
@@ -14,14 +17,20 @@ namespace vantoip {
 
 Program::Program(std::vector<std::string> listSources)
     : mainWindow(services, state,
-                 MainWindowParts{[] { ApplySkin(13); },
-                                 [this](const std::shared_ptr<WindowControls>& window) { listReader.ReadProxyList(window); }}),
-      listReader(std::move(listSources), &MakeWindowsPageReader, threads) {}
+                 MainWindowParts{.applySkin = [] { ApplySkin(13); },
+                                 .readProxyList = [this](const std::shared_ptr<WindowControls>& window) {
+                                   listReader.ReadProxyList(window);
+                                 },
+                                 .listRunStarting = [this] { checks.OnListRunStarting(); }}),
+      listReader(std::move(listSources), &MakeWindowsPageReader, threads),
+      checker(CheckPageFrom(std::getenv("VANTOIP_CHECK_URL"), std::getenv("VANTOIP_CHECK_TEXT"))),
+      checks(mainWindow, proxySwitch, checker, &EditProxySources) {}
 
 std::vector<EventBinding> Program::MainWindowEvents() {
   std::vector<EventBinding> events = mainWindow.Events();
   for (EventBinding& e : proxySwitch.Events()) events.push_back(std::move(e));
   for (EventBinding& e : promotion.Events()) events.push_back(std::move(e));
+  for (EventBinding& e : checks.Events()) events.push_back(std::move(e));
   return events;
 }
 

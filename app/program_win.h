@@ -7,10 +7,12 @@
 #include "app/main_window.h"
 #include "app/modal_window_win.h"
 #include "app/promotion.h"
+#include "app/proxy_checks.h"
 #include "app/proxy_list.h"
 #include "app/proxy_switch.h"
 #include "app/services_win.h"
 #include "app/shell_opener_win.h"
+#include "net/proxy_checker_win.h"
 
 namespace vantoip {
 
@@ -27,6 +29,8 @@ struct Program {
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};
   ProxyListReader listReader;
+  ProxyChecker checker;  // the check page from VANTOIP_CHECK_URL and VANTOIP_CHECK_TEXT
+  ProxyChecks checks;
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
 

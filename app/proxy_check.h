@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantoip {
 
@@ -35,6 +37,30 @@ CheckPage CheckPageFrom(const char* url, const char* text);
 // The GET in proxy form (absolute address) and the CONNECT to the page's host on 443.
 std::string ProxyGetRequest(const CheckPage& page);
 std::string ProxyConnectRequest(const CheckPage& page);
+
+// One proxy to check.
+struct CheckJob {
+  std::string host;
+  int port = 0;
+};
+
+// Checks many proxies at once; the program's runner works on sockets.
+class ProxyCheckRunner {
+ public:
+  struct Events {
+    std::function<void(std::size_t job)> started;                      // the check of a job begins
+    std::function<void(std::size_t job, CheckResult result)> finished;  // its result
+    std::function<void()> progress;                                    // about every 100 ms while checks go on
+    std::function<void()> done;                                        // every job finished
+  };
+  virtual ~ProxyCheckRunner() = default;
+  // Checks every job (a run still going is stopped first); returns at once.
+  // Events come on a worker thread.
+  virtual void Start(std::vector<CheckJob> jobs, Events events) = 0;
+  // Stops all checks at once and returns without waiting; a few events may
+  // still arrive (the caller tells runs apart). A stopped run reports no `done`.
+  virtual void Stop() = 0;
+};
 
 // The most bytes of an answer that are looked at.
 inline constexpr std::size_t kMaxAnswerBytes = 64 * 1024;

@@ -1,6 +1,5 @@
 #include "app/proxy_list.h"
 
-#include <array>
 #include <cctype>
 #include <condition_variable>
 #include <unordered_set>
@@ -51,7 +50,7 @@ std::string ProxyListReader::LastPageText() const {
 
 void ProxyListReader::KeepPageText(unsigned run, std::string text) {
   std::lock_guard lock(pageMutex_);
-  if (run == newestRun_.load()) lastPageText_ = std::move(text);
+  if (run == newestRun_.load()) lastPageText_.assign(text);  // into the buffer it has: no new block to fit in
 }
 
 bool ProxyListReader::Superseded(const Run& run) const { return run.number != newestRun_.load(); }
@@ -89,7 +88,7 @@ void ProxyListReader::ReadProxyList(const std::shared_ptr<WindowControls>& windo
 void ProxyListReader::ReadSource(const std::shared_ptr<Run>& run, const std::string& url) {
   const std::unique_ptr<PageReader> reader = makeReader_();
   const ListPage page = Superseded(*run) ? ListPage{} : reader->Fetch(url);
-  if (page.fetched && !Superseded(*run)) AddRows(*run, *reader, page.body);
+  if (page.fetched) AddPage(*run, *reader, page.body);
   std::lock_guard lock(runMutex_);
   if (run->ended) return;
   --run->pending;
@@ -97,39 +96,41 @@ void ProxyListReader::ReadSource(const std::shared_ptr<Run>& run, const std::str
   run->sourceDone.notify_all();
 }
 
-void ProxyListReader::AddRows(Run& run, PageReader& reader, const ByteBlock& body) {
+void ProxyListReader::AddPage(Run& run, PageReader& reader, const ByteBlock& body) {
   // A page is a row page when the row pattern finds a row in it, else a plain list.
   const std::string_view bytes(reinterpret_cast<const char*>(body.data()), body.size());
-  std::vector<std::array<std::string, 5>> rows;
+  int matched = 0;
   std::string text;
   if (MayBeRowPage(bytes)) {
     text = reader.Decode(body);  // this run parses its own copy
-    rows.resize(reader.MatchRows(text));
-    for (std::size_t i = 0; i < rows.size() && !Superseded(run); ++i)
-      for (int k = 0; k < 5; ++k) rows[i][k] = reader.RowGroup(static_cast<int>(i) + 1, k + 1);
+    matched = reader.MatchRows(text);
   }
   std::vector<ProxyAddress> plain;
-  if (rows.empty()) plain = ReadPlainProxyList(bytes);
-  KeepPageText(run.number, rows.empty() ? std::string(bytes) : std::move(text));
-
+  if (matched == 0) {
+    plain = ReadPlainProxyList(bytes);
+    text.assign(bytes);
+  }
+  KeepPageText(run.number, std::move(text));
+  // The page's rows go out together, each as soon as its cells are read.
   std::lock_guard lock(runMutex_);
-  if (run.ended) return;
-  // Appends a row numbered on from the rows before; -1 for a host:port listed already.
-  // Appends a row numbered on from the rows before, unless its host:port is
-  // listed already: the row, its number and its cells, each written by its
-  // own call, in one piece of work on the window's thread.
-  auto append = [&](std::array<std::string, 5> cells, int columns) {
-    if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1]).second) return;
-    const int row = run.rows++;
-    Write(run, [row, cells = std::move(cells), columns](WindowControls& w) {
-      w.InsertRow(kList);
-      w.SetCellText(kList, row, 0, ToText(row + 1));
-      for (int k = 1; k <= columns; ++k) w.SetCellText(kList, row, k, cells[k - 1]);
-    });
-  };
-  for (std::size_t i = 0; i < rows.size() && !Superseded(run); ++i) append(std::move(rows[i]), 5);
-  for (std::size_t i = 0; i < plain.size() && !Superseded(run); ++i)
-    append({std::move(plain[i].host), std::move(plain[i].port)}, 2);
+  for (int i = 1; i <= matched && !run.ended && !Superseded(run); ++i)
+    AddRow(run, {reader.RowGroup(i, 1), reader.RowGroup(i, 2), reader.RowGroup(i, 3), reader.RowGroup(i, 4),
+                 reader.RowGroup(i, 5)});
+  for (std::size_t i = 0; i < plain.size() && !run.ended && !Superseded(run); ++i)
+    AddRow(run, {std::move(plain[i].host), std::move(plain[i].port)});
+}
+
+void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells) {
+  // A host:port listed already is not listed again.
+  if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1]).second) return;
+  const int row = run.rows++;
+  // One trip to the window's thread per row; there the row is appended, then
+  // numbered, then each cell written, every write by its own call.
+  Write(run, [row, cells = std::move(cells)](WindowControls& w) {
+    w.InsertRow(kList);
+    w.SetCellText(kList, row, 0, ToText(row + 1));
+    for (std::size_t k = 0; k < cells.size(); ++k) w.SetCellText(kList, row, static_cast<int>(k) + 1, cells[k]);
+  });
 }
 
 }  // namespace vantoip

@@ -23,6 +23,7 @@ namespace {
 constexpr int kConnectMilliseconds = 5000;
 constexpr int kCheckMilliseconds = 10000;
 constexpr int kPollMilliseconds = 50;  // how soon a stop closes the sockets
+constexpr int kProgressMilliseconds = 100;
 
 // A monotonic high-resolution clock_ in QueryPerformanceCounter ticks.
 class Clock {
@@ -105,6 +106,7 @@ class CheckLoop {
 void CheckLoop::Work() {
   StartWinsock();
   std::size_t next = 0;
+  std::int64_t nextProgress = clock_.Now() + clock_.Ticks(kProgressMilliseconds);
   while (!run_.stopped) {
     while (checks_.size() < run_.maxInFlight && next < run_.jobs.size()) StartCheck(next++);
     for (const auto& [job, address] : resolver_.Take()) {
@@ -122,6 +124,10 @@ void CheckLoop::Work() {
       return;
     }
     const std::int64_t now = Wait();
+    if (now >= nextProgress) {
+      if (run_.events.progress && !run_.stopped) run_.events.progress();
+      nextProgress = now + clock_.Ticks(kProgressMilliseconds);
+    }
     for (auto& check : checks_) {
       if (!check->result && now >= std::min(check->phaseDeadline, check->checkDeadline)) {
         if (check->tunnel) EndTunnel(*check, false);

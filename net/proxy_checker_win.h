@@ -13,31 +13,17 @@
 
 namespace vantoip {
 
-struct CheckJob {
-  std::string host;
-  int port = 0;
-};
-
-class ProxyChecker {
+class ProxyChecker final : public ProxyCheckRunner {
  public:
-  struct Events {
-    std::function<void(std::size_t job)> started;                      // the check of a job begins
-    std::function<void(std::size_t job, CheckResult result)> finished;  // its result
-    std::function<void()> done;                                        // every job finished
-  };
-
   explicit ProxyChecker(CheckPage page, int maxInFlight = 256);
-  ~ProxyChecker();  // stops the run, as Stop does
+  ~ProxyChecker() override;  // stops the run, as Stop does
   ProxyChecker(const ProxyChecker&) = delete;
   ProxyChecker& operator=(const ProxyChecker&) = delete;
 
-  // Checks every job (a run still going is stopped first); returns at once.
-  // Events come on the run's worker thread.
-  void Start(std::vector<CheckJob> jobs, Events events);
-  // Stops all checks at once and returns without waiting; a few events may
-  // still arrive (the caller tells runs apart); the worker closes the sockets
-  // within about 50 ms. A stopped run reports no `done`.
-  void Stop();
+  // Events come on the run's worker thread; its sockets close within about
+  // 50 ms of a Stop.
+  void Start(std::vector<CheckJob> jobs, Events events) override;
+  void Stop() override;
 
  private:
   struct Run;

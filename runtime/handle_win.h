@@ -60,6 +60,7 @@ inline void CloseFind(HANDLE h) { ::FindClose(h); }
 inline void CloseRegistryKey(HKEY k) { ::RegCloseKey(k); }
 inline void ReleaseModule(HMODULE m) { ::FreeLibrary(m); }
 inline void FreeGlobalMemory(HGLOBAL m) { ::GlobalFree(m); }
+inline void DestroyMenuHandle(HMENU m) { ::DestroyMenu(m); }
 template <class Interface>
 void ReleaseInterface(Interface* p) {
   p->Release();
@@ -71,6 +72,7 @@ using FindHandle = UniqueHandle<MinusOneIsInvalid<&CloseFind>>;
 using RegistryKey = UniqueHandle<NullIsInvalid<HKEY, &CloseRegistryKey>>;
 using ModuleHandle = UniqueHandle<NullIsInvalid<HMODULE, &ReleaseModule>>;
 using GlobalMemory = UniqueHandle<NullIsInvalid<HGLOBAL, &FreeGlobalMemory>>;
+using MenuHandle = UniqueHandle<NullIsInvalid<HMENU, &DestroyMenuHandle>>;
 // An owned COM interface pointer (one reference).
 template <class Interface>
 using ComPtr = UniqueHandle<NullIsInvalid<Interface*, &ReleaseInterface<Interface>>>;

@@ -4,7 +4,11 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 
 #include "runtime/encoding_win.h"
 
@@ -21,6 +25,39 @@ DWORD WINAPI ThreadMain(void* parameter) {
   return 0;
 }
 
+// Threads whose body has returned wait here a while for the next one: list
+// runs and delay tests come and go all the time, and under Wine every thread
+// that is made and ends leaves a little of the heap scattered behind.
+struct IdleThreads {
+  std::mutex mutex;
+  std::condition_variable bodyWaiting;
+  std::deque<std::function<void()>> bodies;
+  std::size_t idle = 0;
+};
+
+IdleThreads& Idle() {
+  static IdleThreads* idle = new IdleThreads;  // never destroyed: threads may still wait at the end
+  return *idle;
+}
+
+DWORD WINAPI PooledThreadMain(void*) {
+  IdleThreads& pool = Idle();
+  std::unique_lock lock(pool.mutex);
+  for (;;) {
+    ++pool.idle;
+    const bool got = pool.bodyWaiting.wait_for(lock, std::chrono::minutes(1), [&] { return !pool.bodies.empty(); });
+    --pool.idle;
+    if (!got) return 0;
+    std::function<void()> body = std::move(pool.bodies.front());
+    pool.bodies.pop_front();
+    lock.unlock();
+    body();
+    body = nullptr;
+    --g_running;
+    lock.lock();
+  }
+}
+
 }  // namespace
 
 void OpenWithShell(const std::string& target) {
@@ -31,6 +68,24 @@ void OpenWithShell(const std::string& target) {
 std::uint32_t TickCount() { return GetTickCount(); }
 
 bool StartThread(std::function<void()> body, void** handle) {
+  if (!handle) {  // nobody holds on to the thread: an idle one may take the body
+    IdleThreads& pool = Idle();
+    std::lock_guard lock(pool.mutex);
+    ++g_running;
+    pool.bodies.push_back(std::move(body));
+    if (pool.idle >= pool.bodies.size()) {
+      pool.bodyWaiting.notify_one();
+      return true;
+    }
+    HANDLE thread = CreateThread(nullptr, 0, &PooledThreadMain, nullptr, 0, nullptr);
+    if (thread) {
+      CloseHandle(thread);
+      return true;
+    }
+    pool.bodies.pop_back();
+    --g_running;
+    return false;
+  }
   auto owned = std::make_unique<std::function<void()>>(std::move(body));
   ++g_running;
   HANDLE thread = CreateThread(nullptr, 0, &ThreadMain, owned.get(), 0, nullptr);

@@ -14,9 +14,10 @@ void OpenWithShell(const std::string& target);
 // Milliseconds since the system started (wraps after 49.7 days).
 std::uint32_t TickCount();
 
-// Runs `body` on a new thread with the default stack size. When `handle` is
-// given it receives the thread handle (the caller closes it); otherwise the
-// handle is closed at once. Nobody waits for the thread.
+// Runs `body` on a thread of its own with the default stack size. When
+// `handle` is given the thread is a new one and `handle` receives its handle
+// (the caller closes it); otherwise a thread whose earlier body has returned
+// may take it, and no handle is kept. Nobody waits for the thread.
 bool StartThread(std::function<void()> body, void** handle = nullptr);
 
 // Number of threads started by StartThread whose body has not yet returned.

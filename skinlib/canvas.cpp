@@ -36,14 +36,21 @@ int Weight(float coverage) { return static_cast<int>(coverage * 255.0f + 0.5f); 
 // shape touches: outer is the coverage of the whole shape, inner of the shape
 // inside its one-pixel border.
 template <class Paint>
-void ForEachCovered(const Canvas& canvas, Box box, int radius, int corners, Paint paint) {
-  const Box clip = Clip(canvas, box);
+void ForEachCovered(const Canvas& canvas, Box box, int radius, int corners, Paint paint, Box area) {
+  Box clip = Clip(canvas, box);
+  clip = {std::max(clip.left, area.left), std::max(clip.top, area.top), std::min(clip.right, area.right),
+          std::min(clip.bottom, area.bottom)};
   for (int y = clip.top; y < clip.bottom; ++y)
     for (int x = clip.left; x < clip.right; ++x) {
       const float d = Distance(box, radius, corners, x, y);
       const float outer = Coverage(d);
       if (outer > 0.0f) paint(x, y, outer, Coverage(d + 1.0f));
     }
+}
+
+template <class Paint>
+void ForEachCovered(const Canvas& canvas, Box box, int radius, int corners, Paint paint) {
+  ForEachCovered(canvas, box, radius, corners, paint, box);
 }
 
 }  // namespace
@@ -108,9 +115,23 @@ void DrawRoundBox(const Canvas& canvas, Box box, int radius, Rgb top, Rgb bottom
 }
 
 void DrawRoundOutline(const Canvas& canvas, Box box, int radius, Rgb colour, int alpha) {
-  ForEachCovered(canvas, box, radius, kAllCorners, [&](int x, int y, float outer, float inner) {
+  auto paint = [&](int x, int y, float outer, float inner) {
     canvas.At(x, y) = ToPixel(Mix(FromPixel(canvas.At(x, y)), colour, Weight(outer - inner) * alpha / 255));
-  });
+  };
+  // Only a band along the edges is touched, as wide as the corners and the
+  // border: a window-sized outline would otherwise weigh every pixel inside.
+  const int band = std::max(radius, 0) + 2;
+  if (box.Width() <= 2 * band || box.Height() <= 2 * band) {
+    ForEachCovered(canvas, box, radius, kAllCorners, paint);
+    return;
+  }
+  const Box bands[] = {
+      {box.left, box.top, box.right, box.top + band},
+      {box.left, box.bottom - band, box.right, box.bottom},
+      {box.left, box.top + band, box.left + band, box.bottom - band},
+      {box.right - band, box.top + band, box.right, box.bottom - band},
+  };
+  for (const Box& area : bands) ForEachCovered(canvas, box, radius, kAllCorners, paint, area);
 }
 
 }  // namespace vantoip::skin

@@ -1,5 +1,7 @@
 #include "skinlib/skin_frame_win.h"
 
+#include <memory>
+
 #include <algorithm>
 #include <array>
 
@@ -98,7 +100,12 @@ bool PaintFrame(const Skin& skin, HWND window, const CaptionState& state) {
   if (IsIconic(window)) return false;
   const FrameGeometry g = GeometryOf(window);
   if (g.caption.bottom - g.caption.top < 8) return false;
-  Surface surface(g.size.cx, g.size.cy);
+  // Kept from one paint to the next: a fresh surface of the window's size
+  // costs more than everything drawn on it (its pages are touched anew).
+  static std::unique_ptr<Surface> kept;
+  if (!kept || kept->Width() != g.size.cx || kept->Height() != g.size.cy)
+    kept = std::make_unique<Surface>(g.size.cx, g.size.cy);
+  Surface& surface = *kept;
   if (!surface.Valid()) return false;
 
   // Inactive, the caption fades towards the window's own colours.

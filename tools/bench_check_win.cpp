@@ -69,12 +69,11 @@ int main() {
   double memoryPeak = memoryBefore;
   const double cpuBefore = CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
-  checker.Start(jobs, {nullptr,
-                       [&](std::size_t job, vantoip::CheckResult result) {
+  checker.Start(jobs, {.finished = [&](std::size_t job, vantoip::CheckResult result) {
                          std::lock_guard lock(mutex);
                          outcomes[job] = result.outcome;
                        },
-                       [&] { done = true; }});
+                       .done = [&] { done = true; }});
   const double limitSeconds = 1.2 * std::ceil((kProxies / 2.0) / kInFlight) * kCheckSeconds + 2;
   while (!done && std::chrono::steady_clock::now() - start < std::chrono::duration<double>(limitSeconds * 2)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -39,23 +39,38 @@ std::atomic<DWORD> g_uiThread{0};
 // Runs queued work in order until the queue is empty, or until the slice is
 // used up when `sliced`: then the rest follows after waiting input and
 // painting (a timer message comes after both), or at once when none waits.
+// The work is taken out of the queue in batches: a lock shared with busy
+// posters is costly to take thousands of times.
 void Drain(HWND window, bool sliced) {
   WorkQueue& q = Queue();
   const auto end = std::chrono::steady_clock::now() + kSlice;
-  for (unsigned n = 1;; ++n) {
-    std::function<void()> next;
+  std::deque<std::function<void()>> batch;
+  for (;;) {
     {
       std::lock_guard lock(q.mutex);
       if (q.work.empty()) {
         q.wakeOwed = false;
         return;
       }
-      next = std::move(q.work.front());
+      batch.swap(q.work);
+    }
+    q.space.notify_all();
+    for (unsigned n = 1; !batch.empty(); ++n) {
+      std::function<void()> next = std::move(batch.front());
+      batch.pop_front();
+      next();
+      if (sliced && n % 32 == 0 && std::chrono::steady_clock::now() >= end) break;
+    }
+    if (!batch.empty()) break;
+  }
+  {
+    // What the slice left goes back before anything posted meanwhile.
+    std::lock_guard lock(q.mutex);
+    while (!q.work.empty()) {
+      batch.push_back(std::move(q.work.front()));
       q.work.pop_front();
     }
-    q.space.notify_one();
-    next();
-    if (sliced && n % 32 == 0 && std::chrono::steady_clock::now() >= end) break;
+    batch.swap(q.work);
   }
   if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0) SetTimer(window, kResumeTimer, USER_TIMER_MINIMUM, nullptr);
   else PostMessageW(window, kDrainPostedWork, 0, 0);
@@ -112,6 +127,11 @@ void UiDispatcher::Stop() {
   }
   q.space.notify_all();  // waiting posters give up
   if (HWND window = g_window.exchange(nullptr)) DestroyWindow(window);
+}
+
+bool UiDispatcher::Idle() {
+  std::lock_guard lock(Queue().mutex);
+  return Queue().work.empty();
 }
 
 bool UiDispatcher::OnUiThread() { return GetCurrentThreadId() == g_uiThread.load(); }

@@ -25,6 +25,8 @@ class UiDispatcher {
   // once it ran (directly when already there); false when it could not run.
   static bool Run(const std::function<void()>& work);
   static bool OnUiThread();
+  // True when no posted work waits.
+  static bool Idle();
 };
 
 }  // namespace vantoip

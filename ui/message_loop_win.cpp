@@ -8,9 +8,11 @@
 namespace vantoip {
 
 void DispatchProgramMessage(MSG& msg) {
-  // Tab and arrow keys move between the controls of a program window.
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-  if (root && Window::FromHandle(root) && IsDialogMessageW(root, &msg)) return;
+  std::shared_ptr<Window> window = root ? Window::FromHandle(root) : nullptr;
+  if (window && msg.message == WM_KEYDOWN) window->OnKeyDown(msg.wParam);
+  // Tab and arrow keys move between the controls of a program window.
+  if (window && window->Alive() && IsDialogMessageW(root, &msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
 }

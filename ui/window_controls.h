@@ -9,11 +9,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vantoip {
 
 // Addresses the window itself (its title) instead of one of its controls.
 inline const std::string kThisWindow;
+
+// One item of a context menu; command 0 is a separator.
+struct MenuItem {
+  int command = 0;
+  std::string text;
+  bool checked = false;
+  bool enabled = true;
+};
 
 class WindowControls {
  public:
@@ -37,6 +46,24 @@ class WindowControls {
   virtual void SetCellText(const std::string& list, int row, int column, const std::string& text) = 0;
   virtual std::string GetCellText(const std::string& list, int row, int column) = 0;
   virtual void DeleteAllRows(const std::string& list) = 0;
+  virtual int RowCount(const std::string& list) = 0;
+  // Rows keep their numbers above; the view shows them in an order and a
+  // selection of its own. Shows the rows in the order `less` gives (it
+  // compares two rows), marking `column` in the header as sorted up or down;
+  // rows appended later follow them.
+  virtual void SortRows(const std::string& list, int column, bool ascending, std::function<bool(int, int)> less) = 0;
+  // Shows only the rows for which `shown` holds (all when empty); asked again
+  // whenever a cell of the list changes.
+  virtual void FilterRows(const std::string& list, std::function<bool(int)> shown) = 0;
+  // Selects the row and brings it into view, as a click on it would, without
+  // raising the click.
+  virtual void SelectRow(const std::string& list, int row) = 0;
+
+  // A context menu at the mouse; returns the chosen command, 0 when none was.
+  virtual int ShowMenu(const std::vector<MenuItem>& items) = 0;
+  // Progress of a long operation on the window's taskbar button, where the
+  // system offers it; a total of 0 removes it.
+  virtual void SetProgress(int done, int total) = 0;
 
   // Blocking TCP connect of a TCP client control (port <= 0 means 1).
   virtual bool ConnectClient(const std::string& client, const std::string& host, int port) = 0;
@@ -48,12 +75,17 @@ class WindowControls {
 };
 
 // Events the framework delivers on the window's thread.
-enum class EventKind { Created, Destroying, Click, Tick, ListClick, MouseDown };
+// ListMenu: a right click on a list view (or the menu key while it has the
+// focus); HeaderClick: a click on a column heading; Key: a key pressed while
+// the window or one of its controls has the focus.
+enum class EventKind { Created, Destroying, Click, Tick, ListClick, MouseDown, ListMenu, HeaderClick, Key };
 
 struct EventArgs {
   std::shared_ptr<WindowControls> window;  // the window whose control raised the event
   int x = 0, y = 0;  // MouseDown: position in the control
-  int keys = 0;      // MouseDown: Ctrl 1, Shift 2, Alt 4
+  int keys = 0;      // MouseDown, Key: Ctrl 1, Shift 2, Alt 4
+  int column = -1;   // HeaderClick: the column
+  int key = 0;       // Key: the virtual-key code
 };
 
 struct EventBinding {

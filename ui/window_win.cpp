@@ -1,6 +1,7 @@
 #include "ui/window_win.h"
 
 #include <commctrl.h>
+#include <shobjidl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -17,6 +18,8 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"VantoipWindow";
 constexpr int kFirstControlId = 1000;  // clear of IDOK/IDCANCEL, which the dialog manager sends
+constexpr UINT_PTR kListSyncTimer = 1;  // timer controls use their control ids
+constexpr auto kCountSyncPace = std::chrono::milliseconds(100);
 
 // Windows alive, touched on the UI thread only.
 std::map<HWND, std::shared_ptr<Window>>& LiveWindows() {
@@ -281,10 +284,17 @@ ListRows* Window::RowsOf(const std::string& list) {
   return c ? c->rows.get() : nullptr;
 }
 
-void Window::SyncLists() {
+void Window::SyncLists(bool paced) {
+  using namespace std::chrono;
   listSyncScheduled_ = false;
+  const steady_clock::time_point now = steady_clock::now();
+  const bool countDue = !paced || now - lastCountSync_ >= kCountSyncPace || UiDispatcher::Idle();
+  bool owed = false;
   for (Control& c : controls_)
-    if (c.rows) c.rows->SyncView();
+    if (c.rows) owed = c.rows->SyncView(countDue) || owed;
+  if (countDue) lastCountSync_ = now;
+  if (owed) SetTimer(hwnd_, kListSyncTimer, static_cast<UINT>(duration_cast<milliseconds>(kCountSyncPace).count()), nullptr);
+  else KillTimer(hwnd_, kListSyncTimer);
 }
 
 void Window::ScheduleListSync() {
@@ -336,15 +346,27 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (!c) break;
       if (c->rows && header->code == LVN_GETDISPINFOW) c->rows->Fill(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
       if (c->rows && header->code == NM_CLICK) Raise(c->layout.name, EventKind::ListClick);
+      if (c->rows && header->code == LVN_COLUMNCLICK) {
+        EventArgs args;
+        args.column = reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem;
+        Raise(c->layout.name, EventKind::HeaderClick, args);
+      }
       if (c->layout.kind == ControlKind::TabControl && header->code == TCN_SELCHANGE) ShowTabPage(*c);
       return 0;
     }
     case WM_TIMER:
-      if (Control* c = FindById(static_cast<int>(wParam))) Raise(c->layout.name, EventKind::Tick);
+      if (wParam == kListSyncTimer) SyncLists(true);
+      else if (Control* c = FindById(static_cast<int>(wParam))) Raise(c->layout.name, EventKind::Tick);
       return 0;
     case kSyncListViews:
-      SyncLists();
+      SyncLists(true);
       return 0;
+    case WM_CONTEXTMENU:  // a right click or the menu key, passed up from a control
+      if (Control* c = FindById(GetDlgCtrlID(reinterpret_cast<HWND>(wParam))); c && c->rows) {
+        Raise(c->layout.name, EventKind::ListMenu);
+        return 0;
+      }
+      break;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       Control* c = FindById(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
@@ -462,31 +484,41 @@ int Window::CurrentRow(const std::string& list) {
   int row = -1;
   Read([&] {
     SyncLists();  // a selection is only ever among rows the view shows
-    if (HWND target = ControlHandle(list)) row = ListView_GetNextItem(target, -1, LVNI_SELECTED);
+    if (Control* c = Find(list); c && c->rows) row = c->rows->RowAt(ListView_GetNextItem(c->hwnd, -1, LVNI_SELECTED));
   });
   return row;
 }
 
+void Window::OnKeyDown(WPARAM key) {
+  EventArgs args;
+  args.key = static_cast<int>(key);
+  args.keys = (GetKeyState(VK_CONTROL) < 0 ? 1 : 0) | (GetKeyState(VK_SHIFT) < 0 ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+  Raise(kThisWindow, EventKind::Key, args);
+}
+
+// A list fills with thousands of these: on the window's thread they are
+// carried out at once, without a copy of their arguments.
 void Window::InsertRow(const std::string& list) {
-  Post([this, list] {
-    if (ListRows* rows = RowsOf(list)) {
-      rows->Append();
-      ScheduleListSync();
-    }
-  });
+  if (!UiDispatcher::OnUiThread()) return Post([this, list] { InsertRow(list); });
+  ListRows* rows = Alive() ? RowsOf(list) : nullptr;
+  if (!rows) return;
+  rows->Append();
+  ScheduleListSync();
 }
 
 void Window::SetCellText(const std::string& list, int row, int column, const std::string& text) {
-  Post([this, list, row, column, text] {
-    if (ListRows* rows = RowsOf(list)) rows->SetCell(row, column, GbkToWide(text));
-  });
+  if (!UiDispatcher::OnUiThread()) return Post([this, list, row, column, text] { SetCellText(list, row, column, text); });
+  ListRows* rows = Alive() ? RowsOf(list) : nullptr;
+  if (!rows) return;
+  rows->SetCell(row, column, GbkToWide(text));
+  ScheduleListSync();  // one redraw for the cells of a whole slice
 }
 
 std::string Window::GetCellText(const std::string& list, int row, int column) {
   std::string text;
   Read([&] {
     if (ListRows* rows = RowsOf(list))
-      if (const std::wstring* cell = rows->Cell(row, column)) text = WideToGbk(*cell);
+      text = WideToGbk(rows->Cell(row, column));
   });
   return text;
 }
@@ -494,6 +526,95 @@ std::string Window::GetCellText(const std::string& list, int row, int column) {
 void Window::DeleteAllRows(const std::string& list) {
   Post([this, list] {
     if (ListRows* rows = RowsOf(list)) rows->Clear();
+  });
+}
+
+int Window::RowCount(const std::string& list) {
+  int count = 0;
+  Read([&] {
+    if (ListRows* rows = RowsOf(list)) count = rows->Count();
+  });
+  return count;
+}
+
+void Window::SortRows(const std::string& list, int column, bool ascending, std::function<bool(int, int)> less) {
+  Post([this, list, column, ascending, less = std::move(less)] {
+    Control* c = Find(list);
+    if (!c || !c->rows) return;
+    SyncLists();
+    c->rows->Sort(less);
+    // The arrow in the heading of the sorted column, none elsewhere.
+    HWND header = ListView_GetHeader(c->hwnd);
+    for (int i = 0; i < Header_GetItemCount(header); ++i) {
+      HDITEMW item{};
+      item.mask = HDI_FORMAT;
+      SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
+      item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+      if (i == column) item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+      SendMessageW(header, HDM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
+  });
+}
+
+void Window::FilterRows(const std::string& list, std::function<bool(int)> shown) {
+  Post([this, list, shown = std::move(shown)] {
+    if (ListRows* rows = RowsOf(list)) {
+      SyncLists();
+      rows->Filter(shown);
+    }
+  });
+}
+
+void Window::SelectRow(const std::string& list, int row) {
+  Post([this, list, row] {
+    Control* c = Find(list);
+    if (!c || !c->rows) return;
+    SyncLists();
+    const int place = c->rows->PlaceOf(row);
+    if (place < 0) return;
+    ListView_SetItemState(c->hwnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(c->hwnd, place, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(c->hwnd, place, FALSE);
+  });
+}
+
+int Window::ShowMenu(const std::vector<MenuItem>& items) {
+  int chosen = 0;
+  Read([&] {
+    MenuHandle menu(CreatePopupMenu());
+    if (!menu) return;
+    for (const MenuItem& item : items) {
+      if (item.command == 0) {
+        AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+        continue;
+      }
+      const UINT flags = MF_STRING | (item.checked ? MF_CHECKED : 0) | (item.enabled ? 0 : MF_GRAYED);
+      AppendMenuW(menu.Get(), flags, item.command, GbkToWide(item.text).c_str());
+    }
+    POINT at;
+    GetCursorPos(&at);
+    SetForegroundWindow(hwnd_);  // so that a click elsewhere closes the menu
+    chosen = static_cast<int>(
+        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd_, nullptr));
+  });
+  return chosen;
+}
+
+void Window::SetProgress(int done, int total) {
+  Post([this, done, total] {
+    if (!taskbarTried_) {
+      taskbarTried_ = true;
+      ITaskbarList3* list = nullptr;
+      if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                     reinterpret_cast<void**>(&list)))) {
+        taskbar_.Reset(list);
+        if (FAILED(list->HrInit())) taskbar_.Reset();
+      }
+    }
+    auto* list = static_cast<ITaskbarList3*>(taskbar_.Get());
+    if (!list) return;  // the system has no such taskbar
+    list->SetProgressState(hwnd_, total > 0 ? TBPF_NORMAL : TBPF_NOPROGRESS);
+    if (total > 0) list->SetProgressValue(hwnd_, done, total);
   });
 }
 

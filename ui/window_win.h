@@ -3,12 +3,14 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "runtime/handle_win.h"
 #include "ui/layout.h"
 #include "ui/list_rows_win.h"
 #include "ui/window_controls.h"
@@ -46,8 +48,17 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   void SetCellText(const std::string& list, int row, int column, const std::string& text) override;
   std::string GetCellText(const std::string& list, int row, int column) override;
   void DeleteAllRows(const std::string& list) override;
+  int RowCount(const std::string& list) override;
+  void SortRows(const std::string& list, int column, bool ascending, std::function<bool(int, int)> less) override;
+  void FilterRows(const std::string& list, std::function<bool(int)> shown) override;
+  void SelectRow(const std::string& list, int row) override;
+  int ShowMenu(const std::vector<MenuItem>& items) override;
+  void SetProgress(int done, int total) override;
   bool ConnectClient(const std::string& client, const std::string& host, int port) override;
   void Post(std::function<void()> work) override;
+
+  // A key went down in the window or one of its controls (UI thread).
+  void OnKeyDown(WPARAM key);
 
   Window(const WindowLayout& layout, std::vector<EventBinding> events);  // use Create
   ~Window() override;
@@ -79,7 +90,9 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   // List views learn of rows appended since they last did. Appends sync once
   // the queued writes that made them have run; a title shown after rows
   // syncs first, so that it never overtakes them.
-  void SyncLists();
+  // `paced`: while more queued work waits, new rows reach a view at most
+  // every 100 ms (a timer brings the rest).
+  void SyncLists(bool paced = false);
   void ScheduleListSync();
   Control* FindById(int id);
   // Runs `work` on the UI thread while the window is alive and waits for it;
@@ -91,6 +104,9 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   HWND hwnd_ = nullptr;
   std::vector<Control> controls_;
   bool listSyncScheduled_ = false;
+  std::chrono::steady_clock::time_point lastCountSync_;
+  ComPtr<IUnknown> taskbar_;  // an ITaskbarList3, made at the first progress shown
+  bool taskbarTried_ = false;
 };
 
 }  // namespace vantoip

@@ -24,12 +24,14 @@ struct Recorder {
   std::atomic<bool> done{false};
 
   ProxyChecker::Events Events() {
-    return {[this](std::size_t) { ++started; },
-            [this](std::size_t job, CheckResult result) {
-              std::lock_guard lock(mutex);
-              results[job] = result;
-            },
-            [this] { done = true; }};
+    ProxyChecker::Events events;
+    events.started = [this](std::size_t) { ++started; };
+    events.finished = [this](std::size_t job, CheckResult result) {
+      std::lock_guard lock(mutex);
+      results[job] = result;
+    };
+    events.done = [this] { done = true; };
+    return events;
   }
 };
 

@@ -2,6 +2,7 @@
 // state machines can be driven natively and deterministically.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -31,7 +32,10 @@ class MemoryControls : public WindowControls {
   // Starts from a layout's captions, like a freshly created window.
   explicit MemoryControls(const WindowLayout& layout) {
     captions_[kThisWindow] = layout.title;
-    for (const ControlLayout& c : layout.controls) captions_[c.name] = c.caption;
+    for (const ControlLayout& c : layout.controls) {
+      captions_[c.name] = c.caption;
+      if (!c.columns.empty()) columns_ = static_cast<int>(c.columns.size());
+    }
   }
 
   std::string Caption(const std::string& c) override { return Locked([&] { return captions_[c]; }); }
@@ -61,7 +65,7 @@ class MemoryControls : public WindowControls {
   void InsertRow(const std::string&) override { Locked([&] { rows.emplace_back(); }); }
   void SetCellText(const std::string&, int row, int column, const std::string& text) override {
     Locked([&] {
-      if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0 || column > 5) return;
+      if (row < 0 || row >= static_cast<int>(rows.size()) || column < 0 || column >= columns_) return;
       auto& cells = rows[row];
       if (static_cast<int>(cells.size()) <= column) cells.resize(column + 1);
       cells[column] = text;
@@ -74,6 +78,24 @@ class MemoryControls : public WindowControls {
     });
   }
   void DeleteAllRows(const std::string&) override { Locked([&] { rows.clear(); }); }
+  int RowCount(const std::string&) override { return Locked([&] { return static_cast<int>(rows.size()); }); }
+  void SortRows(const std::string&, int column, bool ascending, std::function<bool(int, int)> less) override {
+    Locked([&] {
+      sortedBy = {column, ascending};
+      order.resize(rows.size());
+      for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+      std::stable_sort(order.begin(), order.end(), less);
+    });
+  }
+  void FilterRows(const std::string&, std::function<bool(int)> shown) override { Locked([&] { filter = shown; }); }
+  void SelectRow(const std::string&, int row) override { Locked([&] { selectedRow = row; }); }
+  int ShowMenu(const std::vector<MenuItem>& items) override {
+    return Locked([&] {
+      menus.push_back(items);
+      return menuChoice;
+    });
+  }
+  void SetProgress(int done, int total) override { Locked([&] { progress = {done, total}; }); }
   bool ConnectClient(const std::string&, const std::string& host, int port) override {
     Locked([&] { connects.emplace_back(host, port); });
     return connectResult ? connectResult(host, port) : false;
@@ -92,11 +114,18 @@ class MemoryControls : public WindowControls {
   std::function<bool(const std::string&, int)> connectResult;
   std::function<void(std::function<void()>)> uiThread;  // where posted work runs
   int selectedRow = -1;
+  std::pair<int, bool> sortedBy{-1, true};  // the last SortRows: column, ascending
+  std::vector<int> order;                    // the rows in that order
+  std::function<bool(int)> filter;           // the last FilterRows
+  std::vector<std::vector<MenuItem>> menus;  // every menu shown
+  int menuChoice = 0;                        // what the user picks from it
+  std::pair<int, int> progress{0, 0};        // the last SetProgress
 
  private:
   std::map<std::string, std::string> captions_;
   std::map<std::string, bool> disabled_, visible_;
   std::map<std::string, int> intervals_;
+  int columns_ = 0;  // of the list
 };
 
 // Keeps each value with the registry type the real write gives it: a text is

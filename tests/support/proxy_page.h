@@ -34,4 +34,14 @@ inline std::string GeneratedProxyPage(int count) {
   return ProxyPage(rows);
 }
 
+// A plain list of `count` lines "host:port"; line i (from `first`) has the
+// address 10.x.y.z made from i and the port 1000 + i % 60000.
+inline std::string GeneratedPlainList(int count, int first = 1) {
+  std::string list;
+  for (int i = first; i < first + count; ++i)
+    list += "10." + std::to_string(i >> 16 & 255) + "." + std::to_string(i >> 8 & 255) + "." + std::to_string(i & 255) +
+            ":" + std::to_string(1000 + i % 60000) + "\n";
+  return list;
+}
+
 }  // namespace vantoip::test

@@ -1,0 +1,213 @@
+#include "app/proxy_checks.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "app/main_window_controls.h"
+#include "app/proxy_order.h"
+#include "runtime/convert.h"
+#include "runtime/text.h"
+
+namespace vantoip {
+namespace {
+
+constexpr const char* kList = main_window::kProxyList;
+constexpr int kControlKey = 1;  // in EventArgs::keys
+constexpr int kF5 = 0x74;       // virtual-key codes
+constexpr int kKeyF = 'F';
+constexpr int kKeyT = 'T';
+
+std::string Count(int done, int total) { return ToText(done) + "/" + ToText(total); }
+
+}  // namespace
+
+ProxyChecks::ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
+                         std::function<void()> editSources)
+    : mainWindow_(mainWindow), proxySwitch_(proxySwitch), runner_(runner), editSources_(std::move(editSources)) {}
+
+std::vector<EventBinding> ProxyChecks::Events() {
+  return {
+      {kList, EventKind::ListMenu, [this](const EventArgs&) { OnListMenu(); }},
+      {kList, EventKind::HeaderClick, [this](const EventArgs& e) { SortBy(e.column); }},
+      {kThisWindow, EventKind::Key,
+       [this](const EventArgs& e) {
+         if (e.key == kF5 && e.keys == 0) mainWindow_.OnRefresh();
+         if (e.key == kKeyT && e.keys == kControlKey) CheckAll();
+         if (e.key == kKeyF && e.keys == kControlKey) ConnectFastest();
+       }},
+  };
+}
+
+void ProxyChecks::OnListMenu() {
+  WindowControls& w = Window();
+  const bool selected = w.CurrentRow(kList) >= 0;
+  const std::vector<MenuItem> items = {
+      {kEditSourcesCommand, "编辑代理来源(&E)…"},
+      {},
+      {kCheckAllCommand, "检测全部代理(&T)"},
+      {kCheckSelectedCommand, "检测选中代理(&S)", false, selected},
+      {kStopChecksCommand, "停止检测", false, checking_},
+      {},
+      {kOnlyWorkingCommand, "只显示可用代理(&A)", onlyWorking_},
+      {kConnectFastestCommand, "连接最快的可用代理(&F)"},
+  };
+  switch (w.ShowMenu(items)) {
+    case kEditSourcesCommand: if (editSources_) editSources_(); break;
+    case kCheckAllCommand: CheckAll(); break;
+    case kCheckSelectedCommand: CheckSelected(); break;
+    case kStopChecksCommand: StopChecks(); break;
+    case kOnlyWorkingCommand: ToggleOnlyWorking(); break;
+    case kConnectFastestCommand: ConnectFastest(); break;
+  }
+}
+
+void ProxyChecks::CheckAll() {
+  std::vector<int> rows(Window().RowCount(kList));
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+  Check(std::move(rows));
+}
+
+void ProxyChecks::CheckSelected() {
+  const int row = Window().CurrentRow(kList);
+  if (row >= 0) Check({row});
+}
+
+void ProxyChecks::Check(std::vector<int> rows) {
+  EndRun();
+  WindowControls& w = Window();
+  results_.resize(w.RowCount(kList));
+  std::vector<CheckJob> jobs;
+  for (int row : rows) {
+    const std::int64_t port = TruncateToInteger(ToNumber(w.GetCellText(kList, row, 2)));
+    jobs.push_back({w.GetCellText(kList, row, 1), static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))});
+    ShowResult(row, {});
+  }
+  jobRows_ = std::move(rows);
+  checking_ = true;
+  finished_ = passed_ = 0;
+  progressShown_.clear();
+  const unsigned run = ++run_;
+  // The runner's events come on its worker: each is carried to the window's
+  // thread, where a run that has ended meanwhile is told apart.
+  auto post = [this](std::function<void()> work) { Window().Post(std::move(work)); };
+  ProxyCheckRunner::Events events;
+  events.started = [this, post, run](std::size_t job) { post([this, run, job] { OnStarted(run, job); }); };
+  events.finished = [this, post, run](std::size_t job, CheckResult result) {
+    post([this, run, job, result] { OnFinished(run, job, result); });
+  };
+  events.progress = [this, post, run] { post([this, run] { OnProgress(run); }); };
+  events.done = [this, post, run] { post([this, run] { OnDone(run); }); };
+  runner_.Start(std::move(jobs), std::move(events));
+  OnProgress(run);
+}
+
+bool ProxyChecks::EndRun() {
+  if (!checking_) return false;
+  runner_.Stop();
+  ++run_;
+  checking_ = false;
+  for (int row : jobRows_)
+    if (ResultOf(row).outcome == CheckOutcome::Checking) ShowResult(row, {});
+  Window().SetProgress(0, 0);
+  return true;
+}
+
+void ProxyChecks::StopChecks() {
+  if (EndRun())
+    Window().SetCaption(kThisWindow, "检测已停止：可用 " + Count(passed_, static_cast<int>(jobRows_.size())));
+}
+
+CheckResult ProxyChecks::ResultOf(int row) const {
+  return row >= 0 && row < static_cast<int>(results_.size()) ? results_[row] : CheckResult{};
+}
+
+void ProxyChecks::ShowResult(int row, const CheckResult& result) {
+  if (row < 0 || row >= static_cast<int>(results_.size())) return;
+  results_[row] = result;
+  Window().SetCellText(kList, row, kResultColumn, CheckResultText(result));
+}
+
+void ProxyChecks::OnStarted(unsigned run, std::size_t job) {
+  if (run == run_ && job < jobRows_.size()) ShowResult(jobRows_[job], {CheckOutcome::Checking, 0});
+}
+
+void ProxyChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) {
+  if (run != run_ || job >= jobRows_.size()) return;
+  ++finished_;
+  if (IsPass(result)) ++passed_;
+  ShowResult(jobRows_[job], result);
+}
+
+void ProxyChecks::OnProgress(unsigned run) {
+  if (run != run_ || !checking_) return;
+  const int total = static_cast<int>(jobRows_.size());
+  const std::string title = "正在检测 " + Count(finished_, total) + "，可用 " + ToText(passed_);
+  if (title == progressShown_) return;
+  progressShown_ = title;
+  Window().SetCaption(kThisWindow, title);
+  Window().SetProgress(finished_, total);
+}
+
+void ProxyChecks::OnDone(unsigned run) {
+  if (run != run_ || !checking_) return;
+  checking_ = false;
+  Window().SetCaption(kThisWindow, "检测完毕：可用 " + Count(passed_, static_cast<int>(jobRows_.size())));
+  Window().SetProgress(0, 0);
+}
+
+void ProxyChecks::ToggleOnlyWorking() {
+  onlyWorking_ = !onlyWorking_;
+  std::function<bool(int)> shown;
+  if (onlyWorking_) shown = [this](int row) { return IsPass(ResultOf(row)); };
+  Window().FilterRows(kList, shown);
+}
+
+void ProxyChecks::ConnectFastest() {
+  const std::optional<std::size_t> fastest = FastestPassed(results_);
+  WindowControls& w = Window();
+  if (!fastest) {
+    w.SetCaption(kThisWindow, "没有可用代理");
+    return;
+  }
+  // Switched on already: off first, so that the fastest one takes its place.
+  if (CompareText(w.Caption(main_window::kConnectButton), "连接") != 0) proxySwitch_.ToggleProxy();
+  w.SelectRow(kList, static_cast<int>(*fastest));
+  mainWindow_.OnRowPick();
+  proxySwitch_.ToggleProxy();
+}
+
+void ProxyChecks::SortBy(int column) {
+  if (column < 0 || column > kResultColumn) return;
+  ascending_ = column == sortColumn_ ? !ascending_ : true;
+  sortColumn_ = column;
+  const bool ascending = ascending_;
+  std::function<bool(int, int)> less;
+  if (column == kResultColumn) {
+    less = [this, ascending](int a, int b) {
+      const int order = CompareResults(ResultOf(a), ResultOf(b));
+      return ascending ? order < 0 : order > 0;
+    };
+  } else {
+    // Each row's text read once, not at every comparison.
+    WindowControls& w = Window();
+    auto texts = std::make_shared<std::vector<std::string>>(w.RowCount(kList));
+    for (std::size_t row = 0; row < texts->size(); ++row) (*texts)[row] = w.GetCellText(kList, static_cast<int>(row), column);
+    less = [texts, column, ascending](int a, int b) {
+      const int order = CompareColumn(column, (*texts)[a], (*texts)[b]);
+      return ascending ? order < 0 : order > 0;
+    };
+  }
+  Window().SortRows(kList, column, ascending, less);
+}
+
+void ProxyChecks::OnListRunStarting() {
+  EndRun();
+  results_.clear();
+  jobRows_.clear();
+  if (onlyWorking_) ToggleOnlyWorking();  // else the new rows, all unchecked, would stay hidden
+  if (sortColumn_ < 0) return;
+  sortColumn_ = -1;
+  Window().SortRows(kList, -1, true, [](int a, int b) { return a < b; });  // the list's own order again
+}
+
+}  // namespace vantoip

@@ -1,0 +1,82 @@
+// Checking the listed proxies through themselves, from the list's context
+// menu and keys: the 检测结果 column, progress in the title and on the
+// taskbar, sorting by a column, showing only working proxies, and switching
+// to the fastest one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/proxy_check.h"
+#include "app/proxy_switch.h"
+
+namespace vantoip {
+
+// Commands of the list's context menu.
+enum ListCommand {
+  kEditSourcesCommand = 1,
+  kCheckAllCommand,
+  kCheckSelectedCommand,
+  kStopChecksCommand,
+  kOnlyWorkingCommand,
+  kConnectFastestCommand,
+};
+
+// The list's column of check results, after the six columns of the list page.
+inline constexpr int kResultColumn = 6;
+
+class ProxyChecks {
+ public:
+  ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
+              std::function<void()> editSources);
+
+  // The list's context menu and header clicks, F5, Ctrl+T and Ctrl+F.
+  std::vector<EventBinding> Events();
+
+  void OnListMenu();
+  void CheckAll();
+  void CheckSelected();
+  // Stops the checks still going; their rows go back to unchecked.
+  void StopChecks();
+  void ToggleOnlyWorking();
+  void ConnectFastest();
+  // A click on a column heading: sorts by it, again reversed.
+  void SortBy(int column);
+  // A new list run is starting: checks stop, results and filter go.
+  void OnListRunStarting();
+
+  const std::vector<CheckResult>& Results() const { return results_; }
+  bool Checking() const { return checking_; }
+
+ private:
+  void Check(std::vector<int> rows);
+  // Ends the current run; false when none was going.
+  bool EndRun();
+  CheckResult ResultOf(int row) const;
+  void ShowResult(int row, const CheckResult& result);
+  void OnStarted(unsigned run, std::size_t job);
+  void OnFinished(unsigned run, std::size_t job, CheckResult result);
+  void OnProgress(unsigned run);
+  void OnDone(unsigned run);
+  WindowControls& Window() { return mainWindow_.Controls(); }
+
+  MainWindow& mainWindow_;
+  ProxySwitch& proxySwitch_;
+  ProxyCheckRunner& runner_;
+  std::function<void()> editSources_;
+  // Everything below lives on the window's thread.
+  std::vector<CheckResult> results_;  // by list row
+  std::vector<int> jobRows_;          // the list row of each job of the current run
+  unsigned run_ = 0;
+  bool checking_ = false;
+  int finished_ = 0, passed_ = 0;
+  std::string progressShown_;
+  bool onlyWorking_ = false;
+  int sortColumn_ = -1;
+  bool ascending_ = true;
+};
+
+}  // namespace vantoip

@@ -1,0 +1,181 @@
+// Checking the list from its context menu and keys against a runner driven
+// by the test: results in the list, progress titles, stopping, the filter,
+// sorting and switching to the fastest proxy.
+#include "app/proxy_checks.h"
+
+#include <gtest/gtest.h>
+
+#include "app/main_window_controls.h"
+#include "app/main_window_layout.h"
+#include "tests/support/memory_controls.h"
+
+namespace vantoip {
+namespace {
+
+class ScriptedRunner : public ProxyCheckRunner {
+ public:
+  void Start(std::vector<CheckJob> started, Events given) override {
+    jobs = std::move(started);
+    events = std::move(given);
+    ++starts;
+  }
+  void Stop() override { ++stops; }
+  std::vector<CheckJob> jobs;
+  Events events;
+  int starts = 0, stops = 0;
+};
+
+struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
+  std::shared_ptr<test::MemoryControls> controls = std::make_shared<test::MemoryControls>(MainWindowLayout());
+  SharedState state;
+  MainWindow main{services, state, {.readProxyList = [](const std::shared_ptr<WindowControls>&) {}}};
+  ProxySwitch proxySwitch{main, services};
+  ScriptedRunner runner;
+  int sourceEdits = 0;
+  ProxyChecks checks{main, proxySwitch, runner, [this] { ++sourceEdits; }};
+
+  void SetUp() override {
+    main.OnCreated(controls);
+    threads.RunAll();
+    controls->rows = {{"1", "192.0.2.1", "80"}, {"2", "192.0.2.2", "8080"}, {"3", "proxy.example", "3128"}};
+  }
+  std::string ResultCell(int row) { return controls->GetCellText(main_window::kProxyList, row, kResultColumn); }
+  void Finish(std::size_t job, CheckOutcome outcome, int ms = 0) { runner.events.finished(job, {outcome, ms}); }
+};
+
+TEST_F(ProxyChecksTest, CheckingAllShowsEachResultAndTheProgressThenTheEnd) {
+  checks.CheckAll();
+  ASSERT_EQ(runner.jobs.size(), 3u);
+  EXPECT_EQ(runner.jobs[1].host, "192.0.2.2");
+  EXPECT_EQ(runner.jobs[1].port, 8080);
+  EXPECT_EQ(controls->titles.back(), "正在检测 0/3，可用 0");
+  runner.events.started(0);
+  EXPECT_EQ(ResultCell(0), "检测中…");
+  EXPECT_EQ(ResultCell(1), "");  // not started yet
+  Finish(0, CheckOutcome::PassedHttpOnly, 123);
+  Finish(1, CheckOutcome::TimedOut);
+  EXPECT_EQ(ResultCell(0), "123 ms 仅HTTP");
+  EXPECT_EQ(ResultCell(1), "超时");
+  runner.events.progress();
+  EXPECT_EQ(controls->titles.back(), "正在检测 2/3，可用 1");
+  EXPECT_EQ(controls->progress, std::make_pair(2, 3));
+  Finish(2, CheckOutcome::Passed, 40);
+  runner.events.done();
+  EXPECT_EQ(controls->titles.back(), "检测完毕：可用 2/3");
+  EXPECT_EQ(controls->progress, std::make_pair(0, 0));
+  EXPECT_FALSE(checks.Checking());
+}
+
+TEST_F(ProxyChecksTest, StoppingEndsTheRunAndLateEventsOfItChangeNothing) {
+  checks.CheckAll();
+  auto events = runner.events;
+  events.started(0);
+  events.started(1);
+  Finish(1, CheckOutcome::Refused);
+  checks.StopChecks();
+  EXPECT_EQ(runner.stops, 1);
+  EXPECT_EQ(ResultCell(0), "");  // no longer being checked
+  EXPECT_EQ(ResultCell(1), "拒绝");
+  EXPECT_EQ(controls->titles.back(), "检测已停止：可用 0/3");
+  events.finished(0, {CheckOutcome::Passed, 5});
+  events.done();
+  EXPECT_EQ(ResultCell(0), "");
+  EXPECT_EQ(controls->titles.back(), "检测已停止：可用 0/3");
+
+  // A new list run stops a run too, and forgets every result.
+  checks.CheckAll();
+  runner.events.finished(2, {CheckOutcome::Passed, 9});
+  checks.OnListRunStarting();
+  EXPECT_EQ(runner.stops, 2);
+  EXPECT_TRUE(checks.Results().empty());
+}
+
+TEST_F(ProxyChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSaysNone) {
+  checks.ConnectFastest();
+  EXPECT_EQ(controls->titles.back(), "没有可用代理");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
+
+  checks.CheckAll();
+  Finish(0, CheckOutcome::PassedHttpOnly, 20);
+  Finish(1, CheckOutcome::Passed, 90);  // HTTPS preferred over a faster HTTP-only one
+  Finish(2, CheckOutcome::WrongContent);
+  runner.events.done();
+  checks.ConnectFastest();
+  EXPECT_EQ(controls->selectedRow, 1);
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "192.0.2.2:8080");
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "192.0.2.2:8080");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
+  EXPECT_EQ(threads.Pending(), 1);  // the pick's delay test
+}
+
+TEST_F(ProxyChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
+  controls->menuChoice = kEditSourcesCommand;
+  checks.OnListMenu();
+  EXPECT_EQ(sourceEdits, 1);
+  ASSERT_EQ(controls->menus.size(), 1u);
+  std::vector<std::string> texts;
+  for (const MenuItem& item : controls->menus[0]) texts.push_back(item.command ? item.text : "-");
+  EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测",
+                                             "-", "只显示可用代理(&A)", "连接最快的可用代理(&F)"}));
+  EXPECT_FALSE(controls->menus[0][3].enabled);  // nothing selected
+  EXPECT_FALSE(controls->menus[0][4].enabled);  // nothing to stop
+
+  controls->selectedRow = 2;
+  controls->menuChoice = kCheckSelectedCommand;
+  checks.OnListMenu();
+  ASSERT_EQ(runner.jobs.size(), 1u);
+  EXPECT_EQ(runner.jobs[0].host, "proxy.example");
+  EXPECT_TRUE(controls->menus[1][3].enabled);
+
+  controls->menuChoice = kOnlyWorkingCommand;
+  checks.OnListMenu();
+  Finish(0, CheckOutcome::Passed, 7);
+  ASSERT_TRUE(controls->filter);
+  EXPECT_FALSE(controls->filter(0));
+  EXPECT_TRUE(controls->filter(2));
+  checks.OnListMenu();
+  EXPECT_TRUE(controls->menus[3][6].checked);  // shown checked before this second toggle
+  EXPECT_FALSE(controls->filter);
+}
+
+TEST_F(ProxyChecksTest, HeaderClicksSortByTheColumnAndAgainReversed) {
+  controls->rows = {{"1", "10.0.0.9", "80"}, {"2", "10.0.0.10", "8080"}, {"3", "a.example", "3128"}};
+  checks.SortBy(1);
+  EXPECT_EQ(controls->order, (std::vector<int>{0, 1, 2}));  // 10.0.0.9 before 10.0.0.10: by value, names last
+  EXPECT_EQ(controls->sortedBy, std::make_pair(1, true));
+  checks.SortBy(1);
+  EXPECT_EQ(controls->order, (std::vector<int>{2, 1, 0}));
+  EXPECT_EQ(controls->sortedBy, std::make_pair(1, false));
+
+  checks.CheckAll();
+  Finish(0, CheckOutcome::Refused);
+  Finish(1, CheckOutcome::Passed, 300);
+  Finish(2, CheckOutcome::PassedHttpOnly, 100);
+  checks.SortBy(kResultColumn);
+  EXPECT_EQ(controls->order, (std::vector<int>{2, 1, 0}));
+  checks.SortBy(0);  // 序号 brings back the list's own order
+  EXPECT_EQ(controls->order, (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(ProxyChecksTest, KeysF5CtrlTAndCtrlFDoWhatTheirItemsDo) {
+  std::vector<EventBinding> events = checks.Events();
+  auto press = [&](int key, int keys) {
+    EventArgs args;
+    args.key = key;
+    args.keys = keys;
+    for (EventBinding& e : events)
+      if (e.kind == EventKind::Key) e.handler(args);
+  };
+  press('T', 1);
+  EXPECT_EQ(runner.starts, 1);
+  press('T', 0);  // without Ctrl: nothing
+  EXPECT_EQ(runner.starts, 1);
+  press('F', 1);
+  EXPECT_EQ(controls->titles.back(), "没有可用代理");
+  const int pending = threads.Pending();
+  press(0x74, 0);  // F5
+  EXPECT_EQ(threads.Pending(), pending + 1);  // a list run
+}
+
+}  // namespace
+}  // namespace vantoip
