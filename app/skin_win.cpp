@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/skin_data.h"
 #include "runtime/bytes.h"
 #include "runtime/file_win.h"
 #include "runtime/handle_win.h"
 #include "runtime/native_commands_win.h"
 #include "skinlib/skin_blob.h"
+#include "skinlib/skin_data.h"
 
 namespace vantoip {
 namespace {

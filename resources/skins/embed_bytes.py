@@ -2,7 +2,7 @@
 """Writes a C++ source that carries a file's bytes: a function returning them.
 
 usage: embed_bytes.py input output.cpp header function
-  header    the header declaring the function, e.g. app/skin_data.h
+  header    the header declaring the function, e.g. skinlib/skin_data.h
   function  its name in namespace vantoip, returning std::span<const std::uint8_t>
 """
 import sys

@@ -5,8 +5,8 @@
 #include <vector>
 #include <string>
 
-#include "app/skin_data.h"
 #include "skinlib/skin_blob.h"
+#include "skinlib/skin_data.h"
 #include "skinlib/skin_description.h"
 
 namespace vantoip::skin {

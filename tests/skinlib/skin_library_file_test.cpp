@@ -8,8 +8,8 @@
 #include <iterator>
 #include <string>
 
-#include "app/skin_data.h"
 #include "skinlib/skin_blob.h"
+#include "skinlib/skin_data.h"
 #include "tests/support/child_process_win.h"
 
 namespace vantoip::test {

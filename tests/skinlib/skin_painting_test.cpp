@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/skin_data.h"
 #include "app/skin_win.h"
 #include "runtime/handle_win.h"
 #include "runtime/native_bridge_win.h"
 #include "skinlib/canvas.h"
 #include "skinlib/skin_blob.h"
+#include "skinlib/skin_data.h"
 #include "tests/skinlib/demo_windows_win.h"
 
 namespace vantoip::test {
