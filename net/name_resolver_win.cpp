@@ -1,11 +1,11 @@
 #include "net/name_resolver_win.h"
 
-#include <ws2tcpip.h>
-
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
+
+#include "net/socket_win.h"
 
 namespace vantoip {
 namespace {
@@ -13,17 +13,6 @@ namespace {
 // Enough for a list with a few names among its addresses; a slow name server
 // holds up one thread, not the others.
 constexpr int kMaxThreads = 4;
-
-std::optional<in_addr> Lookup(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
-  const in_addr address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return address;
-}
 
 }  // namespace
 
@@ -46,7 +35,7 @@ struct NameResolver::Shared {
       auto [id, host] = std::move(shared->pending.front());
       shared->pending.pop_front();
       lock.unlock();
-      const std::optional<in_addr> address = Lookup(host);
+      const std::optional<in_addr> address = LookupIPv4(host);
       lock.lock();
       shared->answers.emplace_back(id, address);
     }

@@ -1,5 +1,7 @@
 #include "net/socket_win.h"
 
+#include <ws2tcpip.h>
+
 namespace vantoip {
 
 bool StartWinsock() {
@@ -8,6 +10,20 @@ bool StartWinsock() {
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
   }();
   return started;
+}
+
+std::optional<in_addr> LookupIPv4(const std::string& host) {
+  if (host.empty()) return std::nullopt;  // an empty name would be this machine
+  in_addr address{};
+  if (inet_pton(AF_INET, host.c_str(), &address) == 1) return address;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
+  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  return address;
 }
 
 Socket StartConnect(const sockaddr_in& address) {

@@ -1,8 +1,11 @@
 // Sockets for the network code: Winsock started once, an owning socket handle,
-// and a non-blocking connect.
+// a host's address and a non-blocking connect.
 #pragma once
 
 #include <winsock2.h>
+
+#include <optional>
+#include <string>
 
 #include "runtime/handle_win.h"
 
@@ -17,6 +20,10 @@ using Socket = UniqueHandle<SocketTraits>;
 
 // Starts Winsock once for the process; false when it cannot start.
 bool StartWinsock();
+
+// The IPv4 address of a dotted address or a host name, looked up on the
+// calling thread; none for an empty host or a name without one.
+std::optional<in_addr> LookupIPv4(const std::string& host);
 
 // A non-blocking TCP socket whose connect to `address` has begun (or already
 // finished); an empty socket when it failed at once.

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "ui/tcp_client_win.h"
 #include "ui/window_win.h"
 
 namespace vantoip {
@@ -20,7 +19,6 @@ void DispatchProgramMessage(MSG& msg) {
 void StartWindowFramework() {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
-  StartSockets();
 }
 
 bool LoadWindow(const WindowLayout& layout, std::vector<EventBinding> events, HWND owner, bool modal,

@@ -13,7 +13,7 @@ namespace vantoip {
 
 class Window;
 
-// Prepares the common controls and sockets; once, on the UI thread.
+// Prepares the common controls; once, on the UI thread.
 void StartWindowFramework();
 
 // Creates and shows a window from its layout. A modal window disables its

@@ -6,12 +6,12 @@
 
 #include <algorithm>
 
+#include "net/tcp_client_win.h"
 #include "runtime/encoding_win.h"
 #include "ui/dispatcher_win.h"
 #include "ui/fonts_win.h"
 #include "ui/messages_win.h"
 #include "ui/picture_win.h"
-#include "ui/tcp_client_win.h"
 
 namespace vantoip {
 namespace {

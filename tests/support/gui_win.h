@@ -24,7 +24,7 @@ std::string WindowTextGbk(HWND hwnd);
 // Sets or removes the current user's two WinINet proxy values.
 void SetProxyValues(const DWORD* enable, const char* server);
 
-// The framework, OLE and sockets for the test thread, once.
+// The framework and OLE for the test thread, once.
 void PrepareGuiTests();
 
 // Base of the tests that open a real window in the test process: afterwards

@@ -1,11 +1,12 @@
 // The TCP client control: a blocking connect; once connected, the socket
-// reports incoming data and closing to the control's window.
+// reports incoming data and closing to the control's window, which hands the
+// notifications back. Winsock stays out of this header: the window that owns
+// a client never needs it.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
 
-#include <mutex>
+#include <memory>
 #include <string>
 
 namespace vantoip {
@@ -13,7 +14,7 @@ namespace vantoip {
 class TcpClient {
  public:
   // Events of a connected socket reach `notifyWindow` as `notifyMessage`.
-  TcpClient(HWND notifyWindow, UINT notifyMessage) : notifyWindow_(notifyWindow), notifyMessage_(notifyMessage) {}
+  TcpClient(HWND notifyWindow, UINT notifyMessage);
   ~TcpClient();
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
@@ -28,14 +29,10 @@ class TcpClient {
   void OnNotification(WPARAM socket, LPARAM event);
 
  private:
-  void CloseCurrent();
+  struct Kept;  // the kept socket and its lock
   HWND notifyWindow_;
   UINT notifyMessage_;
-  std::mutex mutex_;
-  SOCKET current_ = INVALID_SOCKET;
+  std::unique_ptr<Kept> kept_;
 };
-
-// Starts Winsock once for the process.
-void StartSockets();
 
 }  // namespace vantoip
