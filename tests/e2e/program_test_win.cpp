@@ -17,6 +17,7 @@
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/proxy_page.h"
+#include "tests/support/fake_proxies_win.h"
 #include "tests/support/loopback_listener_win.h"
 
 namespace vantoip {
@@ -161,6 +162,53 @@ TEST(Program, ClosingDuringAListLoadEndsAtOnce) {
     ASSERT_LT(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 5000) << "the list was already full";
     ExpectQuickCleanEnd(program, "while rows stream in");
   }
+}
+
+TEST(Program, ASourceThatHangsHoldsBackNoOtherAndClosingEndsAtOnce) {
+  test::SetProxyValues(nullptr, nullptr);
+  test::LoopbackHttpServer server([](const test::ReceivedRequest& request) {
+    test::Response response = test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n",
+                                                   "192.0.2.1:80\n192.0.2.2:81\n192.0.2.3:82\n");
+    if (request.RequestLine().find("/hangs") != std::string::npos) response.front().pauseMilliseconds = 5000;
+    return response;
+  });
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(server.Url("/hangs") + " " + server.Url("/answers")));
+  HWND list = FindWindowExW(program.window, nullptr, L"SysListView32", nullptr);
+  ASSERT_TRUE(test::PumpUntil([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 3; }, 10000));
+  EXPECT_EQ(test::WindowTextGbk(program.window), "正在读取......请稍等");  // the other source is still out
+  ExpectQuickCleanEnd(program, "while a source hangs");
+}
+
+TEST(Program, ClosingWhile256ChecksHangEndsAtOnce) {
+  test::SetProxyValues(nullptr, nullptr);
+  const CheckPage page = CheckPageFrom("http://check.test/ncsi.txt", "Vantoip check page");
+  test::FakeProxies fakes(page, true);
+  std::string list;  // 300 addresses of one hanging proxy
+  for (int i = 0; i < 300; ++i)
+    list += "127.0." + std::to_string(1 + i / 200) + "." + std::to_string(1 + i % 200) + ":" +
+            std::to_string(fakes.Port(test::FakeProxyKind::Hanging)) + "\n";
+  test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
+    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
+  });
+  SetEnvironmentVariableA("VANTOIP_CHECK_URL", "http://check.test/ncsi.txt");
+  SetEnvironmentVariableA("VANTOIP_CHECK_TEXT", "Vantoip check page");
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(server.Url("/list")));
+  SetEnvironmentVariableA("VANTOIP_CHECK_URL", nullptr);
+  SetEnvironmentVariableA("VANTOIP_CHECK_TEXT", nullptr);
+  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "读取完毕"; }, 10000));
+  // Ctrl+T, as a user presses it.
+  SetForegroundWindow(program.window);
+  INPUT keys[4] = {};
+  for (INPUT& key : keys) key.type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[3].ki.wVk = VK_CONTROL;
+  keys[1].ki.wVk = keys[2].ki.wVk = 'T';
+  keys[2].ki.dwFlags = keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(4, keys, sizeof(INPUT));
+  ASSERT_TRUE(test::PumpUntil([&] { return fakes.OpenConnections(test::FakeProxyKind::Hanging) == 256; }, 10000))
+      << fakes.OpenConnections(test::FakeProxyKind::Hanging) << " checks hang";
+  ExpectQuickCleanEnd(program, "with 256 checks hanging");
 }
 
 TEST(Program, OneClickTurnsAProxyThatIsOnOff) {

@@ -1,0 +1,188 @@
+// Checking proxies in the real main window: loopback proxies of every kind
+// listed from a loopback plain list, driven with real keys, clicks and the
+// list's context menu.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include "app/main_window_controls.h"
+#include "app/program_win.h"
+#include "runtime/registry_win.h"
+#include "tests/support/fake_proxies_win.h"
+#include "tests/support/gui_win.h"
+#include "tests/support/loopback_http_server_win.h"
+#include "ui/window_win.h"
+
+namespace vantoip {
+namespace {
+
+using test::FakeProxyKind;
+
+constexpr char kCheckUrl[] = "http://check.test/ncsi.txt";
+constexpr char kCheckText[] = "Vantoip check page";
+
+// Real input through the system's queue.
+void Keys(std::initializer_list<WORD> down, WORD key) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(in);
+  };
+  for (WORD vk : down) add(vk, false);
+  add(key, false);
+  add(key, true);
+  for (WORD vk : down) add(vk, true);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// A real click of a mouse button at a point of the screen.
+void Click(POINT at, DWORD down, DWORD up) {
+  SetCursorPos(at.x, at.y);
+  INPUT click[2] = {};
+  click[0].type = click[1].type = INPUT_MOUSE;
+  click[0].mi.dwFlags = down;
+  click[1].mi.dwFlags = up;
+  SendInput(2, click, sizeof(INPUT));
+}
+
+class ProxyChecksGui : public test::WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    // Read by the program when it is made, as from the environment at start.
+    _putenv_s("VANTOIP_CHECK_URL", kCheckUrl);
+    _putenv_s("VANTOIP_CHECK_TEXT", kCheckText);
+    fakes = std::make_unique<test::FakeProxies>(CheckPageFrom(kCheckUrl, kCheckText));
+    std::string list;
+    for (FakeProxyKind kind : test::kFakeProxyKinds) list += "127.0.0.1:" + std::to_string(fakes->Port(kind)) + "\n";
+    server = std::make_unique<test::LoopbackHttpServer>([this, list](const test::ReceivedRequest&) {
+      ++listsServed;
+      return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
+    });
+    program = std::make_unique<Program>(std::vector<std::string>{server->Url("/list")});
+    window = OpenMainWindow(*program);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(test::PumpUntil([&] { return Title() == "读取完毕" && ViewRows() == test::kFakeProxyKindCount; }));
+    SetForegroundWindow(window->Handle());
+    SetFocus(List());
+  }
+  void TearDown() override {
+    if (window && window->Alive()) DestroyWindow(window->Handle());
+    test::PumpFor(100);
+    _putenv_s("VANTOIP_CHECK_URL", "");
+    _putenv_s("VANTOIP_CHECK_TEXT", "");
+    WindowTest::TearDown();
+  }
+  HWND List() { return window->ControlHandle(main_window::kProxyList); }
+  std::string Title() { return test::WindowTextGbk(window->Handle()); }
+  int ViewRows() { return ListView_GetItemCount(List()); }
+  int RowOf(FakeProxyKind kind) { return static_cast<int>(kind); }  // listed in this order
+  std::string Result(int row) { return window->GetCellText(main_window::kProxyList, row, kResultColumn); }
+  // The row the view shows at `place`, by its 序号.
+  int RowShownAt(int place) {
+    wchar_t text[16] = {};
+    LVITEMW item{};
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = 16;
+    SendMessageW(List(), LVM_GETITEMTEXTW, place, reinterpret_cast<LPARAM>(&item));
+    return _wtoi(text) - 1;
+  }
+  // Opens the list's context menu with a right click and, once it shows, presses `keys`.
+  void ChooseFromMenu(std::vector<WORD> keys) {
+    RECT item;
+    ListView_GetItemRect(List(), 0, &item, LVIR_BOUNDS);
+    POINT at{40, (item.top + item.bottom) / 2};  // on the first row, however far the list is scrolled
+    ClientToScreen(List(), &at);
+    std::thread presser([keys] {
+      Sleep(400);
+      for (WORD key : keys) {
+        Keys({}, key);
+        Sleep(50);
+      }
+    });
+    Click(at, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    test::PumpFor(1200);  // the menu runs its own loop meanwhile
+    presser.join();
+  }
+
+  std::unique_ptr<test::FakeProxies> fakes;
+  std::atomic<int> listsServed{0};
+  std::unique_ptr<test::LoopbackHttpServer> server;
+  std::unique_ptr<Program> program;
+};
+
+TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnectsTheFastest) {
+  Keys({VK_CONTROL}, 'T');
+  ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("正在检测 ", 0) == 0; }, 3000)) << Title();
+  ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("检测完毕", 0) == 0; }, 20000)) << Title();
+  int passes = 0;
+  for (FakeProxyKind kind : test::kFakeProxyKinds) passes += IsPass({test::ExpectedOutcome(kind), 0});
+  EXPECT_EQ(Title(), "检测完毕：可用 " + std::to_string(passes) + "/" + std::to_string(test::kFakeProxyKindCount));
+  for (FakeProxyKind kind : test::kFakeProxyKinds) {
+    const CheckOutcome expected = test::ExpectedOutcome(kind);
+    const std::string text = Result(RowOf(kind));
+    if (expected == CheckOutcome::Passed) EXPECT_TRUE(text.find(" ms") != std::string::npos && text.find("仅HTTP") == std::string::npos) << text;
+    else if (expected == CheckOutcome::PassedHttpOnly) EXPECT_NE(text.find(" ms 仅HTTP"), std::string::npos) << text;
+    else EXPECT_EQ(text, CheckResultText({expected, 0})) << test::FakeProxyName(kind);
+  }
+
+  // A click on the 检测结果 heading: the passes first, the fastest on top.
+  // The column lies mostly beyond the list's width: scrolled into sight first.
+  ListView_Scroll(List(), 200, 0);
+  test::PumpFor(100);
+  HWND header = ListView_GetHeader(List());
+  RECT heading;
+  Header_GetItemRect(header, kResultColumn, &heading);
+  const LPARAM at = MAKELPARAM((heading.left + heading.right) / 2, (heading.top + heading.bottom) / 2);
+  PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(header, WM_LBUTTONUP, 0, at);
+  auto fast = [&](int row) { return row == RowOf(FakeProxyKind::Working) || row == RowOf(FakeProxyKind::HttpOnly); };
+  ASSERT_TRUE(test::PumpUntil([&] { return RowShownAt(2) == RowOf(FakeProxyKind::Slow); })) << RowShownAt(2);
+  EXPECT_TRUE(fast(RowShownAt(0))) << RowShownAt(0);
+  EXPECT_TRUE(fast(RowShownAt(1))) << RowShownAt(1);
+  EXPECT_EQ(RowShownAt(passes), RowOf(FakeProxyKind::Hanging));  // then the failures, timed out first
+
+  // Only the working ones, their numbers kept.
+  ChooseFromMenu({'A'});
+  ASSERT_TRUE(test::PumpUntil([&] { return ViewRows() == passes; })) << ViewRows();
+  EXPECT_TRUE(fast(RowShownAt(0)));
+
+  // Ctrl+F picks the fastest with HTTPS, as a click would, and switches it on.
+  Keys({VK_CONTROL}, 'F');
+  const std::string fastest = "127.0.0.1:" + std::to_string(fakes->Port(FakeProxyKind::Working));
+  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel)) == fastest; }));
+  EXPECT_EQ(window->CurrentRow(main_window::kProxyList), RowOf(FakeProxyKind::Working));
+  ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("代理连接", 0) == 0; })) << Title();  // Wine refuses the refresh
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer"),
+            fastest);
+}
+
+TEST_F(ProxyChecksGui, TheMenuStartsAndStopsChecksAndANewListRunClearsTheResults) {
+  ChooseFromMenu({'T'});  // 检测全部代理(&T)
+  ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("正在检测 ", 0) == 0; }, 3000)) << Title();
+  ASSERT_TRUE(test::PumpUntil([&] { return Result(RowOf(FakeProxyKind::Working)).find(" ms") != std::string::npos; }));
+  EXPECT_EQ(Result(RowOf(FakeProxyKind::Hanging)), "检测中…");
+  // 停止检测: the fifth line of the menu, reached with the arrow keys.
+  ChooseFromMenu({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+  ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("检测已停止", 0) == 0; })) << Title();
+  EXPECT_EQ(Result(RowOf(FakeProxyKind::Hanging)), "");
+  EXPECT_TRUE(test::PumpUntil([&] { return fakes->OpenConnections(FakeProxyKind::Hanging) == 0; }, 2000));
+
+  const int served = listsServed;
+  Keys({}, VK_F5);  // refreshes as 按钮1 does
+  ASSERT_TRUE(test::PumpUntil([&] {
+    return listsServed > served && Title() == "读取完毕" && ViewRows() == test::kFakeProxyKindCount;
+  })) << Title();
+  EXPECT_EQ(Result(RowOf(FakeProxyKind::Working)), "");
+}
+
+}  // namespace
+}  // namespace vantoip
