@@ -5,7 +5,6 @@
 // within 1.2 x the ideal time for 256 in flight plus 2 s, when a proxy is
 // classified wrongly, or when memory grows by more than 30 MiB.
 #include <windows.h>
-#include <psapi.h>
 
 #include <atomic>
 #include <chrono>
@@ -18,39 +17,17 @@
 
 #include "net/proxy_checker_win.h"
 #include "tests/support/fake_proxies_win.h"
+#include "tools/bench_process_win.h"
 #include "tools/bench_report.h"
+#include "tools/check_mix.h"
 
 namespace {
 
 using vantoip::CheckOutcome;
 using vantoip::test::FakeProxyKind;
 
-constexpr int kProxies = 3000;
-constexpr int kInFlight = 256;
-constexpr double kCheckSeconds = 10;
-
-// Committed private memory: Wine reports it as the page-file usage (its PrivateUsage is 0).
-double PrivateMegabytes() {
-  PROCESS_MEMORY_COUNTERS_EX counters{};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-  return std::max(counters.PagefileUsage, counters.PrivateUsage) / 1048576.0;
-}
-
-double CpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  const auto seconds = [](const FILETIME& t) {
-    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7;
-  };
-  return seconds(kernel) + seconds(user);
-}
-
-// Every tenth works, four in ten refuse, the rest hang; mixed through the list.
-FakeProxyKind KindOf(int i) {
-  const int slot = i % 10;
-  return slot == 0 ? FakeProxyKind::Working : slot <= 4 ? FakeProxyKind::Refusing : FakeProxyKind::Hanging;
-}
+using vantoip::bench::kCheckedProxies;
+using vantoip::bench::MixedKind;
 
 }  // namespace
 
@@ -58,35 +35,34 @@ int main() {
   const vantoip::CheckPage page = vantoip::CheckPageFrom(nullptr, nullptr);
   vantoip::test::FakeProxies fakes(page, true);
   std::vector<vantoip::CheckJob> jobs;
-  for (int i = 0; i < kProxies; ++i)
-    jobs.push_back({"127.0." + std::to_string(1 + i / 250) + "." + std::to_string(1 + i % 250), fakes.Port(KindOf(i))});
+  for (int i = 0; i < kCheckedProxies; ++i) jobs.push_back({vantoip::bench::MixedAddress(i), fakes.Port(MixedKind(i))});
 
   std::mutex mutex;
-  std::vector<CheckOutcome> outcomes(kProxies, CheckOutcome::NotChecked);
+  std::vector<CheckOutcome> outcomes(kCheckedProxies, CheckOutcome::NotChecked);
   std::atomic<bool> done{false};
-  vantoip::ProxyChecker checker(page, kInFlight);
+  vantoip::ProxyChecker checker(page, vantoip::bench::kChecksInFlight);
   const double memoryBefore = PrivateMegabytes();
   double memoryPeak = memoryBefore;
-  const double cpuBefore = CpuSeconds();
+  const double cpuBefore = ProcessCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   checker.Start(jobs, {.finished = [&](std::size_t job, vantoip::CheckResult result) {
                          std::lock_guard lock(mutex);
                          outcomes[job] = result.outcome;
                        },
                        .done = [&] { done = true; }});
-  const double limitSeconds = 1.2 * std::ceil((kProxies / 2.0) / kInFlight) * kCheckSeconds + 2;
+  const double limitSeconds = vantoip::bench::kCheckLimitSeconds;
   while (!done && std::chrono::steady_clock::now() - start < std::chrono::duration<double>(limitSeconds * 2)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     memoryPeak = std::max(memoryPeak, PrivateMegabytes());
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const double cpu = CpuSeconds() - cpuBefore;
+  const double cpu = ProcessCpuSeconds() - cpuBefore;
   checker.Stop();
 
   int wrong = 0;
   {
     std::lock_guard lock(mutex);
-    for (int i = 0; i < kProxies; ++i) wrong += outcomes[i] != vantoip::test::ExpectedOutcome(KindOf(i));
+    for (int i = 0; i < kCheckedProxies; ++i) wrong += outcomes[i] != vantoip::test::ExpectedOutcome(MixedKind(i));
   }
   char limit[32];
   std::snprintf(limit, sizeof limit, "<= %.1f", limitSeconds);

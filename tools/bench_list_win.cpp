@@ -6,7 +6,6 @@
 // program's private memory is sampled.
 #include <windows.h>
 #include <commctrl.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -21,6 +20,7 @@
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/proxy_page.h"
+#include "tools/bench_process_win.h"
 #include "tools/bench_report.h"
 #include "ui/message_loop_win.h"
 #include "ui/window_win.h"
@@ -30,21 +30,6 @@ namespace {
 using namespace vantoip;
 
 constexpr UINT kPostedProbe = WM_APP + 77;
-
-double Now() {
-  LARGE_INTEGER t, f;
-  QueryPerformanceCounter(&t);
-  QueryPerformanceFrequency(&f);
-  return static_cast<double>(t.QuadPart) / f.QuadPart;
-}
-
-// Wine reports PrivateUsage as 0; the page-file usage counts the same private bytes.
-double PrivateMegabytes() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PagefileUsage / 1048576.0;
-}
 
 struct Outcome {
   double seconds = 0;

@@ -1,0 +1,111 @@
+// Checks 3,000 loopback proxies from the real main window, as Ctrl+T does
+// (10% work, 40% refuse, 50% hang), while a probe measures how long the
+// window's thread takes to answer: the time to check them all, the window
+// thread's CPU time against the wall time, and the memory above the idle
+// program with the list loaded.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "app/main_window_controls.h"
+#include "app/program_win.h"
+#include "tests/support/fake_proxies_win.h"
+#include "tests/support/gui_win.h"
+#include "tests/support/loopback_http_server_win.h"
+#include "tools/bench_process_win.h"
+#include "tools/bench_report.h"
+#include "tools/check_mix.h"
+#include "ui/message_loop_win.h"
+#include "ui/window_win.h"
+
+namespace {
+
+using namespace vantoip;
+
+constexpr UINT kPostedProbe = WM_APP + 77;
+constexpr char kCheckUrl[] = "http://check.test/ncsi.txt";
+constexpr char kCheckText[] = "Vantoip check page";
+
+}  // namespace
+
+int main() {
+  test::PrepareGuiTests();
+  _putenv_s("VANTOIP_CHECK_URL", kCheckUrl);
+  _putenv_s("VANTOIP_CHECK_TEXT", kCheckText);
+  test::FakeProxies fakes(CheckPageFrom(kCheckUrl, kCheckText), true);
+  std::string list;
+  for (int i = 0; i < bench::kCheckedProxies; ++i)
+    list += bench::MixedAddress(i) + ":" + std::to_string(fakes.Port(bench::MixedKind(i))) + "\n";
+  test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
+    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
+  });
+  Program program({server.Url("/list")});
+  auto window = OpenMainWindow(program);
+  if (!window) return 2;
+  HWND view = window->ControlHandle(main_window::kProxyList);
+  const auto title = [&] { return test::WindowTextGbk(window->Handle()); };
+  if (!test::PumpUntil([&] { return title() == "读取完毕" && ListView_GetItemCount(view) == bench::kCheckedProxies; }, 30000))
+    return 2;
+  test::PumpFor(500);
+  const double idle = PrivateMegabytes();
+
+  std::atomic<bool> checking{true}, probing{true};
+  std::atomic<double> worstSent{0}, peak{idle};
+  const DWORD uiThread = GetCurrentThreadId();
+  std::thread probe([&] {
+    while (checking) {
+      const double sent = Now();
+      DWORD_PTR ignored;
+      SendMessageTimeoutW(window->Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+      worstSent = std::max(worstSent.load(), (Now() - sent) * 1000);
+      PostThreadMessageW(uiThread, kPostedProbe, 0, reinterpret_cast<LPARAM>(new double(Now())));
+      peak = std::max(peak.load(), PrivateMegabytes());
+      Sleep(10);
+    }
+    probing = false;
+  });
+  double worstPosted = 0;
+  const double cpuBefore = ThreadCpuSeconds();
+  const double start = Now();
+  program.checks.CheckAll();  // what Ctrl+T and the menu item do
+  while (title().rfind("检测完毕", 0) != 0 && Now() - start < bench::kCheckLimitSeconds * 2) {
+    MSG msg;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+      continue;
+    }
+    if (msg.message == kPostedProbe) {
+      const double* stamp = reinterpret_cast<double*>(msg.lParam);
+      worstPosted = std::max(worstPosted, (Now() - *stamp) * 1000);
+      delete stamp;
+    } else if (msg.message != WM_QUIT) {
+      DispatchProgramMessage(msg);
+    }
+  }
+  const double seconds = Now() - start;
+  const double cpu = ThreadCpuSeconds() - cpuBefore;
+  checking = false;
+  test::PumpUntil([&] { return !probing.load(); });
+  probe.join();
+  const std::string expected = "检测完毕：可用 " + std::to_string(bench::kCheckedProxies / 10) + "/" +
+                               std::to_string(bench::kCheckedProxies);
+
+  char limit[32];
+  std::snprintf(limit, sizeof limit, "<= %.1f", bench::kCheckLimitSeconds);
+  Report("window check, 3000 proxies, Ctrl+T to all checked", seconds, "s", limit);
+  Report("window check, worst answer to a probe", std::max(worstSent.load(), worstPosted), "ms", "<= 50");
+  Report("window check, window thread CPU / wall time", cpu / seconds * 100, "%", "<= 10");
+  Report("window check, memory above the idle program (fakes included)", peak - idle, "MiB", "<= 30");
+  const std::string finalTitle = title();
+  if (finalTitle != expected) std::printf("title: %s\n", finalTitle.c_str());
+  DestroyWindow(window->Handle());
+  return finalTitle == expected && seconds <= bench::kCheckLimitSeconds && worstSent <= 50 && worstPosted <= 50 &&
+                 cpu / seconds <= 0.1 && peak - idle <= 30
+             ? 0
+             : 1;
+}
