@@ -100,6 +100,16 @@ TEST_F(HostileInput, InvalidUtf8IsReplacedNotFatal) {
   EXPECT_GE(std::count(middle.begin(), middle.end(), '?'), 3) << middle;
 }
 
+TEST_F(HostileInput, AHundredThousandLinePlainListWithAMegabyteLineFillsWhileTheWindowAnswers) {
+  const std::string list = test::GeneratedPlainList(50000) + std::string(1 << 20, 'x') + ":80\n" +
+                           "\x01\xff garbage\n" + test::GeneratedPlainList(50000, 50001);
+  Serve([&] { return list; });
+  const DWORD ms = LoadWhileAnswering(120000, 200);
+  std::printf("100,000-line plain list with a 1 MB line: %lu ms to done\n", ms);
+  EXPECT_EQ(Rows(), 100000);
+  EXPECT_EQ(window->GetCellText(main_window::kProxyList, 99999, 0), "100000");
+}
+
 TEST_F(HostileInput, BacktrackingPageStaysAnsweringAndALaterRefreshWorks) {
   // Many row beginnings whose speed cell never closes: every start lets the
   // lazy [\s\S]*? stretch scan the rest of the page.

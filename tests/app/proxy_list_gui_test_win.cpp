@@ -110,6 +110,30 @@ TEST_F(ProxyListGui, CrLfPagesGiveAnEmptyListAndFailedDownloadsSaySo) {
   EXPECT_EQ(Rows(), 0);
 }
 
+TEST_F(ProxyListGui, SourcesMergeWhileOneHangsAndOneFailsAndTheTitleCountsTheFailure) {
+  server = std::make_unique<test::LoopbackHttpServer>([](const test::ReceivedRequest& request) {
+    const std::string line = request.RequestLine();
+    if (line.find("/missing") != std::string::npos) return test::SimpleResponse("HTTP/1.1 404 Not Found", "", "");
+    if (line.find("/slow") != std::string::npos) return Page(test::ProxyPage({test::ProxyRowHtml({"192.0.2.9", "9", "l", "9%", "t"}),
+                                                                            test::ProxyRowHtml({"192.0.2.1", "80", "l", "1%", "t"})}),
+                                                            2500);
+    return test::SimpleResponse("HTTP/1.1 200 OK", "", "192.0.2.1:80\n192.0.2.2:81\n");
+  });
+  program = std::make_unique<Program>(
+      std::vector<std::string>{server->Url("/slow"), server->Url("/missing"), server->Url("/plain")});
+  window = OpenMainWindow(*program);
+  ASSERT_TRUE(window);
+  // The plain list shows while the row page is still on its way.
+  ASSERT_TRUE(test::PumpUntil([&] { return Rows() == 2; }, 2000));
+  EXPECT_EQ(Title(), "正在读取......请稍等");
+  ASSERT_TRUE(test::PumpUntil([&] { return Title() != "正在读取......请稍等"; }, 15000));
+  EXPECT_EQ(Title(), "读取完毕（1个来源读取失败）");
+  ASSERT_EQ(Rows(), 3);  // 192.0.2.1:80 once
+  EXPECT_EQ(Cell(2, 0), "3");
+  EXPECT_EQ(Cell(2, 1), "192.0.2.9");
+  EXPECT_EQ(Cell(2, 3), "l");
+}
+
 TEST_F(ProxyListGui, CharactersGbkLacksShowAsQuestionMarks) {
   Serve({Page(test::ProxyPage({test::ProxyRowHtml({"192.0.2.1", "1", Utf8(L"曼谷\x0E01"), "1%", "t"})}))});
   ASSERT_TRUE(test::PumpUntil([&] { return Settled(1); }, 15000)) << Title() << " " << Rows();
