@@ -36,6 +36,10 @@ struct Pages {
     const std::vector<Source>& pages = byUrl.at(url);
     return pages[std::min(fetches[url]++, pages.size() - 1)];
   }
+  std::size_t Fetches(const std::string& url) {
+    std::lock_guard lock(mutex);
+    return fetches[url];
+  }
 };
 
 class MemoryPageReader : public PageReader {
@@ -188,7 +192,7 @@ TEST_F(ProxyListTest, ANewerRunSupersedesAnOlderOneWhosePageArrivesLater) {
   Serve("list", {{true, oldPage, oldPageArrives.get_future().share()}, {true, newPage}});
   auto reader = Reader({"list"});
   std::thread older([&] { reader->ReadProxyList(controls); });
-  for (int i = 0; i < 500 && pages.fetches["list"] == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (int i = 0; i < 500 && pages.Fetches("list") == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   reader->ReadProxyList(controls);  // the newer run ends while the older one waits for its page
   ui.Drain();
   ASSERT_EQ(controls->rows.size(), 3u);
