@@ -8,7 +8,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -22,14 +21,13 @@
 #include "tests/support/proxy_page.h"
 #include "tools/bench_process_win.h"
 #include "tools/bench_report.h"
+#include "tools/window_probe_win.h"
 #include "ui/message_loop_win.h"
 #include "ui/window_win.h"
 
 namespace {
 
 using namespace vantoip;
-
-constexpr UINT kPostedProbe = WM_APP + 77;
 
 struct Outcome {
   double seconds = 0;
@@ -40,51 +38,20 @@ struct Outcome {
 
 // Clicks 按钮1 and pumps until the title says the run is done.
 Outcome Load(Window& window) {
-  std::atomic<bool> loading{true}, probing{true};
-  std::atomic<double> worstSent{0}, peak{PrivateMegabytes()};
-  double worstPosted = 0;
-  const DWORD uiThread = GetCurrentThreadId();
-  std::thread probe([&] {
-    while (loading) {
-      const double sent = Now();
-      DWORD_PTR ignored;
-      SendMessageTimeoutW(window.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
-      worstSent = std::max(worstSent.load(), (Now() - sent) * 1000);
-      PostThreadMessageW(uiThread, kPostedProbe, 0, reinterpret_cast<LPARAM>(new double(Now())));
-      peak = std::max(peak.load(), PrivateMegabytes());
-      Sleep(5);
-    }
-    probing = false;
-  });
+  WindowProbe probe(window.Handle());
   SetWindowTextW(window.Handle(), L"");  // the run's own titles follow
   const double start = Now();
   PostMessageW(window.ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
+  probe.PumpUntil([&] {
+    const std::string title = test::WindowTextGbk(window.Handle());
+    return title.rfind("读取完毕", 0) == 0 || title == "读取失败";
+  }, 60);
   Outcome outcome;
-  for (;;) {
-    MSG msg;
-    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == kPostedProbe) {
-        const double* stamp = reinterpret_cast<double*>(msg.lParam);
-        worstPosted = std::max(worstPosted, (Now() - *stamp) * 1000);
-        delete stamp;
-      } else if (msg.message != WM_QUIT) {
-        DispatchProgramMessage(msg);
-      }
-      // Checked after every message: the moment the title changes.
-      const std::string title = test::WindowTextGbk(window.Handle());
-      if (title.rfind("读取完毕", 0) == 0 || title == "读取失败") break;
-    } else {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-  }
   outcome.seconds = Now() - start;
   outcome.rowsAtTitle = ListView_GetItemCount(window.ControlHandle(main_window::kProxyList));
-  loading = false;
-  test::PumpUntil([&] { return !probing; });  // a probe sent just now is answered too
-  probe.join();
-  test::PumpFor(30);  // the last posted probes
-  outcome.worstMs = std::max(worstSent.load(), worstPosted);
-  outcome.peakMegabytes = peak;
+  probe.Stop();
+  outcome.worstMs = probe.WorstMilliseconds();
+  outcome.peakMegabytes = probe.PeakMegabytes();
   return outcome;
 }
 
