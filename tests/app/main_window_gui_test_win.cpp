@@ -80,7 +80,9 @@ TEST_F(MainWindowGui, BuildsTheLayoutOfItsTable) {
     EXPECT_EQ(rc.top - origin.y, e.top) << e.name;
     EXPECT_EQ(rc.right - rc.left, e.width) << e.name;
     EXPECT_EQ(rc.bottom - rc.top, e.height) << e.name;
-    if (e.caption) EXPECT_EQ(Text(e.name), e.caption) << e.name;
+    if (e.caption) {
+      EXPECT_EQ(Text(e.name), e.caption) << e.name;
+    }
     EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control)) << e.name;
   }
   HWND list = Control("超级列表框1");
