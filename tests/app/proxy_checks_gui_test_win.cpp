@@ -155,6 +155,16 @@ TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnect
   EXPECT_TRUE(fast(RowShownAt(1))) << RowShownAt(1);
   EXPECT_EQ(RowShownAt(passes), RowOf(FakeProxyKind::Hanging));  // then the failures, timed out first
 
+  // A click on the row shown third picks that row, not the third of the list.
+  RECT third;
+  ListView_GetItemRect(List(), 2, &third, LVIR_BOUNDS);
+  const LPARAM onThird = MAKELPARAM(20, (third.top + third.bottom) / 2);
+  PostMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, onThird);
+  PostMessageW(List(), WM_LBUTTONUP, 0, onThird);
+  const std::string slow = "127.0.0.1:" + std::to_string(fakes->Port(FakeProxyKind::Slow));
+  EXPECT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel)) == slow; }))
+      << test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel));
+
   // Only the working ones, their numbers kept.
   ChooseFromMenu({'A'});
   ASSERT_TRUE(test::PumpUntil([&] { return ViewRows() == passes; })) << ViewRows();
