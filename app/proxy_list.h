@@ -59,7 +59,7 @@ class ProxyListReader {
  private:
   struct Run;
   void ReadSource(const std::shared_ptr<Run>& run, const std::string& url);
-  void AddPage(Run& run, PageReader& reader, const ByteBlock& body);
+  void AddPage(Run& run, PageReader& reader, ByteBlock body);
   // Lists a row (its cells from 服务器地址 on) numbered on from the rows before.
   void AddRow(Run& run, std::vector<std::string> cells);
   // A run that a newer one has superseded stops working; whether its writes

@@ -59,7 +59,7 @@ void Drain(HWND window, bool sliced) {
       std::function<void()> next = std::move(batch.front());
       batch.pop_front();
       next();
-      if (sliced && n % 32 == 0 && std::chrono::steady_clock::now() >= end) break;
+      if (sliced && n % 8 == 0 && std::chrono::steady_clock::now() >= end) break;
     }
     if (!batch.empty()) break;
   }

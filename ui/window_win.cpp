@@ -20,6 +20,7 @@ constexpr wchar_t kWindowClass[] = L"VantoipWindow";
 constexpr int kFirstControlId = 1000;  // clear of IDOK/IDCANCEL, which the dialog manager sends
 constexpr UINT_PTR kListSyncTimer = 1;  // timer controls use their control ids
 constexpr auto kCountSyncPace = std::chrono::milliseconds(100);
+constexpr auto kIdleCountSyncPace = std::chrono::milliseconds(30);
 
 // Windows alive, touched on the UI thread only.
 std::map<HWND, std::shared_ptr<Window>>& LiveWindows() {
@@ -288,13 +289,19 @@ void Window::SyncLists(bool paced) {
   using namespace std::chrono;
   listSyncScheduled_ = false;
   const steady_clock::time_point now = steady_clock::now();
-  const bool countDue = !paced || now - lastCountSync_ >= kCountSyncPace || UiDispatcher::Idle();
+  // While rows keep coming, not more often than every 100 ms; when none wait, soon.
+  const milliseconds pace = UiDispatcher::Idle() ? kIdleCountSyncPace : kCountSyncPace;
+  const bool countDue = !paced || now - lastCountSync_ >= pace;
   bool owed = false;
   for (Control& c : controls_)
     if (c.rows) owed = c.rows->SyncView(countDue) || owed;
   if (countDue) lastCountSync_ = now;
-  if (owed) SetTimer(hwnd_, kListSyncTimer, static_cast<UINT>(duration_cast<milliseconds>(kCountSyncPace).count()), nullptr);
-  else KillTimer(hwnd_, kListSyncTimer);
+  if (owed) {
+    const auto wait = duration_cast<milliseconds>(pace - (now - lastCountSync_));
+    SetTimer(hwnd_, kListSyncTimer, static_cast<UINT>(std::max<milliseconds::rep>(wait.count(), USER_TIMER_MINIMUM)), nullptr);
+  } else {
+    KillTimer(hwnd_, kListSyncTimer);
+  }
 }
 
 void Window::ScheduleListSync() {

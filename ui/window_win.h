@@ -90,8 +90,8 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   // List views learn of rows appended since they last did. Appends sync once
   // the queued writes that made them have run; a title shown after rows
   // syncs first, so that it never overtakes them.
-  // `paced`: while more queued work waits, new rows reach a view at most
-  // every 100 ms (a timer brings the rest).
+  // `paced`: new rows reach a view at most every 100 ms while more queued
+  // work waits, every 30 ms when none does (a timer brings the rest).
   void SyncLists(bool paced = false);
   void ScheduleListSync();
   Control* FindById(int id);
