@@ -50,7 +50,7 @@ class ProxyCheckRunner {
   struct Events {
     std::function<void(std::size_t job)> started;                      // the check of a job begins
     std::function<void(std::size_t job, CheckResult result)> finished;  // its result
-    std::function<void()> progress;                                    // about every 100 ms while checks go on
+    std::function<void()> progress;                                    // about every 250 ms while checks go on
     std::function<void()> done;                                        // every job finished
   };
   virtual ~ProxyCheckRunner() = default;
