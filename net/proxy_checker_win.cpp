@@ -23,8 +23,6 @@ namespace {
 constexpr int kConnectMilliseconds = 5000;
 constexpr int kCheckMilliseconds = 10000;
 constexpr int kPollMilliseconds = 50;  // how soon a stop closes the sockets
-constexpr int kStartsAtOnce = 32;
-constexpr int kStartPauseMilliseconds = 2;
 constexpr int kProgressMilliseconds = 250;  // the title and the taskbar: four times a second
 
 // A monotonic high-resolution clock_ in QueryPerformanceCounter ticks.
@@ -101,20 +99,16 @@ class CheckLoop {
   const RunState& run_;
   Clock clock_;
   std::vector<std::unique_ptr<Check>> checks_;
-  std::size_t next_ = 0;  // the first job not started yet
   NameResolver resolver_;
   std::vector<char> buffer_ = std::vector<char>(16 * 1024);
 };
 
 void CheckLoop::Work() {
   StartWinsock();
+  std::size_t next = 0;
   std::int64_t nextProgress = clock_.Now() + clock_.Ticks(kProgressMilliseconds);
   while (!run_.stopped) {
-    // When a whole round times out at once, the next one starts a few dozen
-    // at a time: hundreds of sockets made in one go hold up every other
-    // thread's calls to the system (the window's included) under Wine.
-    for (int started = 0; started < kStartsAtOnce && checks_.size() < run_.maxInFlight && next_ < run_.jobs.size(); ++started)
-      StartCheck(next_++);
+    while (checks_.size() < run_.maxInFlight && next < run_.jobs.size()) StartCheck(next++);
     for (const auto& [job, address] : resolver_.Take()) {
       const auto found = std::find_if(checks_.begin(), checks_.end(), [&](const auto& c) { return c->job == job; });
       if (found == checks_.end()) continue;  // timed out meanwhile
@@ -125,7 +119,7 @@ void CheckLoop::Work() {
       (*found)->address.sin_addr = *address;
       Connect(**found);
     }
-    if (checks_.empty() && next_ == run_.jobs.size()) {
+    if (checks_.empty() && next == run_.jobs.size()) {
       if (run_.events.done && !run_.stopped) run_.events.done();
       return;
     }
@@ -176,9 +170,7 @@ std::int64_t CheckLoop::Wait() {
   FD_ZERO(&readable);
   FD_ZERO(&writable);
   FD_ZERO(&failed);
-  // Back soon when more checks wait to start than were started this time.
-  const bool moreToStart = checks_.size() < run_.maxInFlight && next_ < run_.jobs.size();
-  std::int64_t due = clock_.Now() + clock_.Ticks(moreToStart ? kStartPauseMilliseconds : kPollMilliseconds);
+  std::int64_t due = clock_.Now() + clock_.Ticks(kPollMilliseconds);
   for (const auto& check : checks_) {
     due = std::min({due, check->phaseDeadline, check->checkDeadline});
     if (check->result) due = 0;  // to be reported now
