@@ -212,14 +212,9 @@ TEST_F(MainWindowGui, PressingTheStatusLabelFlipsItAndTheEnableValue) {
   RECT label;
   GetWindowRect(Control(main_window::kStatusLabel), &label);
   SetForegroundWindow(window->Handle());
-  SetCursorPos((label.left + label.right) / 2, (label.top + label.bottom) / 2);
-  test::PumpFor(100);
-  INPUT presses[6] = {};
-  for (int i = 0; i < 6; ++i) {
-    presses[i].type = INPUT_MOUSE;
-    presses[i].mi.dwFlags = i % 2 == 0 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  }
-  ASSERT_EQ(SendInput(6, presses, sizeof(INPUT)), 6u);
+  const POINT middle{(label.left + label.right) / 2, (label.top + label.bottom) / 2};
+  test::SendMouseButtons(middle, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP,
+                                  MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
   test::PumpFor(500);
   EXPECT_EQ(Text(main_window::kStatusLabel), "禁用");
   EXPECT_EQ(ReadRegistryNumber(kCurrentUser, path), 0);

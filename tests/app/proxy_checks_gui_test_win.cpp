@@ -42,14 +42,18 @@ void Keys(std::initializer_list<WORD> down, WORD key) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-// A real click of a mouse button at a point of the screen.
-void Click(POINT at, DWORD down, DWORD up) {
-  SetCursorPos(at.x, at.y);
-  INPUT click[2] = {};
-  click[0].type = click[1].type = INPUT_MOUSE;
-  click[0].mi.dwFlags = down;
-  click[1].mi.dwFlags = up;
-  SendInput(2, click, sizeof(INPUT));
+BOOL CALLBACK FindShownMenu(HWND hwnd, LPARAM found) {
+  wchar_t name[16] = {};
+  GetClassNameW(hwnd, name, 16);
+  if (IsWindowVisible(hwnd) && wcscmp(name, L"#32768") == 0) *reinterpret_cast<bool*>(found) = true;
+  return TRUE;
+}
+
+// Whether a popup menu of `thread` is on the screen.
+bool MenuShown(DWORD thread) {
+  bool shown = false;
+  EnumThreadWindows(thread, FindShownMenu, reinterpret_cast<LPARAM>(&shown));
+  return shown;
 }
 
 class ProxyChecksGui : public test::WindowTest {
@@ -101,16 +105,26 @@ class ProxyChecksGui : public test::WindowTest {
     ListView_GetItemRect(List(), 0, &item, LVIR_BOUNDS);
     POINT at{40, (item.top + item.bottom) / 2};  // on the first row, however far the list is scrolled
     ClientToScreen(List(), &at);
-    std::thread presser([keys] {
-      Sleep(400);
+    std::atomic<bool> shown{false}, pressed{false};
+    const DWORD uiThread = GetWindowThreadProcessId(window->Handle(), nullptr);
+    std::thread presser([keys, &shown, &pressed, uiThread] {
+      // Keys sent before the menu shows would go to the list instead.
+      for (int waited = 0; waited < 5000 && !shown; waited += 20) {
+        Sleep(20);
+        shown = MenuShown(uiThread);
+      }
+      Sleep(100);
       for (WORD key : keys) {
         Keys({}, key);
         Sleep(50);
       }
+      pressed = true;
     });
-    Click(at, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-    test::PumpFor(1200);  // the menu runs its own loop meanwhile
+    test::SendMouseButtons(at, {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP});
+    test::PumpUntil([&] { return pressed.load(); }, 8000);  // the menu runs its own loop meanwhile
+    test::PumpFor(300);
     presser.join();
+    EXPECT_TRUE(shown) << "the list's context menu never showed";
   }
 
   std::unique_ptr<test::FakeProxies> fakes;

@@ -263,15 +263,6 @@ std::string DemoPage() {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void ClickAt(int x, int y) {
-  SetCursorPos(x, y);
-  INPUT clicks[2] = {};
-  clicks[0].type = clicks[1].type = INPUT_MOUSE;
-  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, clicks, sizeof(INPUT));
-}
-
 TEST(Program, TheWholeRoadFromTheDemoListToASwitchedProxy) {
   test::SetProxyValues(nullptr, nullptr);
   const std::string page = DemoPage();
@@ -298,7 +289,7 @@ TEST(Program, TheWholeRoadFromTheDemoListToASwitchedProxy) {
   // Synthesized input reaches the window asynchronously; click again if the first is lost.
   for (int attempt = 0; attempt < 3 && !rowPicked(); ++attempt) {
     SetForegroundWindow(program.window);
-    ClickAt(rc.left + 200, rc.top + 62);
+    test::SendMouseButtons({rc.left + 200, rc.top + 62}, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
     test::PumpUntil(rowPicked, 3000);
   }
   ASSERT_TRUE(targetLabel) << "no row was picked; selected rows: " << SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0);

@@ -2,6 +2,8 @@
 
 #include <ole2.h>
 
+#include <vector>
+
 #include "runtime/encoding_win.h"
 #include "ui/message_loop_win.h"
 
@@ -20,6 +22,26 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     }
   }
   return true;
+}
+
+void SendMouseButtons(POINT at, std::initializer_list<DWORD> buttons) {
+  // Under a loaded X server a cursor move can land after the button events
+  // that follow it: each event carries its own absolute position, and the
+  // move is awaited first.
+  SetCursorPos(at.x, at.y);
+  POINT now{};
+  for (int waited = 0; waited < 2000 && GetCursorPos(&now) && (now.x != at.x || now.y != at.y); waited += 10) Sleep(10);
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  std::vector<INPUT> inputs;
+  for (DWORD button : buttons) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(at.x, 65535, width - 1);
+    in.mi.dy = MulDiv(at.y, 65535, height - 1);
+    in.mi.dwFlags = button | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs.push_back(in);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 void PumpFor(DWORD ms) {

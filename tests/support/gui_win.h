@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,10 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 void PumpFor(DWORD ms);
 
 std::string WindowTextGbk(HWND hwnd);
+
+// Sends mouse button events (`MOUSEEVENTF_LEFTDOWN`, …) at the screen point
+// `at` through the system's input queue, as a real mouse would.
+void SendMouseButtons(POINT at, std::initializer_list<DWORD> buttons);
 
 // Sets or removes the current user's two WinINet proxy values.
 void SetProxyValues(const DWORD* enable, const char* server);
