@@ -11,12 +11,11 @@
 
 #include "skinlib/skin_frame_win.h"
 #include "skinlib/skin_paint_win.h"
+#include "skinlib/window_chain_win.h"
 #include "skinlib/window_roles_win.h"
 
 namespace vantoip::skin {
 namespace {
-
-constexpr UINT_PTR kSubclassId = 0x534B;
 
 struct WindowState {
   Role role = Role::Other;
@@ -56,7 +55,7 @@ WindowState* Find(HWND window) {
   return it == g_session->windows.end() ? nullptr : &it->second;
 }
 
-LRESULT CALLBACK SkinProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+LRESULT CALLBACK SkinProc(HWND, UINT, WPARAM, LPARAM);
 
 RootBackdrop& FreshBackdrop(HWND root) {
   RootBackdrop& b = g_session->backdrops[root];
@@ -106,13 +105,12 @@ void Track(HWND window, HWND root, Role role, DWORD style, bool created) {
   state.role = role;
   state.isDefault = role == Role::PushButton && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
   g_session->windows[window] = state;
-  SetWindowSubclass(window, &SkinProc, kSubclassId, 0);
+  Chain(window, &SkinProc);
   if (role == Role::PushButton && created) DrawButtonBySkin(window);
   if (role == Role::GroupBox || role == Role::TabControl) g_session->backdrops[root].stale = true;
 }
 
 void Forget(HWND window) {
-  RemoveWindowSubclass(window, &SkinProc, kSubclassId);
   if (!g_session) return;
   g_session->windows.erase(window);
   g_session->backdrops.erase(window);
@@ -241,7 +239,7 @@ LRESULT CaptionButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
   POINT screen{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   switch (message) {
     case WM_NCHITTEST: {
-      const LRESULT part = DefSubclassProc(window, message, wParam, lParam);
+      const LRESULT part = CallNext(window, message, wParam, lParam);
       if (const int button = CaptionButtonAt(window, screen); button != HTNOWHERE) return button;
       return part == HTCLOSE || part == HTMAXBUTTON || part == HTMINBUTTON || part == HTHELP ? HTCAPTION : part;
     }
@@ -286,7 +284,7 @@ LRESULT CaptionButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
   }
   const bool changed = caption.hot != before.hot || caption.pressed != before.pressed;
   if (changed) PaintFrameOf(window);
-  return DefSubclassProc(window, message, wParam, lParam);
+  return CallNext(window, message, wParam, lParam);
 }
 
 LRESULT FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -295,12 +293,12 @@ LRESULT FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       PaintBackdrop(g_session->skin, window, reinterpret_cast<HDC>(wParam), BackdropOf(window));
       return 1;
     case WM_SIZE: {
-      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      const LRESULT result = CallNext(window, message, wParam, lParam);
       if (wParam != SIZE_MINIMIZED) RedrawBackdrop(window);
       return result;
     }
   }
-  if (!DrawsFrame(window)) return DefSubclassProc(window, message, wParam, lParam);
+  if (!DrawsFrame(window)) return CallNext(window, message, wParam, lParam);
   switch (message) {
     case WM_NCPAINT:
       if (!PaintFrame(g_session->skin, window, Find(window)->caption)) break;
@@ -308,14 +306,14 @@ LRESULT FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCACTIVATE: {
       if (IsIconic(window)) break;
       // -1: the system notes the state without drawing its own caption.
-      const LRESULT result = DefSubclassProc(window, message, wParam, -1);
+      const LRESULT result = CallNext(window, message, wParam, -1);
       if (WindowState* state = Find(window)) state->caption.active = wParam != FALSE;
       PaintFrameOf(window);
       return result;
     }
     case WM_SETTEXT:
     case WM_SETICON: {  // the system draws its own caption here: draw ours over it
-      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      const LRESULT result = CallNext(window, message, wParam, lParam);
       PaintFrameOf(window);
       return result;
     }
@@ -329,7 +327,7 @@ LRESULT FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED:
       return CaptionButtonMessage(window, message, wParam, lParam);
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return CallNext(window, message, wParam, lParam);
 }
 
 LRESULT PushButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -342,18 +340,18 @@ LRESULT PushButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_ERASEBKGND:
       return 1;
     case WM_CREATE: {
-      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      const LRESULT result = CallNext(window, message, wParam, lParam);
       if (result != -1) DrawButtonBySkin(window);
       return result;
     }
     case BM_SETSTYLE: {  // the dialog manager moving the default: keep drawing it ourselves
       Find(window)->isDefault = (wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-      const LRESULT result = DefSubclassProc(window, message, (wParam & ~BS_TYPEMASK) | BS_OWNERDRAW, lParam);
+      const LRESULT result = CallNext(window, message, (wParam & ~BS_TYPEMASK) | BS_OWNERDRAW, lParam);
       InvalidateRect(window, nullptr, FALSE);
       return result;
     }
     case WM_GETDLGCODE: {  // still a push button to the dialog manager
-      LRESULT code = DefSubclassProc(window, message, wParam, lParam);
+      LRESULT code = CallNext(window, message, wParam, lParam);
       if (const WindowState* state = Find(window)) {
         code &= ~(DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
         code |= state->isDefault ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON;
@@ -362,7 +360,7 @@ LRESULT PushButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
     case WM_MOUSEMOVE:
     case WM_MOUSELEAVE: {
-      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      const LRESULT result = CallNext(window, message, wParam, lParam);
       if (WindowState* state = Find(window)) {
         RECT client;
         GetClientRect(window, &client);
@@ -376,7 +374,7 @@ LRESULT PushButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_SETTEXT:
     case WM_SETFONT:
     case WM_SIZE: {
-      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      const LRESULT result = CallNext(window, message, wParam, lParam);
       InvalidateRect(window, nullptr, FALSE);
       return result;
     }
@@ -391,12 +389,12 @@ LRESULT PushButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CAPTURECHANGED:
     case BM_SETSTATE:
     case BM_CLICK: {
-      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      const LRESULT result = CallNext(window, message, wParam, lParam);
       RefreshButton(window);
       return result;
     }
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return CallNext(window, message, wParam, lParam);
 }
 
 // Group boxes and tab controls: their panel is part of the backdrop, which is
@@ -454,7 +452,7 @@ LRESULT ContainerMessage(HWND window, const WindowState& state, UINT message, WP
     case WM_ERASEBKGND:
       return 1;
   }
-  const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+  const LRESULT result = CallNext(window, message, wParam, lParam);
   if (ChangesBackdrop(message, lParam)) RedrawBackdrop(window);
   return result;
 }
@@ -469,7 +467,7 @@ LRESULT ItemsMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
   }
-  const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+  const LRESULT result = CallNext(window, message, wParam, lParam);
   WindowState* state = Find(window);
   if (!state) return result;
   const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -494,15 +492,21 @@ LRESULT ItemsMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-LRESULT CALLBACK SkinProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK SkinProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCDESTROY) {
+    Forget(window);
+    const LRESULT result = CallNext(window, message, wParam, lParam);
+    ForgetChain(window);
+    return result;
+  }
   const WindowState* state = Find(window);
-  if (!state) return DefSubclassProc(window, message, wParam, lParam);
+  if (!state) return CallNext(window, message, wParam, lParam);
 
   // What every skinned window does for its children.
   switch (message) {
     case WM_CTLCOLORSTATIC:
       return ColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
-                          DefSubclassProc(window, message, wParam, lParam));
+                          CallNext(window, message, wParam, lParam));
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
       const WindowState* control = Find(item->hwndItem);
@@ -512,9 +516,6 @@ LRESULT CALLBACK SkinProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       }
       break;
     }
-    case WM_NCDESTROY:
-      Forget(window);
-      return DefSubclassProc(window, message, wParam, lParam);
   }
 
   switch (state->role) {
@@ -531,7 +532,7 @@ LRESULT CALLBACK SkinProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return ItemsMessage(window, message, wParam, lParam);
     case Role::ListView:
       if (message == WM_NCPAINT) {
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = CallNext(window, message, wParam, lParam);
         if (g_session) PaintListFrame(g_session->skin, window);
         return result;
       }
@@ -540,7 +541,7 @@ LRESULT CALLBACK SkinProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case Role::None:
       break;
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return CallNext(window, message, wParam, lParam);
 }
 
 void RedrawAll(const std::map<HWND, WindowState>& windows) {
@@ -580,7 +581,7 @@ void DetachSkin() {
   const std::unique_ptr<Session> session = std::move(g_session);
   g_owner = 0;
   for (const auto& [window, state] : session->windows) {
-    RemoveWindowSubclass(window, &SkinProc, kSubclassId);
+    Unchain(window, &SkinProc);
     if (state.role == Role::PushButton) SetButtonType(window, state.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
   }
   RedrawAll(session->windows);

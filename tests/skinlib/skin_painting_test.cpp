@@ -210,8 +210,19 @@ TEST_F(SkinnedWindows, SkinWindowsCreatedAfterwards) {
   EXPECT_EQ(ColoursOfLabel(details_, DemoItem(details_, kDemoStatement)).text, s.transparentText);
 }
 
+constexpr UINT kCounted = WM_APP + 9;
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR count) {
+  if (message == kCounted) ++*reinterpret_cast<int*>(count);
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
 TEST_F(SkinnedWindows, ChangeSkinsAndGiveTheOwnLookBack) {
   ApplySkin(13);
+  // A procedure put in front of the skin's, as the program does for its labels,
+  // stays in the chain when the skin is taken off.
+  int counted = 0;
+  HWND label = Item(kDemoStateCaption);
+  SetWindowSubclass(label, &CountingProc, 1, reinterpret_cast<DWORD_PTR>(&counted));
   const skin::Skin dark = StoredSkin(14);
   ApplySkin(14);
   PumpMessages(200);
@@ -223,6 +234,9 @@ TEST_F(SkinnedWindows, ChangeSkinsAndGiveTheOwnLookBack) {
   EXPECT_TRUE(Near(Background(), FromColorRef(GetSysColor(COLOR_BTNFACE))));
   EXPECT_EQ(GetWindowLongW(Item(kDemoDetails), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
   EXPECT_EQ(ColoursOfLabel(main_, Item(kDemoStateCaption)).brush, GetSysColorBrush(COLOR_BTNFACE));
+  SendMessageW(label, kCounted, 0, 0);
+  EXPECT_EQ(counted, 1);
+  RemoveWindowSubclass(label, &CountingProc, 1);
 }
 
 Rgb WindowPixel(HWND window, int x, int y) {
