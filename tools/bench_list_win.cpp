@@ -80,6 +80,7 @@ struct OpenProgram {
   explicit OpenProgram(std::vector<std::string> sources) : program(std::make_unique<Program>(std::move(sources))) {
     window = OpenMainWindow(*program);
     test::PumpUntil([&] { return test::WindowTextGbk(window->Handle()) == "读取完毕"; }, 30000);
+    test::PumpUntil(WineRegistryWrittenSinceStart, 31000);
   }
   // The program idle, its first list (an empty one) loaded.
   double IdleMegabytes() {

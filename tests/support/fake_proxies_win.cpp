@@ -205,12 +205,16 @@ void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
     for (FakeProxyKind kind : kFakeProxyKinds)
       if (kind != FakeProxyKind::Refusing) FD_SET(listeners[Index(kind)].Get(), &readable);
     const DWORD now = GetTickCount();
+    // Each select weighs on every socket under Wine: no more often than needed.
+    int waitMs = 50;
     for (const auto& c : connections) {
       FD_SET(c->socket.Get(), &readable);  // the request, then the client's close
       const bool pending = c->answered && (c->sent < c->answer.bytes.size() || c->hugeLeft || c->answer.close);
-      if (pending && static_cast<int>(now - c->sendAt) >= 0) FD_SET(c->socket.Get(), &writable);
+      const int dueIn = static_cast<int>(c->sendAt - now);
+      if (pending && dueIn <= 0) FD_SET(c->socket.Get(), &writable);
+      else if (pending) waitMs = std::min(waitMs, dueIn);
     }
-    timeval timeout{0, 10 * 1000};
+    timeval timeout{0, waitMs * 1000};
     if (select(0, &readable, &writable, nullptr, &timeout) <= 0) continue;
     for (FakeProxyKind kind : kFakeProxyKinds)
       if (kind != FakeProxyKind::Refusing && FD_ISSET(listeners[Index(kind)].Get(), &readable)) Accept(kind);
