@@ -49,7 +49,8 @@ int main() {
   const auto title = [&] { return test::WindowTextGbk(window->Handle()); };
   if (!test::PumpUntil([&] { return title() == "读取完毕" && ListView_GetItemCount(view) == bench::kCheckedProxies; }, 30000))
     return 2;
-  test::PumpUntil(WineRegistryWrittenSinceStart, 31000);
+  const FILETIME opened = FileTimeNow();
+  test::PumpUntil([&] { return WineRegistryWrittenSince(opened); }, 31000);
   test::PumpFor(500);
   const double idle = PrivateMegabytes();
 

@@ -34,20 +34,23 @@ inline double ThreadCpuSeconds() {
 
 // Wine's server writes its registry files every 30 s when they changed, and
 // every thread of every Wine program waits meanwhile (50-80 ms for this
-// prefix). A window program's start changes the display keys: a benchmark
-// waits for that write before it measures. True at once outside Wine.
-inline bool WineRegistryWrittenSinceStart() {
+// prefix). A window program's first window changes the display keys: a
+// benchmark waits, after opening its window, until the registry was written
+// `since` then. True at once outside Wine.
+inline FILETIME FileTimeNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return now;
+}
+inline bool WineRegistryWrittenSince(const FILETIME& since) {
   wchar_t prefix[MAX_PATH];
   const DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return true;
   std::wstring path = L"Z:" + std::wstring(prefix) + L"/system.reg";
   std::replace(path.begin(), path.end(), L'/', L'\\');
   WIN32_FILE_ATTRIBUTE_DATA file;
-  FILETIME created, exited, kernel, user;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file) ||
-      !GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
-    return true;
-  return CompareFileTime(&file.ftLastWriteTime, &created) >= 0;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file)) return true;
+  return CompareFileTime(&file.ftLastWriteTime, &since) >= 0;
 }
 
 // High-resolution seconds.
