@@ -90,15 +90,7 @@ class ProxyChecksGui : public test::WindowTest {
   int RowOf(FakeProxyKind kind) { return static_cast<int>(kind); }  // listed in this order
   std::string Result(int row) { return window->GetCellText(main_window::kProxyList, row, kResultColumn); }
   // The row the view shows at `place`, by its 序号.
-  int RowShownAt(int place) {
-    wchar_t text[16] = {};
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = text;
-    item.cchTextMax = 16;
-    SendMessageW(List(), LVM_GETITEMTEXTW, place, reinterpret_cast<LPARAM>(&item));
-    return _wtoi(text) - 1;
-  }
+  int RowShownAt(int place) { return std::atoi(test::ListTextShown(List(), place, 0).c_str()) - 1; }
   // Opens the list's context menu with a right click and, once it shows, presses `keys`.
   void ChooseFromMenu(std::vector<WORD> keys) {
     RECT item;

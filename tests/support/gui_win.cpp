@@ -1,5 +1,6 @@
 #include "tests/support/gui_win.h"
 
+#include <commctrl.h>
 #include <ole2.h>
 
 #include <vector>
@@ -52,6 +53,16 @@ void PumpFor(DWORD ms) {
 std::string WindowTextGbk(HWND hwnd) {
   std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
   text.resize(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
+  return WideToGbk(text);
+}
+
+std::string ListTextShown(HWND list, int place, int column) {
+  wchar_t text[64] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 64;
+  SendMessageW(list, LVM_GETITEMTEXTW, place, reinterpret_cast<LPARAM>(&item));
   return WideToGbk(text);
 }
 

@@ -22,6 +22,9 @@ void PumpFor(DWORD ms);
 
 std::string WindowTextGbk(HWND hwnd);
 
+// The text a list view shows at `place` in `column`, read through the view itself.
+std::string ListTextShown(HWND list, int place, int column);
+
 // Sends mouse button events (`MOUSEEVENTF_LEFTDOWN`, …) at the screen point
 // `at` through the system's input queue, as a real mouse would.
 void SendMouseButtons(POINT at, std::initializer_list<DWORD> buttons);

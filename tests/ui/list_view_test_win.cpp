@@ -6,7 +6,6 @@
 
 #include <thread>
 
-#include "runtime/encoding_win.h"
 #include "tests/support/gui_win.h"
 #include "ui/window_win.h"
 
@@ -53,17 +52,6 @@ TEST_F(ListView, ATitleWrittenAfterRowsFindsThemAllInTheView) {
   EXPECT_EQ(window->GetCellText("list", 2, 0), "2");
 }
 
-// What the view shows at a place, read through the view itself.
-std::string Shown(HWND list, int place, int column) {
-  wchar_t text[64] = {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = 64;
-  SendMessageW(list, LVM_GETITEMTEXTW, place, reinterpret_cast<LPARAM>(&item));
-  return WideToGbk(text);
-}
-
 TEST_F(ListView, SortedAndFilteredRowsKeepTheirNumbersAndTheSelectionFollowsItsRow) {
   for (int row = 0; row < 4; ++row) {
     window->InsertRow("list");
@@ -73,16 +61,16 @@ TEST_F(ListView, SortedAndFilteredRowsKeepTheirNumbersAndTheSelectionFollowsItsR
   window->SelectRow("list", 1);
   window->SortRows("list", 0, false, [](int a, int b) { return a > b; });
   ASSERT_EQ(ListView_GetItemCount(list), 4);
-  EXPECT_EQ(Shown(list, 0, 0), "3");
-  EXPECT_EQ(Shown(list, 3, 0), "0");
+  EXPECT_EQ(test::ListTextShown(list, 0, 0), "3");
+  EXPECT_EQ(test::ListTextShown(list, 3, 0), "0");
   EXPECT_EQ(window->CurrentRow("list"), 1);  // rows keep their numbers
   EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 2);  // shown at its new place
   EXPECT_EQ(window->GetCellText("list", 3, 0), "3");
 
   window->FilterRows("list", [](int row) { return row % 2 == 1; });
   ASSERT_EQ(ListView_GetItemCount(list), 2);
-  EXPECT_EQ(Shown(list, 0, 0), "3");
-  EXPECT_EQ(Shown(list, 1, 0), "1");
+  EXPECT_EQ(test::ListTextShown(list, 0, 0), "3");
+  EXPECT_EQ(test::ListTextShown(list, 1, 0), "1");
   window->SetCellText("list", 2, 0, "2");  // asked again as cells change
   window->FilterRows("list", [&](int row) { return window->GetCellText("list", row, 0) == "2"; });
   ASSERT_EQ(ListView_GetItemCount(list), 1);
