@@ -5,7 +5,7 @@
 namespace vantoip {
 
 bool WinInetOptions::Set(int option) {
-  return CallNativeCommand(kInternetSetOption, {0, option, 0, 0}) != 0;
+  return static_cast<std::uint32_t>(CallNativeCommand(kInternetSetOption, {0, option, 0, 0})) != 0;  // a BOOL
 }
 
 }  // namespace vantoip

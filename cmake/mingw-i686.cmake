@@ -1,17 +1,4 @@
-# Cross-compiles the 32-bit Windows program with Debian's mingw-w64 (posix threads
-# variant, which has std::thread) and runs its test executables under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# The 32-bit Windows program, the product. Its tests run under 32-bit Wine.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

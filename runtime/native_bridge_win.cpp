@@ -5,7 +5,6 @@
 
 #include "runtime/encoding_win.h"
 #include "runtime/fatal.h"
-#include "runtime/native_thunk_win.h"
 
 namespace vantoip {
 namespace {
@@ -103,10 +102,10 @@ void* NativeCommandTable::TryResolve(int index) {
   return resolved;
 }
 
-std::uint32_t NativeCommandTable::Call(int entry, std::initializer_list<NativeArgument> arguments) {
+NativeWord NativeCommandTable::Call(int entry, std::initializer_list<NativeArgument> arguments) {
   const std::string& declared = entries_[entry].arguments;
   bool matches = arguments.size() == declared.size();
-  std::uint32_t words[16];
+  NativeWord words[16];
   std::size_t i = 0;
   for (const NativeArgument& a : arguments) {
     if (i >= std::size(words) || a.Kind() != declared[i]) {
@@ -118,9 +117,8 @@ std::uint32_t NativeCommandTable::Call(int entry, std::initializer_list<NativeAr
   if (!matches) RaiseFatalError(kTypeMismatch);  // a call that disagrees with its declaration
 
   const void* function = Resolve(entry);
-  std::int32_t stackDelta = 0;
-  const std::uint32_t result =
-      VantoipInvokeNative(function, words, static_cast<std::uint32_t>(i), &stackDelta);
+  std::intptr_t stackDelta = 0;
+  const NativeWord result = VantoipInvokeNative(function, words, i, &stackDelta);
   if (stackDelta != 0) RaiseFatalError(kStackMismatch);
   return result;
 }

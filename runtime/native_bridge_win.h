@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <concepts>
 #include <cstdint>
 #include <initializer_list>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "runtime/handle_win.h"
+#include "runtime/native_thunk_win.h"
 #include "runtime/value.h"
 
 namespace vantoip {
@@ -32,12 +34,19 @@ struct NativeCommand {
   LibraryFolder folder = LibraryFolder::System;
 };
 
-// One argument word with its kind, made from a program value.
+// One argument word with its kind, made from a program value. Words are as
+// wide as an address, so handles and addresses pass whole on x86_64; a 32-bit
+// integer is widened (sign-extended when signed), of which the callee reads
+// the low half.
 class NativeArgument {
  public:
-  NativeArgument(std::int32_t value) : kind_('I'), word_(static_cast<std::uint32_t>(value)) {}
+  NativeArgument(std::int32_t value) : kind_('I'), word_(static_cast<NativeWord>(static_cast<std::intptr_t>(value))) {}
   NativeArgument(std::uint32_t value) : kind_('I'), word_(value) {}
   NativeArgument(bool value) : kind_('I'), word_(value ? 1 : 0) {}
+  // A handle or address passed as an integer (on i686 the uint32_t form above).
+  template <class Word>
+    requires std::same_as<Word, NativeWord> && (sizeof(Word) > sizeof(std::uint32_t))
+  NativeArgument(Word handle) : kind_('I'), word_(handle) {}
   // Texts: the address of the zero-terminated bytes, null for the empty text.
   NativeArgument(const std::string& text) : kind_('T'), word_(Address(text.empty() ? nullptr : text.c_str())) {}
   NativeArgument(const char* text) : kind_('T'), word_(Address(text && *text ? text : nullptr)) {}
@@ -46,17 +55,17 @@ class NativeArgument {
   // Byte blocks: the address of the first data byte, null for the empty block.
   NativeArgument(const ByteBlock& block) : kind_('B'), word_(Address(block.empty() ? nullptr : block.data())) {}
   NativeArgument(ByteBlock* block) : kind_('B'), word_(Address(block->empty() ? nullptr : block->data())) {}
-  // An integer variable passed by reference.
+  // A 32-bit integer variable passed by reference.
   NativeArgument(std::int32_t* variable) : kind_('R'), word_(Address(variable)) {}
   NativeArgument(std::uint32_t* variable) : kind_('R'), word_(Address(variable)) {}
 
   char Kind() const { return kind_; }
-  std::uint32_t Word() const { return word_; }
+  NativeWord Word() const { return word_; }
 
  private:
-  static std::uint32_t Address(const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); }
+  static NativeWord Address(const void* p) { return reinterpret_cast<NativeWord>(p); }
   char kind_;
-  std::uint32_t word_;
+  NativeWord word_;
 };
 
 class NativeCommandTable {
@@ -67,8 +76,11 @@ class NativeCommandTable {
   NativeCommandTable& operator=(const NativeCommandTable&) = delete;
 
   // Resolves the entry on its first call (fatal error when it cannot be) and
-  // calls it; a stack left other than declared is fatal error 6.
-  std::uint32_t Call(int entry, std::initializer_list<NativeArgument> arguments);
+  // calls it; arguments that disagree with the declaration are fatal error 5,
+  // and on i686 a stack left other than declared is fatal error 6. The result
+  // is the whole result register: a function that returns a 32-bit value
+  // leaves the upper half of it undefined on x86_64, so cast such results.
+  NativeWord Call(int entry, std::initializer_list<NativeArgument> arguments);
 
   // The entry's address, resolved now if it was not yet; null (and no fatal
   // error) when it cannot be.

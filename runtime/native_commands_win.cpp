@@ -42,7 +42,7 @@ NativeCommandTable& ProgramCommands() {
   return *table;
 }
 
-std::uint32_t CallNativeCommand(NativeEntry entry, std::initializer_list<NativeArgument> arguments) {
+NativeWord CallNativeCommand(NativeEntry entry, std::initializer_list<NativeArgument> arguments) {
   return ProgramCommands().Call(entry, arguments);
 }
 

@@ -32,6 +32,6 @@ enum NativeEntry : int {
 NativeCommandTable& ProgramCommands();
 
 // Shorthand for ProgramCommands().Call(entry, arguments).
-std::uint32_t CallNativeCommand(NativeEntry entry, std::initializer_list<NativeArgument> arguments);
+NativeWord CallNativeCommand(NativeEntry entry, std::initializer_list<NativeArgument> arguments);
 
 }  // namespace vantoip

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
   if (!strcmp(what, "index")) (void)SplitText("a,b")[3];
   if (!strcmp(what, "kind")) ReadBytesValue(ByteBlock{1}, 42);
   if (!strcmp(what, "alloc")) {
-    volatile std::size_t size = 0x7FFFFFF0;  // cannot fit in a 32-bit process
+    // More than the user address space of the build: 2 GiB on i686, 128 TiB on x86_64.
+    volatile std::size_t size = sizeof(void*) == 4 ? 0x7FFFFFF0 : std::size_t{1} << 47;
     std::vector<char> huge(size);
   }
   // No skinning library beside the probe: the program's own table cannot resolve it.

@@ -30,7 +30,8 @@ TEST(FatalProcess, BadValueKind) {
 }
 
 TEST(FatalProcess, ExhaustedHeapNamesTheByteCount) {
-  ExpectFatalEnd(RunProbe("alloc"), "运行时出错!\r\n\r\n错误信息：分配 2147483632 字节内存失败!\r\n");
+  const std::string bytes = sizeof(void*) == 4 ? "2147483632" : "140737488355328";
+  ExpectFatalEnd(RunProbe("alloc"), "运行时出错!\r\n\r\n错误信息：分配 " + bytes + " 字节内存失败!\r\n");
 }
 
 // The end-of-run routine releases the program's modules; the process still ends.

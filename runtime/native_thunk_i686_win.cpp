@@ -1,8 +1,8 @@
-// The call thunk of the native bridge, in GNU assembler syntax for mingw i686.
-// (An MSVC build would need the same dozen instructions as a MASM file.)
+// The call thunk of the native bridge for i686 (stdcall), in GNU assembler
+// syntax. (An MSVC build would need the same dozen instructions as a MASM file.)
 #include "runtime/native_thunk_win.h"
 
-static_assert(sizeof(void*) == 4, "the native bridge calls 32-bit stdcall functions");
+static_assert(sizeof(void*) == 4, "this thunk calls 32-bit stdcall functions");
 
 asm(R"(
     .text
