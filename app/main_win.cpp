@@ -11,7 +11,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace vantoip;
   InstallFatalErrorBox();
   PrepareRun();
-  static Program program(ProxySources());  // lives until the process ends; workers may still use it
+  static Program program(&ProxySources);  // lives until the process ends; workers may still use it
   AtEndOfRun([] { program.state.Clear(); });
   if (!OpenMainWindow(program)) RaiseFatalError("载入启动窗口失败");
   RunMessageLoop();

@@ -47,7 +47,9 @@ bool IsIpv4Address(std::string_view host) {
   }
 }
 
-// Dot-separated labels of letters, digits and inner hyphens. A name of digits
+// Dot-separated labels of letters, digits and inner hyphens, at least two of
+// them: a one-word "host" is a setting of a script or config file
+// ("timeout:5000", "localhost:8080"), never a public proxy. A name of digits
 // and dots alone is an IPv4 address or nothing (no top-level domain is numeric).
 bool IsValidHost(std::string_view host) {
   if (host.empty() || host.size() > kMaxHostNameLength) return false;
@@ -65,7 +67,68 @@ bool IsValidHost(std::string_view host) {
       return false;
     }
   }
-  return !numeric || IsIpv4Address(host);
+  return numeric ? IsIpv4Address(host) : host.find('.') != std::string_view::npos;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (Lower(text[i]) != prefix[i]) return false;
+  return true;
+}
+
+// Follows an HTML page line by line: only a line wholly in the page's text (no
+// tag, comment, script or style on it or around it) may name a proxy, as in a
+// list served inside <pre>. A login page's script names none.
+class HtmlLines {
+ public:
+  bool IsText(std::string_view line) {
+    bool text = state_ == State::Text;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const std::string_view rest = line.substr(i);
+      switch (state_) {
+        case State::Text:
+          if (line[i] == '>') text = false;
+          if (line[i] != '<') break;
+          text = false;
+          if (StartsWithNoCase(rest, "<!--")) {
+            state_ = State::Comment;
+            i += 3;
+          } else {
+            rawEnd_ = StartsWithNoCase(rest, "<script") ? "</script" : StartsWithNoCase(rest, "<style") ? "</style" : "";
+            state_ = State::Tag;
+          }
+          break;
+        case State::Tag:
+          if (line[i] == '>') state_ = rawEnd_.empty() ? State::Text : State::RawText;
+          break;
+        case State::Comment:
+          if (StartsWithNoCase(rest, "-->")) {
+            state_ = State::Text;
+            i += 2;
+          }
+          break;
+        case State::RawText:
+          if (StartsWithNoCase(rest, rawEnd_)) {
+            rawEnd_ = "";
+            state_ = State::Tag;
+          }
+          break;
+      }
+    }
+    return text && state_ == State::Text;
+  }
+
+ private:
+  enum class State { Text, Tag, Comment, RawText };
+  State state_ = State::Text;
+  std::string_view rawEnd_;  // the end tag of the script or style element being read
+};
+
+// A page whose first character (past blanks) opens a tag is HTML.
+bool IsHtml(std::string_view body) {
+  const std::size_t first = body.find_first_not_of(" \t\r\n");
+  return first != std::string_view::npos && body[first] == '<';
 }
 
 // The port's digits without leading zeros; nothing unless 1 to 65535.
@@ -97,19 +160,19 @@ void ReadLine(std::string_view line, std::vector<ProxyAddress>& out) {
 
 }  // namespace
 
-std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body) {
+std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies) {
   const bool cutAtLimit = body.size() >= kMaxBodyBytes;
   body = WithoutUtf8Bom(body);
+  std::optional<HtmlLines> html;
+  if (IsHtml(body)) html.emplace();
   std::vector<ProxyAddress> proxies;
-  while (!body.empty()) {
+  while (!body.empty() && proxies.size() < maxProxies) {
     const void* found = std::memchr(body.data(), '\n', body.size());
-    if (!found) {
-      if (!cutAtLimit) ReadLine(body, proxies);
-      break;
-    }
-    const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - body.data());
-    ReadLine(body.substr(0, length), proxies);
-    body.remove_prefix(length + 1);
+    const std::size_t length =
+        found ? static_cast<std::size_t>(static_cast<const char*>(found) - body.data()) : body.size();
+    const std::string_view line = body.substr(0, length);
+    if ((found || !cutAtLimit) && (!html || html->IsText(line))) ReadLine(line, proxies);
+    body.remove_prefix(found ? length + 1 : length);
   }
   return proxies;
 }

@@ -15,7 +15,7 @@
 
 namespace vantoip {
 
-Program::Program(std::vector<std::string> listSources)
+Program::Program(ProxySourceProvider listSources)
     : mainWindow(services, state,
                  MainWindowParts{.applySkin = [] { ApplySkin(13); },
                                  .readProxyList = [this](const std::shared_ptr<WindowControls>& window) {

@@ -34,8 +34,8 @@ struct Program {
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
 
-  // The list is read from `listSources` (normally ProxySources()).
-  explicit Program(std::vector<std::string> listSources);
+  // The list is read from `listSources` (normally ProxySources, read anew every run).
+  explicit Program(ProxySourceProvider listSources);
   // Every handler of the main window.
   std::vector<EventBinding> MainWindowEvents();
 };

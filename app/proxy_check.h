@@ -57,6 +57,9 @@ class ProxyCheckRunner {
   // Checks every job (a run still going is stopped first); returns at once.
   // Events come on a worker thread.
   virtual void Start(std::vector<CheckJob> jobs, Events events) = 0;
+  // Adds jobs to the run going on, numbered on after its own; false (and
+  // nothing added) when no run is going: it was stopped or reported `done`.
+  virtual bool Add(std::vector<CheckJob> jobs) = 0;
   // Stops all checks at once and returns without waiting; a few events may
   // still arrive (the caller tells runs apart). A stopped run reports no `done`.
   virtual void Stop() = 0;

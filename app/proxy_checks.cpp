@@ -22,7 +22,7 @@ std::string Count(int done, int total) { return ToText(done) + "/" + ToText(tota
 }  // namespace
 
 ProxyChecks::ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
-                         std::function<void()> editSources)
+                         std::function<std::string()> editSources)
     : mainWindow_(mainWindow), proxySwitch_(proxySwitch), runner_(runner), editSources_(std::move(editSources)) {}
 
 std::vector<EventBinding> ProxyChecks::Events() {
@@ -52,13 +52,19 @@ void ProxyChecks::OnListMenu() {
       {kConnectFastestCommand, "连接最快的可用代理(&F)"},
   };
   switch (w.ShowMenu(items)) {
-    case kEditSourcesCommand: if (editSources_) editSources_(); break;
+    case kEditSourcesCommand: EditSources(); break;
     case kCheckAllCommand: CheckAll(); break;
     case kCheckSelectedCommand: CheckSelected(); break;
     case kStopChecksCommand: StopChecks(); break;
     case kOnlyWorkingCommand: ToggleOnlyWorking(); break;
     case kConnectFastestCommand: ConnectFastest(); break;
   }
+}
+
+void ProxyChecks::EditSources() {
+  if (!editSources_) return;
+  const std::string failure = editSources_();
+  if (!failure.empty()) Window().SetCaption(kThisWindow, failure);
 }
 
 void ProxyChecks::CheckAll() {
@@ -69,17 +75,31 @@ void ProxyChecks::CheckAll() {
 
 void ProxyChecks::CheckSelected() {
   const int row = Window().CurrentRow(kList);
-  if (row >= 0) Check({row});
+  if (row < 0) return;
+  // During a run the row joins it, unless it is in it already.
+  if (checking_ && std::find(jobRows_.begin(), jobRows_.end(), row) != jobRows_.end()) return;
+  if (checking_ && runner_.Add({JobOf(row)})) {
+    jobRows_.push_back(row);
+    ShowResult(row, {});
+    progressShown_.clear();
+    OnProgress(run_);
+    return;
+  }
+  Check({row});
+}
+
+CheckJob ProxyChecks::JobOf(int row) {
+  WindowControls& w = Window();
+  const std::int64_t port = TruncateToInteger(ToNumber(w.GetCellText(kList, row, 2)));
+  return {w.GetCellText(kList, row, 1), static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))};
 }
 
 void ProxyChecks::Check(std::vector<int> rows) {
   EndRun();
-  WindowControls& w = Window();
-  results_.resize(w.RowCount(kList));
+  results_.resize(Window().RowCount(kList));
   std::vector<CheckJob> jobs;
   for (int row : rows) {
-    const std::int64_t port = TruncateToInteger(ToNumber(w.GetCellText(kList, row, 2)));
-    jobs.push_back({w.GetCellText(kList, row, 1), static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))});
+    jobs.push_back(JobOf(row));
     ShowResult(row, {});
   }
   jobRows_ = std::move(rows);
@@ -125,6 +145,13 @@ void ProxyChecks::ShowResult(int row, const CheckResult& result) {
   if (row < 0 || row >= static_cast<int>(results_.size())) return;
   results_[row] = result;
   Window().SetCellText(kList, row, kResultColumn, CheckResultText(result));
+  resortOwed_ = resortOwed_ || sortColumn_ == kResultColumn;
+}
+
+void ProxyChecks::KeepSorted() {
+  if (!resortOwed_) return;
+  resortOwed_ = false;
+  Sort();
 }
 
 void ProxyChecks::OnStarted(unsigned run, std::size_t job) {
@@ -142,6 +169,7 @@ void ProxyChecks::OnProgress(unsigned run) {
   if (run != run_ || !checking_) return;
   const int total = static_cast<int>(jobRows_.size());
   const std::string title = "正在检测 " + Count(finished_, total) + "，可用 " + ToText(passed_);
+  KeepSorted();
   if (title == progressShown_) return;
   progressShown_ = title;
   Window().SetCaption(kThisWindow, title);
@@ -151,6 +179,7 @@ void ProxyChecks::OnProgress(unsigned run) {
 void ProxyChecks::OnDone(unsigned run) {
   if (run != run_ || !checking_) return;
   checking_ = false;
+  KeepSorted();
   Window().SetCaption(kThisWindow, "检测完毕：可用 " + Count(passed_, static_cast<int>(jobRows_.size())));
   Window().SetProgress(0, 0);
 }
@@ -180,6 +209,11 @@ void ProxyChecks::SortBy(int column) {
   if (column < 0 || column > kResultColumn) return;
   ascending_ = column == sortColumn_ ? !ascending_ : true;
   sortColumn_ = column;
+  Sort();
+}
+
+void ProxyChecks::Sort() {
+  const int column = sortColumn_;
   const bool ascending = ascending_;
   std::function<bool(int, int)> less;
   if (column == kResultColumn) {

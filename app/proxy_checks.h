@@ -31,12 +31,14 @@ inline constexpr int kResultColumn = 6;
 class ProxyChecks {
  public:
   ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
-              std::function<void()> editSources);
+              std::function<std::string()> editSources);
 
   // The list's context menu and header clicks, F5, Ctrl+T and Ctrl+F.
   std::vector<EventBinding> Events();
 
   void OnListMenu();
+  // Opens the sources file; the title says why when it cannot.
+  void EditSources();
   void CheckAll();
   void CheckSelected();
   // Stops the checks still going; their rows go back to unchecked.
@@ -53,10 +55,15 @@ class ProxyChecks {
 
  private:
   void Check(std::vector<int> rows);
+  CheckJob JobOf(int row);  // the row's host and port
   // Ends the current run; false when none was going.
   bool EndRun();
   CheckResult ResultOf(int row) const;
   void ShowResult(int row, const CheckResult& result);
+  // Results that landed in the sorted column move their rows to their places:
+  // four times a second with the progress, and at the end.
+  void KeepSorted();
+  void Sort();  // by sortColumn_ and ascending_
   void OnStarted(unsigned run, std::size_t job);
   void OnFinished(unsigned run, std::size_t job, CheckResult result);
   void OnProgress(unsigned run);
@@ -66,7 +73,7 @@ class ProxyChecks {
   MainWindow& mainWindow_;
   ProxySwitch& proxySwitch_;
   ProxyCheckRunner& runner_;
-  std::function<void()> editSources_;
+  std::function<std::string()> editSources_;  // why the file could not be opened, or empty
   // Everything below lives on the window's thread.
   std::vector<CheckResult> results_;  // by list row
   std::vector<int> jobRows_;          // the list row of each job of the current run
@@ -76,6 +83,7 @@ class ProxyChecks {
   std::string progressShown_;
   bool onlyWorking_ = false;
   int sortColumn_ = -1;
+  bool resortOwed_ = false;
   bool ascending_ = true;
 };
 

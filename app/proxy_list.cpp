@@ -23,7 +23,7 @@ struct ProxyListReader::Run {
   std::condition_variable sourceDone;
   int pending = 0;      // sources still being read
   int failed = 0;       // sources that could not be fetched
-  int rows = 0;         // rows listed so far
+  int rows = 0;         // rows listed so far, at most kMaxRowsPerRun
   bool ended = false;   // the closing title is written: late pages add nothing
   std::unordered_set<std::string> listed;  // host:port of every row
 };
@@ -38,7 +38,7 @@ bool IsSuccessStatus(const std::string& rawHeaders) {
          std::isdigit(static_cast<unsigned char>(code[2]));
 }
 
-ProxyListReader::ProxyListReader(std::vector<std::string> sources, PageReaderFactory makeReader,
+ProxyListReader::ProxyListReader(ProxySourceProvider sources, PageReaderFactory makeReader,
                                  ThreadStarter& threads, std::chrono::milliseconds sourceTimeout)
     : sources_(std::move(sources)), makeReader_(std::move(makeReader)), threads_(threads),
       sourceTimeout_(sourceTimeout) {}
@@ -51,8 +51,13 @@ std::string ProxyListReader::LastPageText() const {
 void ProxyListReader::KeepPageText(unsigned run, std::string text) {
   std::lock_guard lock(pageMutex_);
   // Copied into the buffer it has: a new page-sized block on every run
-  // scatters the heap (10 MiB more after 300 refreshes under Wine).
-  if (run == newestRun_.load()) lastPageText_.assign(text);
+  // scatters the heap (10 MiB more after 300 refreshes under Wine). A larger
+  // page is taken over instead, so that no second copy of it is made.
+  if (run != newestRun_.load()) return;
+  if (text.size() > lastPageText_.capacity())
+    lastPageText_ = std::move(text);
+  else
+    lastPageText_.assign(text);
 }
 
 bool ProxyListReader::Superseded(const Run& run) const { return run.number != newestRun_.load(); }
@@ -72,8 +77,9 @@ void ProxyListReader::ReadProxyList(const std::shared_ptr<WindowControls>& windo
   Write(*run, [](WindowControls& w) { w.DeleteAllRows(kList); });
   Write(*run, [](WindowControls& w) { w.SetCaption(kThisWindow, "正在读取......请稍等"); });
 
+  const ProxySourceList sources = sources_();
   std::unique_lock lock(runMutex_);
-  for (const std::string& url : sources_) {
+  for (const std::string& url : sources.addresses) {
     ++run->pending;
     if (!threads_.Start([this, run, url] { ReadSource(run, url); })) {
       --run->pending;
@@ -83,19 +89,27 @@ void ProxyListReader::ReadProxyList(const std::shared_ptr<WindowControls>& windo
   run->sourceDone.wait_until(lock, deadline, [&] { return run->pending == 0; });
   run->failed += run->pending;  // still unanswered: failed
   run->ended = true;
-  const std::string title = ListRunTitle(static_cast<int>(sources_.size()), run->failed);
+  const std::string title = ListRunTitle(static_cast<int>(sources.addresses.size()), run->failed,
+                                         run->rows >= kMaxRowsPerRun ? kMaxRowsPerRun : 0, sources.note);
   Write(*run, [title](WindowControls& w) { w.SetCaption(kThisWindow, title); });
 }
 
 void ProxyListReader::ReadSource(const std::shared_ptr<Run>& run, const std::string& url) {
   const std::unique_ptr<PageReader> reader = makeReader_();
   ListPage page = Superseded(*run) ? ListPage{} : reader->Fetch(url);
-  if (page.fetched) AddPage(*run, *reader, std::move(page.body));
+  if (page.fetched) {
+    AddPage(*run, *reader, std::move(page.body));
+    return;
+  }
   std::lock_guard lock(runMutex_);
-  if (run->ended) return;
-  --run->pending;
-  if (!page.fetched) ++run->failed;
-  run->sourceDone.notify_all();
+  SettleSource(*run, false);
+}
+
+void ProxyListReader::SettleSource(Run& run, bool fetched) {
+  if (run.ended) return;
+  --run.pending;
+  if (!fetched) ++run.failed;
+  run.sourceDone.notify_all();
 }
 
 void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
@@ -107,22 +121,27 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
     const bool bom = WithoutUtf8Bom(raw).size() != raw.size();
     text = reader.Decode(body);
     if (bom && !text.empty()) text.erase(0, 1);  // the mark, which GBK has no character for
-    ByteBlock().swap(body);  // not held while the page is matched and its rows go out
     matched = reader.MatchRows(text);
-  } else {
-    text.assign(raw);
-    ByteBlock().swap(body);
   }
-  // Decoding keeps ASCII as it is: a plain list reads the same from the text.
+  // A plain list is read from the bytes as received: the decoded text ends at
+  // a NUL byte and no longer shows whether the page was cut at the size limit.
   std::vector<ProxyAddress> plain;
-  if (matched == 0) plain = ReadPlainProxyList(text);
+  if (matched == 0) {
+    plain = ReadPlainProxyList(raw, kMaxRowsPerRun);
+    if (text.empty()) text.assign(raw);
+  }
+  ByteBlock().swap(body);  // not held while the rows go out
   KeepPageText(run.number, std::move(text));
-  // The page's rows go out together, each as soon as its cells are read.
+  // The page's rows go out together, each as soon as its cells are read. The
+  // source is settled first: a run that reaches its deadline meanwhile waits
+  // for the lock, and then does not count as failed a source whose rows show.
   std::lock_guard lock(runMutex_);
-  for (int i = 1; i <= matched && !run.ended && !Superseded(run); ++i)
+  SettleSource(run, true);
+  const auto open = [&] { return !run.ended && !Superseded(run) && run.rows < kMaxRowsPerRun; };
+  for (int i = 1; i <= matched && open(); ++i)
     AddRow(run, {reader.RowGroup(i, 1), reader.RowGroup(i, 2), reader.RowGroup(i, 3), reader.RowGroup(i, 4),
                  reader.RowGroup(i, 5)});
-  for (std::size_t i = 0; i < plain.size() && !run.ended && !Superseded(run); ++i)
+  for (std::size_t i = 0; i < plain.size() && open(); ++i)
     AddRow(run, {std::move(plain[i].host), std::move(plain[i].port)});
 }
 

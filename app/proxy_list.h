@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/proxy_sources.h"
 #include "app/services.h"
 #include "runtime/value.h"
 #include "ui/window_controls.h"
@@ -41,10 +42,15 @@ using PageReaderFactory = std::function<std::unique_ptr<PageReader>()>;
 // True when a raw response header block starts with a 2xx status line.
 bool IsSuccessStatus(const std::string& rawHeaders);
 
+// The rows one list run lists at most: a page of millions of valid lines
+// would otherwise exhaust a 32-bit process.
+inline constexpr int kMaxRowsPerRun = 200000;
+
 class ProxyListReader {
  public:
-  // Sources not answered within `sourceTimeout` of the run's start count as failed.
-  ProxyListReader(std::vector<std::string> sources, PageReaderFactory makeReader, ThreadStarter& threads,
+  // `sources` is asked at the start of every run. Sources not answered within
+  // `sourceTimeout` of the run's start count as failed.
+  ProxyListReader(ProxySourceProvider sources, PageReaderFactory makeReader, ThreadStarter& threads,
                   std::chrono::milliseconds sourceTimeout = std::chrono::seconds(30));
 
   // The whole body of one list run's worker thread: empties the list, fetches
@@ -59,7 +65,10 @@ class ProxyListReader {
  private:
   struct Run;
   void ReadSource(const std::shared_ptr<Run>& run, const std::string& url);
+  // Lists the page's rows and settles its source.
   void AddPage(Run& run, PageReader& reader, ByteBlock body);
+  // The source is in (or failed): one fewer pending; under runMutex_.
+  void SettleSource(Run& run, bool fetched);
   // Lists a row (its cells from 服务器地址 on) numbered on from the rows before.
   void AddRow(Run& run, std::vector<std::string> cells);
   // A run that a newer one has superseded stops working; whether its writes
@@ -69,7 +78,7 @@ class ProxyListReader {
   void Write(const Run& run, std::function<void(WindowControls&)> write);
   void KeepPageText(unsigned run, std::string text);
 
-  const std::vector<std::string> sources_;
+  const ProxySourceProvider sources_;
   const PageReaderFactory makeReader_;
   ThreadStarter& threads_;
   const std::chrono::milliseconds sourceTimeout_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,22 +18,44 @@ inline constexpr std::array<const char*, 2> kDefaultProxySources = {
     "https://raw.githubusercontent.com/monosans/proxy-list/main/proxies/http.txt",
 };
 
+// The sources of one list run, and what its closing title adds about them.
+struct ProxySourceList {
+  std::vector<std::string> addresses;
+  std::string note;  // GBK; empty when there is nothing to say
+  bool operator==(const ProxySourceList&) const = default;
+};
+
+// Gives a list run its sources; asked anew at the start of every run, so that
+// an edited sources file counts from the next refresh on.
+using ProxySourceProvider = std::function<ProxySourceList()>;
+ProxySourceProvider FixedSources(std::vector<std::string> addresses);
+
+// The note of a sources file over its size limit: it is ignored whole.
+inline constexpr char kSourcesFileTooLarge[] = "来源文件过大，已忽略";
+
 // The addresses of a source list: words separated by whitespace; a word that
 // starts with "#" comments out the rest of its line. A leading UTF-8 byte
 // order mark is skipped.
 std::vector<std::string> ReadSourceAddresses(std::string_view text);
 
 // The first source list that is there and names an address: the environment
-// value (VANTOIP_LIST_URL, null when unset), the sources file's text, the defaults.
-std::vector<std::string> ChooseProxySources(const char* environmentValue,
-                                            const std::optional<std::string>& sourcesFileText);
+// value (VANTOIP_LIST_URL, null when unset), the sources file's text, the
+// defaults. A file over its size limit is not used, and the note says so.
+ProxySourceList ChooseProxySources(const char* environmentValue, const std::optional<std::string>& sourcesFileText,
+                                   bool sourcesFileTooLarge = false);
+
+// The sources file's bytes as UTF-8, in any encoding Notepad saves: UTF-8
+// with or without a byte order mark, UTF-16 LE or BE with one. Broken UTF-16
+// (an odd last byte, a lone surrogate) loses only what is broken.
+std::string SourcesFileUtf8(std::string_view bytes);
 
 // A new sources file: a comment header on its format, then the defaults;
 // UTF-8 with CR LF line ends, as Notepad expects.
 std::string DefaultSourcesFileText();
 
 // The title at the end of a list run over `sources` sources of which
-// `failedSources` could not be fetched (GBK).
-std::string ListRunTitle(int sources, int failedSources);
+// `failedSources` could not be fetched (GBK), noting a reached row limit and
+// the sources' note.
+std::string ListRunTitle(int sources, int failedSources, int rowLimit = 0, std::string_view sourcesNote = {});
 
 }  // namespace vantoip

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/data_folder_win.h"
 #include "app/page_text_win.h"
 #include "app/plain_proxy_list.h"
 #include "app/proxy_sources.h"
@@ -29,60 +30,77 @@ std::optional<std::string> EnvironmentText(const wchar_t* name) {
   return WideToGbk(value);
 }
 
-// The file's UTF-8 text converted to GBK, as every text of the program.
-std::optional<std::string> SourcesFileText(const std::wstring& path) {
+struct SourcesFileRead {
+  std::optional<std::string> text;  // GBK, as every text of the program
+  bool tooLarge = false;
+};
+
+SourcesFileRead ReadSourcesFile(const std::wstring& path) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.Get(), &size)) return std::nullopt;
-  std::string bytes(static_cast<std::size_t>(std::min<LONGLONG>(size.QuadPart, kMaxSourcesFileBytes)), '\0');
+  if (!file || !GetFileSizeEx(file.Get(), &size)) return {};
+  // A cut file could end in half an address: one over the limit is not read.
+  if (size.QuadPart > kMaxSourcesFileBytes) return {std::nullopt, true};
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
   DWORD total = 0, read = 0;
   while (total < bytes.size() &&
          ReadFile(file.Get(), bytes.data() + total, static_cast<DWORD>(bytes.size()) - total, &read, nullptr) &&
          read > 0)
     total += read;
   bytes.resize(total);
-  // The mark goes before the conversion: GBK has no character for it.
-  const std::string_view utf8 = WithoutUtf8Bom(bytes);
-  return Utf8ToGbkText(ByteBlock(utf8.begin(), utf8.end()));
+  const std::string utf8 = SourcesFileUtf8(bytes);  // without a mark, which GBK has no character for
+  return {Utf8ToGbkText(ByteBlock(utf8.begin(), utf8.end()))};
 }
 
 }  // namespace
 
 std::wstring SourcesFilePath() {
-  wchar_t folder[MAX_PATH];
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) return {};
-  return std::wstring(folder) + L"\\Vantoip\\sources.txt";
+  const std::wstring folder = DataFolder();
+  return folder.empty() ? folder : folder + L"\\sources.txt";
 }
 
-std::vector<std::string> ProxySources() {
+ProxySourceList ProxySources() {
   const std::optional<std::string> environment = EnvironmentText(L"VANTOIP_LIST_URL");
   const std::wstring path = SourcesFilePath();
-  return ChooseProxySources(environment ? environment->c_str() : nullptr,
-                            path.empty() ? std::nullopt : SourcesFileText(path));
+  const SourcesFileRead file = path.empty() ? SourcesFileRead{} : ReadSourcesFile(path);
+  return ChooseProxySources(environment ? environment->c_str() : nullptr, file.text, file.tooLarge);
 }
 
-bool EnsureSourcesFile(const std::wstring& path) {
+unsigned long EnsureSourcesFile(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return false;
+  if (slash == std::wstring::npos) return ERROR_PATH_NOT_FOUND;
   const int folder = SHCreateDirectoryExW(nullptr, path.substr(0, slash).c_str(), nullptr);
-  if (folder != ERROR_SUCCESS && folder != ERROR_ALREADY_EXISTS && folder != ERROR_FILE_EXISTS) return false;
+  if (folder != ERROR_SUCCESS && folder != ERROR_ALREADY_EXISTS && folder != ERROR_FILE_EXISTS) return folder;
   // CREATE_NEW: an existing file, even one written in between, is left alone.
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return GetLastError() == ERROR_FILE_EXISTS;
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS ? ERROR_SUCCESS : error;
+  }
   const std::string text = DefaultSourcesFileText();
   DWORD written = 0;
   if (WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
       written == text.size())
-    return true;
+    return ERROR_SUCCESS;
+  const DWORD error = written == text.size() ? GetLastError() : ERROR_DISK_FULL;
   file.Reset();
   DeleteFileW(path.c_str());  // a cut file would hide the defaults it lacks for good
-  return false;
+  return error;
 }
 
-void EditProxySources() {
+std::string EditProxySources() {
   const std::wstring path = SourcesFilePath();
-  if (EnsureSourcesFile(path)) ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (path.empty()) return "无法创建代理来源文件（系统没有应用程序数据文件夹）";
+  if (const unsigned long error = EnsureSourcesFile(path))
+    return "无法创建代理来源文件（" + SystemErrorText(error) + "）";
+  SHELLEXECUTEINFOW open{sizeof open};
+  open.fMask = SEE_MASK_FLAG_NO_UI;  // the reason goes to the title, not to a box of the shell's
+  open.lpVerb = L"open";
+  open.lpFile = path.c_str();
+  open.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&open)) return "无法打开代理来源文件（" + SystemErrorText(GetLastError()) + "）";
+  return {};
 }
 
 }  // namespace vantoip

@@ -4,20 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "app/proxy_sources.h"
+
 namespace vantoip {
 
-// <the user's roaming application data folder>\Vantoip\sources.txt; empty
-// when the system names no such folder.
+// DataFolder()\sources.txt; empty when there is no data folder.
 std::wstring SourcesFilePath();
 
-// The sources of a list run (ChooseProxySources), as GBK texts.
-std::vector<std::string> ProxySources();
+// The sources of a list run (ChooseProxySources), as GBK texts, read now.
+ProxySourceList ProxySources();
 
 // Creates the file's folder and the file with DefaultSourcesFileText() unless
-// the file is there already (it is never overwritten). True when the file is there.
-bool EnsureSourcesFile(const std::wstring& path);
+// the file is there already (it is never overwritten). 0 when the file is
+// there, else the system's error code of what failed.
+unsigned long EnsureSourcesFile(const std::wstring& path);
 
-// Opens the sources file in the system's text editor, created first when missing.
-void EditProxySources();
+// Opens the sources file in the system's text editor, created first when
+// missing. Empty when it did; otherwise why not, for the title (GBK).
+std::string EditProxySources();
 
 }  // namespace vantoip

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -73,17 +74,45 @@ struct RunState {
         maxInFlight(static_cast<std::size_t>(std::clamp(maxInFlight, 1, FD_SETSIZE))), jobs(std::move(jobs)),
         events(std::move(events)) {}
 
+  // Moves the jobs added since into `jobs`; when there are none and
+  // `finishIfNone`, the run takes no more. True when jobs were added.
+  bool TakeAdded(bool finishIfNone) {
+    if (!hasAdded && !finishIfNone) return false;
+    std::lock_guard lock(AddMutex());
+    for (CheckJob& job : added) jobs.push_back(std::move(job));
+    const bool any = !added.empty();
+    added.clear();
+    hasAdded = false;
+    finished = !any && finishIfNone;
+    return any;
+  }
+  bool Add(std::vector<CheckJob> more) {
+    std::lock_guard lock(AddMutex());
+    if (finished || stopped) return false;
+    for (CheckJob& job : more) added.push_back(std::move(job));
+    hasAdded = true;
+    return true;
+  }
+  // One lock for all runs: MinGW's threads never destroy a std::mutex's system object.
+  static std::mutex& AddMutex() {
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
+  }
+
   const std::string getRequest, connectRequest, expectedBody;
   const std::size_t maxInFlight;
-  const std::vector<CheckJob> jobs;
+  std::vector<CheckJob> jobs;  // the worker's, once it runs
   const ProxyChecker::Events events;
   std::atomic<bool> stopped{false};
+  std::atomic<bool> hasAdded{false};
+  std::vector<CheckJob> added;  // under AddMutex()
+  bool finished = false;        // under AddMutex()
 };
 
 // The worker's loop; its sockets and lookups end with it.
 class CheckLoop {
  public:
-  explicit CheckLoop(const RunState& run) : run_(run) {}
+  explicit CheckLoop(RunState& run) : run_(run) {}
   void Work();
 
  private:
@@ -96,7 +125,7 @@ class CheckLoop {
   void EndGet(Check& check, CheckOutcome outcome);
   void EndTunnel(Check& check, bool https);
 
-  const RunState& run_;
+  RunState& run_;
   Clock clock_;
   std::vector<std::unique_ptr<Check>> checks_;
   NameResolver resolver_;
@@ -108,6 +137,7 @@ void CheckLoop::Work() {
   std::size_t next = 0;
   std::int64_t nextProgress = clock_.Now() + clock_.Ticks(kProgressMilliseconds);
   while (!run_.stopped) {
+    run_.TakeAdded(false);
     while (checks_.size() < run_.maxInFlight && next < run_.jobs.size()) StartCheck(next++);
     for (const auto& [job, address] : resolver_.Take()) {
       const auto found = std::find_if(checks_.begin(), checks_.end(), [&](const auto& c) { return c->job == job; });
@@ -119,7 +149,7 @@ void CheckLoop::Work() {
       (*found)->address.sin_addr = *address;
       Connect(**found);
     }
-    if (checks_.empty() && next == run_.jobs.size()) {
+    if (checks_.empty() && next == run_.jobs.size() && !run_.TakeAdded(true)) {
       if (run_.events.done && !run_.stopped) run_.events.done();
       return;
     }
@@ -278,6 +308,8 @@ void ProxyChecker::Start(std::vector<CheckJob> jobs, Events events) {
   run_ = std::make_shared<Run>(page_, maxInFlight_, std::move(jobs), std::move(events));
   std::thread([run = run_] { CheckLoop(*run).Work(); }).detach();
 }
+
+bool ProxyChecker::Add(std::vector<CheckJob> jobs) { return run_ && run_->Add(std::move(jobs)); }
 
 void ProxyChecker::Stop() {
   if (run_) run_->stopped = true;

@@ -23,6 +23,7 @@ class ProxyChecker final : public ProxyCheckRunner {
   // Events come on the run's worker thread; its sockets close within about
   // 50 ms of a Stop.
   void Start(std::vector<CheckJob> jobs, Events events) override;
+  bool Add(std::vector<CheckJob> jobs) override;
   void Stop() override;
 
  private:

@@ -9,7 +9,10 @@ namespace vantoip {
 void DispatchProgramMessage(MSG& msg) {
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
   std::shared_ptr<Window> window = root ? Window::FromHandle(root) : nullptr;
-  if (window && msg.message == WM_KEYDOWN) window->OnKeyDown(msg.wParam);
+  // A key held down repeats its WM_KEYDOWN with the previous-state bit (30)
+  // set: its command runs once, not thirty times a second.
+  constexpr LPARAM kKeyWasDown = 1 << 30;
+  if (window && msg.message == WM_KEYDOWN && !(msg.lParam & kKeyWasDown)) window->OnKeyDown(msg.wParam);
   // Tab and arrow keys move between the controls of a program window.
   if (window && window->Alive() && IsDialogMessageW(root, &msg)) return;
   TranslateMessage(&msg);

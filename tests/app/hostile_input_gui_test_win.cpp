@@ -27,7 +27,7 @@ class HostileInput : public test::WindowTest {
       ++served;
       return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/html\r\n", page());
     });
-    program = std::make_unique<Program>(std::vector<std::string>{server->Url("/list")});
+    program = std::make_unique<Program>(FixedSources({server->Url("/list")}));
     window = OpenMainWindow(*program);
     ASSERT_TRUE(window);
   }
@@ -164,7 +164,7 @@ class HostileRegistry : public test::WindowTest {
     ASSERT_TRUE(window);
   }
   std::string Text(const char* control) { return test::WindowTextGbk(window->ControlHandle(control)); }
-  Program program{{"http://127.0.0.1:1/"}};
+  Program program{FixedSources({"http://127.0.0.1:1/"})};
 };
 
 TEST_F(HostileRegistry, TenThousandCharacterServerIsShownAndMeasured) {

@@ -35,7 +35,7 @@ class MainWindowGui : public test::WindowTest {
     return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
   }
 
-  Program program{{"http://127.0.0.1:1/"}};  // nothing listens there: the list stays empty
+  Program program{FixedSources({"http://127.0.0.1:1/"})};  // nothing listens there: the list stays empty
 };
 
 // The window as its table gives it, typed here from the table itself rather

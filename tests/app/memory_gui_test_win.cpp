@@ -29,7 +29,7 @@ TEST(Memory, TwoHundredMoreRefreshesOfAThousandRowsStayWithinTenPercent) {
   test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
     return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/html\r\n", page);
   });
-  Program program({server.Url("/list")});
+  Program program(FixedSources({server.Url("/list")}));
   auto window = OpenMainWindow(program);
   ASSERT_TRUE(window);
   ShowWindow(window->Handle(), SW_MINIMIZE);  // the same work without the painting

@@ -70,7 +70,7 @@ class ProxyChecksGui : public test::WindowTest {
       ++listsServed;
       return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
     });
-    program = std::make_unique<Program>(std::vector<std::string>{server->Url("/list")});
+    program = std::make_unique<Program>(FixedSources({server->Url("/list")}));
     window = OpenMainWindow(*program);
     ASSERT_TRUE(window);
     ASSERT_TRUE(test::PumpUntil([&] { return Title() == "读取完毕" && ViewRows() == test::kFakeProxyKindCount; }));

@@ -19,10 +19,16 @@ class ScriptedRunner : public ProxyCheckRunner {
     events = std::move(given);
     ++starts;
   }
+  bool Add(std::vector<CheckJob> more) override {
+    if (!going) return false;
+    for (CheckJob& job : more) jobs.push_back(std::move(job));
+    return true;
+  }
   void Stop() override { ++stops; }
   std::vector<CheckJob> jobs;
   Events events;
   int starts = 0, stops = 0;
+  bool going = true;  // Add joins the run
 };
 
 struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
@@ -32,7 +38,11 @@ struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
   ProxySwitch proxySwitch{main, services};
   ScriptedRunner runner;
   int sourceEdits = 0;
-  ProxyChecks checks{main, proxySwitch, runner, [this] { ++sourceEdits; }};
+  std::string sourcesFailure;  // what opening the sources file answers
+  ProxyChecks checks{main, proxySwitch, runner, [this] {
+                       ++sourceEdits;
+                       return sourcesFailure;
+                     }};
 
   void SetUp() override {
     main.OnCreated(controls);
@@ -64,6 +74,35 @@ TEST_F(ProxyChecksTest, CheckingAllShowsEachResultAndTheProgressThenTheEnd) {
   EXPECT_EQ(controls->titles.back(), "检测完毕：可用 2/3");
   EXPECT_EQ(controls->progress, std::make_pair(0, 0));
   EXPECT_FALSE(checks.Checking());
+}
+
+// The selected row joins a run going on, which then counts it; a row in the
+// run already is not checked twice.
+TEST_F(ProxyChecksTest, CheckingTheSelectedRowDuringARunJoinsIt) {
+  controls->selectedRow = 0;
+  checks.CheckSelected();
+  runner.events.started(0);
+  controls->selectedRow = 2;
+  checks.CheckSelected();
+  checks.CheckSelected();
+  EXPECT_EQ(runner.starts, 1);
+  EXPECT_EQ(runner.stops, 0);
+  ASSERT_EQ(runner.jobs.size(), 2u);
+  EXPECT_EQ(runner.jobs[1].host, "proxy.example");
+  EXPECT_EQ(controls->titles.back(), "正在检测 0/2，可用 0");
+  EXPECT_EQ(ResultCell(0), "检测中…");
+  Finish(0, CheckOutcome::Passed, 5);
+  Finish(1, CheckOutcome::Refused);
+  EXPECT_EQ(ResultCell(2), "拒绝");
+  runner.events.done();
+  EXPECT_EQ(controls->titles.back(), "检测完毕：可用 1/2");
+
+  // The run has ended (the runner takes nothing more): a new one starts.
+  runner.going = false;
+  controls->selectedRow = 1;
+  checks.CheckSelected();
+  EXPECT_EQ(runner.starts, 2);
+  EXPECT_EQ(runner.jobs.size(), 1u);
 }
 
 TEST_F(ProxyChecksTest, StoppingEndsTheRunAndLateEventsOfItChangeNothing) {
@@ -113,6 +152,11 @@ TEST_F(ProxyChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   checks.OnListMenu();
   EXPECT_EQ(sourceEdits, 1);
   ASSERT_EQ(controls->menus.size(), 1u);
+  EXPECT_TRUE(controls->titles.empty());
+  sourcesFailure = "无法打开代理来源文件（找不到应用程序）";
+  checks.OnListMenu();
+  EXPECT_EQ(controls->titles.back(), sourcesFailure);
+  controls->menus.erase(controls->menus.begin() + 1);
   std::vector<std::string> texts;
   for (const MenuItem& item : controls->menus[0]) texts.push_back(item.command ? item.text : "-");
   EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测",
@@ -153,6 +197,14 @@ TEST_F(ProxyChecksTest, HeaderClicksSortByTheColumnAndAgainReversed) {
   Finish(2, CheckOutcome::PassedHttpOnly, 100);
   checks.SortBy(kResultColumn);
   EXPECT_EQ(controls->order, (std::vector<int>{2, 1, 0}));
+  // Results landing in the sorted column move their rows at the next progress.
+  checks.CheckAll();
+  Finish(0, CheckOutcome::PassedHttpOnly, 50);
+  Finish(1, CheckOutcome::Passed, 300);
+  Finish(2, CheckOutcome::Refused);
+  runner.events.progress();
+  EXPECT_EQ(controls->order, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(controls->sortedBy, std::make_pair(kResultColumn, true));
   checks.SortBy(0);  // 序号 brings back the list's own order
   EXPECT_EQ(controls->order, (std::vector<int>{0, 1, 2}));
 }

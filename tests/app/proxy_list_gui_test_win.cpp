@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 
 #include "app/program_win.h"
 #include "app/main_window_controls.h"
+#include "app/proxy_sources_win.h"
 #include "runtime/system_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
@@ -34,7 +37,7 @@ class ProxyListGui : public test::WindowTest {
     Open(server->Url("/list"));
   }
   void Open(const std::string& url) {
-    program = std::make_unique<Program>(std::vector<std::string>{url});
+    program = std::make_unique<Program>(FixedSources({url}));
     window = OpenMainWindow(*program);
     ASSERT_TRUE(window);
   }
@@ -110,6 +113,34 @@ TEST_F(ProxyListGui, CrLfPagesGiveAnEmptyListAndFailedDownloadsSaySo) {
   EXPECT_EQ(Rows(), 0);
 }
 
+// The user edits the sources file and presses 刷新: the next run reads the new address.
+TEST_F(ProxyListGui, AnEditedSourcesFileCountsFromTheNextRefresh) {
+  server = std::make_unique<test::LoopbackHttpServer>([](const test::ReceivedRequest& request) {
+    const bool second = request.RequestLine().find("/second") != std::string::npos;
+    return test::SimpleResponse("HTTP/1.1 200 OK", "", second ? "192.0.2.2:82\n" : "192.0.2.1:81\n");
+  });
+  const std::wstring folder = std::filesystem::temp_directory_path() / ("vantoip-edit-" + std::to_string(GetCurrentProcessId()));
+  std::filesystem::create_directories(folder);
+  SetEnvironmentVariableW(L"VANTOIP_DATA_DIR", folder.c_str());
+  SetEnvironmentVariableW(L"VANTOIP_LIST_URL", nullptr);
+  const auto writeSources = [&](const std::string& text) {
+    std::ofstream(std::filesystem::path(folder) / "sources.txt", std::ios::binary | std::ios::trunc) << text;
+  };
+  writeSources(server->Url("/first") + "\r\n");
+  program = std::make_unique<Program>(&ProxySources);
+  window = OpenMainWindow(*program);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(test::PumpUntil([&] { return Settled(1); }, 15000)) << Title();
+  EXPECT_EQ(Cell(0, 1), "192.0.2.1");
+  writeSources("# edited\r\n" + server->Url("/second") + "\r\n");
+  SendMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return Settled(1) && Cell(0, 1) == "192.0.2.2"; }, 15000)) << Title();
+  EXPECT_EQ(Cell(0, 2), "82");
+  SetEnvironmentVariableW(L"VANTOIP_DATA_DIR", nullptr);
+  DestroyWindow(window->Handle());
+  std::filesystem::remove_all(folder);
+}
+
 TEST_F(ProxyListGui, SourcesMergeWhileOneHangsAndOneFailsAndTheTitleCountsTheFailure) {
   server = std::make_unique<test::LoopbackHttpServer>([](const test::ReceivedRequest& request) {
     const std::string line = request.RequestLine();
@@ -120,7 +151,7 @@ TEST_F(ProxyListGui, SourcesMergeWhileOneHangsAndOneFailsAndTheTitleCountsTheFai
     return test::SimpleResponse("HTTP/1.1 200 OK", "", "192.0.2.1:80\n192.0.2.2:81\n");
   });
   program = std::make_unique<Program>(
-      std::vector<std::string>{server->Url("/slow"), server->Url("/missing"), server->Url("/plain")});
+      FixedSources({server->Url("/slow"), server->Url("/missing"), server->Url("/plain")}));
   window = OpenMainWindow(*program);
   ASSERT_TRUE(window);
   // The plain list shows while the row page is still on its way.

@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <map>
+#include <thread>
 
 #include "app/main_window_controls.h"
 #include "app/main_window_layout.h"
 #include "tests/support/memory_controls.h"
+#include "web/visit_web_page.h"
 
 namespace vantoip {
 namespace {
@@ -23,6 +26,7 @@ struct Source {
   bool fetched = true;
   std::string body;
   std::shared_future<void> release;
+  std::chrono::milliseconds perRowGroup{0};  // how long reading each cell of a row takes
 };
 
 // The pages of every address; the n-th fetch of an address gets its n-th
@@ -48,9 +52,13 @@ class MemoryPageReader : public PageReader {
   ListPage Fetch(const std::string& url) override {
     const Source source = pages_.Next(url);
     if (source.release.valid()) source.release.wait();
+    perRowGroup_ = source.perRowGroup;
     return {source.fetched, ByteBlock(source.body.begin(), source.body.end())};
   }
-  std::string Decode(const ByteBlock& body) override { return std::string(body.begin(), body.end()); }
+  // As the system's conversion does, the text ends at the first NUL byte.
+  std::string Decode(const ByteBlock& body) override {
+    return std::string(body.begin(), std::find(body.begin(), body.end(), 0));
+  }
   int MatchRows(const std::string& text) override {
     rows_.clear();
     for (std::size_t at = text.find("<td>"); at != std::string::npos; at = text.find("<td>", at + 1)) {
@@ -68,10 +76,14 @@ class MemoryPageReader : public PageReader {
     }
     return static_cast<int>(rows_.size());
   }
-  std::string RowGroup(int row, int group) override { return rows_.at(row - 1).at(group - 1); }
+  std::string RowGroup(int row, int group) override {
+    std::this_thread::sleep_for(perRowGroup_);
+    return rows_.at(row - 1).at(group - 1);
+  }
 
  private:
   Pages& pages_;
+  std::chrono::milliseconds perRowGroup_{0};
   std::vector<std::vector<std::string>> rows_;
 };
 
@@ -85,7 +97,7 @@ struct ProxyListTest : ::testing::Test {
   std::unique_ptr<ProxyListReader> Reader(std::vector<std::string> urls,
                                           std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
     return std::make_unique<ProxyListReader>(
-        std::move(urls), [this] { return std::make_unique<MemoryPageReader>(pages); }, threads, timeout);
+        FixedSources(std::move(urls)), [this] { return std::make_unique<MemoryPageReader>(pages); }, threads, timeout);
   }
   // The run and its sources, without waiting for the window's thread.
   void RunToEnd(ProxyListReader& reader) {
@@ -128,6 +140,48 @@ TEST_F(ProxyListTest, APageWithoutRowsIsReadAsAPlainList) {
   ui.Drain();
   EXPECT_EQ(ListRows(), (Rows{{"1", "192.0.2.7", "80", "", "", ""}, {"2", "proxy.example", "3128", "", "", ""}}));
   EXPECT_EQ(controls->titles.back(), "读取完毕");
+}
+
+// The plain reader gets the page's bytes: lines past a NUL byte count, and a
+// page cut at the size limit loses its cut last line (its decoded text, without
+// the byte order mark, is shorter than the limit).
+TEST_F(ProxyListTest, APageWithACellButNoRowIsReadAsAPlainListFromItsBytes) {
+  Serve("nul", {{true, "# <td \n192.0.2.7:80\n" + std::string(1, '\0') + "\n192.0.2.8:8080\n"}});
+  std::string cut = "\xEF\xBB\xBF# <td \n192.0.2.9:81\n#";
+  cut.resize(kMaxBodyBytes - 11, 'x');
+  cut += "\n1.2.3.4:80";  // "…:8080" as served
+  Serve("cut", {{true, cut}});
+  auto reader = Reader({"nul"});
+  RunToEnd(*reader);
+  ui.Drain();
+  EXPECT_EQ(ListRows(), (Rows{{"1", "192.0.2.7", "80", "", "", ""}, {"2", "192.0.2.8", "8080", "", "", ""}}));
+  auto cutReader = Reader({"cut"});
+  RunToEnd(*cutReader);
+  ui.Drain();
+  EXPECT_EQ(ListRows(), (Rows{{"1", "192.0.2.9", "81", "", "", ""}}));
+}
+
+// The sources are asked at every run's start: an edited file counts from the next refresh.
+TEST_F(ProxyListTest, EveryRunReadsTheSourcesAnewAndStopsAtTheRowLimit) {
+  Serve("first", {{true, "192.0.2.1:80\n"}});
+  std::string many;
+  for (int i = 0; i < kMaxRowsPerRun + 10; ++i)
+    many += "10." + std::to_string(i >> 16) + "." + std::to_string(i >> 8 & 255) + "." + std::to_string(i & 255) + ":80\n";
+  Serve("many", {{true, many}});
+  Serve("more", {{true, "192.0.2.2:80\n"}});
+  std::vector<std::string> urls = {"first"};
+  std::string note;
+  ProxyListReader reader([&] { return ProxySourceList{urls, note}; },
+                         [this] { return std::make_unique<MemoryPageReader>(pages); }, threads);
+  RunToEnd(reader);
+  ui.Drain();
+  EXPECT_EQ(ListRows(), (Rows{{"1", "192.0.2.1", "80", "", "", ""}}));
+  urls = {"many", "more"};
+  note = kSourcesFileTooLarge;
+  RunToEnd(reader);
+  ui.Drain();
+  EXPECT_EQ(controls->rows.size(), static_cast<std::size_t>(kMaxRowsPerRun));
+  EXPECT_EQ(controls->titles.back(), "读取完毕（已达上限 200000 个，来源文件过大，已忽略）");
 }
 
 TEST_F(ProxyListTest, FailedSourcesAreCountedInTheTitleAndAnswersWithoutRowsAreNot) {
@@ -182,6 +236,17 @@ TEST_F(ProxyListTest, ASourceStillOutAtTheDeadlineFailsAndItsLateRowsStayOut) {
   ui.Drain();
   EXPECT_EQ(ListRows(), (Rows{{"1", "10.0.0.1", "1", "", "", ""}}));
   EXPECT_EQ(controls->titles.back(), "读取完毕（1个来源读取失败）");
+}
+
+// The deadline passes while a source's rows go out: they show, so it has not failed.
+TEST_F(ProxyListTest, ASourceWhoseRowsAreShownNeverFailsAtTheDeadline) {
+  Serve("slow rows", {{true, "<td>10.0.0.1|1|a|1%|t\n<td>10.0.0.2|2|b|2%|t\n<td>10.0.0.3|3|c|3%|t\n", {},
+                       std::chrono::milliseconds(20)}});
+  auto reader = Reader({"slow rows"}, std::chrono::milliseconds(100));
+  RunToEnd(*reader);
+  ui.Drain();
+  EXPECT_EQ(controls->rows.size(), 3u);
+  EXPECT_EQ(controls->titles.back(), "读取完毕");
 }
 
 TEST_F(ProxyListTest, ANewerRunSupersedesAnOlderOneWhosePageArrivesLater) {

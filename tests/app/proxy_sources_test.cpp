@@ -30,6 +30,7 @@ TEST(PlainProxyList, EachLineGivesItsRowOrIsSkipped) {
       "exa mple.com:80\n[2001:db8::1]:8080\n2001:db8::1\n::1:80\n"
       "256.1.1.1:80\n1.2.3:80\n1.2.3.4.5:80\n01.2.3.4:80\n-bad.example:80\nbad-.example:80\n"
       "a..b:80\nhttps://1.1.1.1:443\nsocks5://1.1.1.1:1080\n1.1.1.1:80/\n1.1.1.1:80\0x\n"
+      "localhost:8080\ntimeout:5000\n"  // one-word names: settings, not proxies
       + std::string(63, 'a') + ".com:1\n" + std::string(64, 'a') + ".com:1\n"
       "11.0.0.1:81";  // no line end at the end
   EXPECT_EQ(ReadPlainProxyList(body),
@@ -77,6 +78,21 @@ TEST(PlainProxyList, ABodyCutAtTheSizeLimitLosesItsCutLastLine) {
   EXPECT_EQ(ReadPlainProxyList(body).back(), (ProxyAddress{"5.6.7.8", "80"}));
 }
 
+// Captive portals and ordinary pages entered by mistake list nothing.
+TEST(PlainProxyList, PagesThatAreNotListsGiveNoRows) {
+  const std::string login =
+      "<!DOCTYPE html>\n<html><head><title>Login</title>\n<style>\n.a{margin:0}\n</style>\n"
+      "<script>\nvar config = {\ntimeout:5000,\nretries:3,\nport:8080,\napi:443,\n"
+      "backup: \"10.0.0.1:8080\",\ncdn.example.com:443\n}\n</script></head>\n"
+      "<body>\n<!-- mirror\n1.2.3.4:80\n-->\n<form action=\"/login\"\n data-host=\"\n5.6.7.8:80\n\">\n"
+      "<input name=\"user\">\n</form></body></html>\n";
+  EXPECT_EQ(ReadPlainProxyList(login), Rows{});
+  EXPECT_EQ(ReadPlainProxyList("timeout: 30\nserver:\n  host: localhost:8080\n  listen: 0.0.0.0\nretries:3\n"), Rows{});
+  // A list served as an HTML page's text is still read.
+  EXPECT_EQ(ReadPlainProxyList("<html><body><pre>\n1.2.3.4:80\n5.6.7.8:8080\n</pre></body></html>"),
+            (Rows{{"1.2.3.4", "80"}, {"5.6.7.8", "8080"}}));
+}
+
 TEST(PlainProxyList, OnlyATableCellMakesARowPage) {
   EXPECT_TRUE(MayBeRowPage("<tr>\n<TD>1.2.3.4</td>"));
   EXPECT_TRUE(MayBeRowPage("<<tD"));
@@ -87,11 +103,32 @@ TEST(PlainProxyList, OnlyATableCellMakesARowPage) {
 TEST(ProxySources, FirstListWithAnAddressWins) {
   const std::vector<std::string> defaults(kDefaultProxySources.begin(), kDefaultProxySources.end());
   const std::string file = "\xEF\xBB\xBF# mirrors\r\n  http://a/1.txt  \r\n\n\thttp://b/2.txt # second\nhttp://c/3.txt";
-  EXPECT_EQ(ChooseProxySources(" http://e/1\thttp://e/2\n", file), (std::vector<std::string>{"http://e/1", "http://e/2"}));
-  EXPECT_EQ(ChooseProxySources(" \t", file), (std::vector<std::string>{"http://a/1.txt", "http://b/2.txt", "http://c/3.txt"}));
-  EXPECT_EQ(ChooseProxySources(nullptr, "\xEF\xBB\xBF# nothing here\r\n\r\n"), defaults);
-  EXPECT_EQ(ChooseProxySources(nullptr, std::nullopt), defaults);
+  EXPECT_EQ(ChooseProxySources(" http://e/1\thttp://e/2\n", file).addresses, (std::vector<std::string>{"http://e/1", "http://e/2"}));
+  EXPECT_EQ(ChooseProxySources(" \t", file).addresses, (std::vector<std::string>{"http://a/1.txt", "http://b/2.txt", "http://c/3.txt"}));
+  EXPECT_EQ(ChooseProxySources(nullptr, "\xEF\xBB\xBF# nothing here\r\n\r\n"), (ProxySourceList{defaults, ""}));
+  EXPECT_EQ(ChooseProxySources(nullptr, std::nullopt), (ProxySourceList{defaults, ""}));
   EXPECT_EQ(defaults.front(), ProxyListPageUrl);
+  // A file over its size limit is ignored whole, and the title will say so.
+  EXPECT_EQ(ChooseProxySources(nullptr, std::nullopt, true), (ProxySourceList{defaults, kSourcesFileTooLarge}));
+  EXPECT_EQ(ChooseProxySources("http://e/1", std::nullopt, true).note, "");
+}
+
+// As Notepad saves it: UTF-8 with or without a mark, "Unicode" (UTF-16 LE), UTF-16 BE.
+TEST(ProxySources, FileReadInEveryEncodingNotepadSaves) {
+  const std::string utf8 = "# \xE6\x9D\xA5\xE6\xBA\x90\r\nhttp://a/1 \xF0\x9F\x98\x80\n";  // "# 来源 …"
+  EXPECT_EQ(SourcesFileUtf8(utf8), utf8);
+  EXPECT_EQ(SourcesFileUtf8("\xEF\xBB\xBF" + utf8), utf8);
+  const std::u16string utf16 = u"# 来源\r\nhttp://a/1 \U0001F600\n";
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char16_t c : utf16) {
+    le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+  }
+  EXPECT_EQ(SourcesFileUtf8(le), utf8);
+  EXPECT_EQ(SourcesFileUtf8(be), utf8);
+  // Lone surrogates and an odd last byte are dropped; the rest stays.
+  EXPECT_EQ(SourcesFileUtf8(std::string("\xFF\xFE" "a\0\x00\xD8" "b\0\x00\xDC" "c\0" "d", 13)), "abc");
+  EXPECT_EQ(ReadSourceAddresses(SourcesFileUtf8(le)), (std::vector<std::string>{"http://a/1", "\xF0\x9F\x98\x80"}));
 }
 
 TEST(ProxySources, NewFileIsUtf8WithCrLfAndNamesTheDefaults) {
@@ -107,6 +144,9 @@ TEST(ProxySources, TitleCountsTheFailedSources) {
   EXPECT_EQ(ListRunTitle(2, 1), "读取完毕（1个来源读取失败）");
   EXPECT_EQ(ListRunTitle(12, 10), "读取完毕（10个来源读取失败）");
   EXPECT_EQ(ListRunTitle(2, 2), "读取失败");
+  EXPECT_EQ(ListRunTitle(2, 0, 200000), "读取完毕（已达上限 200000 个）");
+  EXPECT_EQ(ListRunTitle(2, 1, 200000, kSourcesFileTooLarge), "读取完毕（已达上限 200000 个，1个来源读取失败，来源文件过大，已忽略）");
+  EXPECT_EQ(ListRunTitle(2, 2, 0, kSourcesFileTooLarge), "读取失败（来源文件过大，已忽略）");
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class Stress : public test::WindowTest {
     WindowTest::TearDown();
   }
   void Open(const std::string& listUrl) {
-    program = std::make_unique<Program>(std::vector<std::string>{listUrl});
+    program = std::make_unique<Program>(FixedSources({listUrl}));
     window = OpenMainWindow(*program);
     ASSERT_TRUE(window);
   }

@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -39,6 +41,13 @@ TEST_F(Dispatcher, PostsRunInOrderAndAReadWaitsForTheCallersEarlierPosts) {
   EXPECT_TRUE(ran);
 }
 
+// Work on the window's thread of 4 µs, the same as a list row's.
+void Spin() {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(4);
+  while (std::chrono::steady_clock::now() < end) {
+  }
+}
+
 TEST_F(Dispatcher, AWorkerFarAheadWaitsForTheQueueToEmpty) {
   std::atomic<std::size_t> posted{0};
   std::thread worker([&] {
@@ -51,6 +60,64 @@ TEST_F(Dispatcher, AWorkerFarAheadWaitsForTheQueueToEmpty) {
   EXPECT_LE(posted.load(), UiDispatcher::kQueueCapacity);
   ASSERT_TRUE(test::PumpUntil([&] { return posted == 3 * UiDispatcher::kQueueCapacity; }, 30000));
   worker.join();
+
+  // While the window's thread works through what it took, the worker is held
+  // back too: posted and not yet run never exceeds the capacity.
+  std::atomic<std::size_t> ran{0};
+  std::size_t most = 0;
+  std::atomic<bool> done{false};
+  std::thread fast([&] {
+    for (std::size_t n = 1; n <= 100000; ++n) {
+      UiDispatcher::Post([&] {
+        Spin();
+        ++ran;
+      });
+      most = std::max(most, n - ran.load());
+    }
+    done = true;
+  });
+  ASSERT_TRUE(test::PumpUntil([&] { return done.load(); }, 60000));
+  fast.join();
+  EXPECT_LE(most, UiDispatcher::kQueueCapacity);
+}
+
+// A read waits for its own thread's posts only: one worker streaming rows
+// holds back neither another worker's read nor the window.
+TEST_F(Dispatcher, AReadWhileAnotherWorkerStreamsReturnsWithinASlice) {
+  HWND probe = CreateWindowW(L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(probe);
+  std::atomic<bool> stop{false};
+  std::thread streamer([&] {
+    while (!stop) UiDispatcher::Post(Spin);
+  });
+  std::atomic<long long> readMs{-1}, slowestAnswerMs{0};
+  std::thread reader([&] {
+    Sleep(300);  // the queue is full by now
+    UiDispatcher::Post([] {});  // its own post, which the read waits for
+    const auto start = std::chrono::steady_clock::now();
+    UiDispatcher::Run([] {});
+    readMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  });
+  std::thread prober([&] {
+    while (readMs < 0 && !stop) {
+      const auto start = std::chrono::steady_clock::now();
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(probe, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+      slowestAnswerMs = std::max<long long>(slowestAnswerMs, ms);
+      Sleep(10);
+    }
+  });
+  const bool read = test::PumpUntil([&] { return readMs >= 0; }, 5000);
+  stop = true;
+  test::PumpUntil([&] { return readMs >= 0; }, 30000);
+  streamer.join();
+  reader.join();
+  prober.join();
+  ASSERT_TRUE(read) << "the read waited for the other worker's stream to end";
+  EXPECT_LT(readMs, 100);
+  EXPECT_LT(slowestAnswerMs, 200);
+  DestroyWindow(probe);
 }
 
 TEST_F(Dispatcher, AfterStopPostsAndReadsFailAtOnceAndWaitingPostersGoOn) {

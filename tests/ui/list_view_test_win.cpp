@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tests/support/gui_win.h"
+#include "ui/message_loop_win.h"
 #include "ui/window_win.h"
 
 namespace vantoip {
@@ -31,6 +32,21 @@ struct ListView : test::WindowTest {
   }
   int ViewCount() { return ListView_GetItemCount(window->ControlHandle("list")); }
 };
+
+// Held down, a key repeats its WM_KEYDOWN with bit 30 set: its command runs once.
+TEST_F(ListView, AKeyHeldDownRaisesItsEventOnce) {
+  int raised = 0;
+  window = Window::Create(ListLayout(), {{kThisWindow, EventKind::Key, [&](const EventArgs&) { ++raised; }}});
+  ASSERT_TRUE(window);
+  MSG press{window->ControlHandle("list"), WM_KEYDOWN, 'T', 1};
+  DispatchProgramMessage(press);
+  MSG repeat = press;
+  repeat.lParam |= 1 << 30;
+  for (int i = 0; i < 30; ++i) DispatchProgramMessage(repeat);
+  EXPECT_EQ(raised, 1);
+  DispatchProgramMessage(press);  // pressed again after a release
+  EXPECT_EQ(raised, 2);
+}
 
 TEST_F(ListView, ATitleWrittenAfterRowsFindsThemAllInTheView) {
   // Rows and the title queued in one go, all run in one slice of queued work.
