@@ -42,7 +42,7 @@ int main() {
   test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
     return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
   });
-  Program program({server.Url("/list")});
+  Program program(FixedSources({server.Url("/list")}));
   auto window = OpenMainWindow(program);
   if (!window) return 2;
   HWND view = window->ControlHandle(main_window::kProxyList);

@@ -77,7 +77,7 @@ double ParseOnlySeconds(const std::string& url) {
 struct OpenProgram {
   std::unique_ptr<Program> program;
   std::shared_ptr<Window> window;
-  explicit OpenProgram(std::vector<std::string> sources) : program(std::make_unique<Program>(std::move(sources))) {
+  explicit OpenProgram(std::vector<std::string> sources) : program(std::make_unique<Program>(FixedSources(std::move(sources)))) {
     window = OpenMainWindow(*program);
     test::PumpUntil([&] { return test::WindowTextGbk(window->Handle()) == "读取完毕"; }, 30000);
     static bool registryWritten = false;  // once the first window is open

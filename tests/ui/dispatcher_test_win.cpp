@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -79,6 +80,7 @@ TEST_F(Dispatcher, AWorkerFarAheadWaitsForTheQueueToEmpty) {
   ASSERT_TRUE(test::PumpUntil([&] { return done.load(); }, 60000));
   fast.join();
   EXPECT_LE(most, UiDispatcher::kQueueCapacity);
+  std::printf("posted and not yet run, at most: %zu\n", most);
 }
 
 // A read waits for its own thread's posts only: one worker streaming rows
@@ -86,9 +88,10 @@ TEST_F(Dispatcher, AWorkerFarAheadWaitsForTheQueueToEmpty) {
 TEST_F(Dispatcher, AReadWhileAnotherWorkerStreamsReturnsWithinASlice) {
   HWND probe = CreateWindowW(L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(probe);
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, streamed{false};
   std::thread streamer([&] {
     while (!stop) UiDispatcher::Post(Spin);
+    streamed = true;
   });
   std::atomic<long long> readMs{-1}, slowestAnswerMs{0};
   std::thread reader([&] {
@@ -110,13 +113,14 @@ TEST_F(Dispatcher, AReadWhileAnotherWorkerStreamsReturnsWithinASlice) {
   });
   const bool read = test::PumpUntil([&] { return readMs >= 0; }, 5000);
   stop = true;
-  test::PumpUntil([&] { return readMs >= 0; }, 30000);
+  test::PumpUntil([&] { return readMs >= 0 && streamed; }, 30000);  // a full queue holds the streamer
   streamer.join();
   reader.join();
   prober.join();
   ASSERT_TRUE(read) << "the read waited for the other worker's stream to end";
   EXPECT_LT(readMs, 100);
   EXPECT_LT(slowestAnswerMs, 200);
+  std::printf("read: %lld ms; the window's slowest answer meanwhile: %lld ms\n", readMs.load(), slowestAnswerMs.load());
   DestroyWindow(probe);
 }
 
