@@ -97,6 +97,9 @@ bool ListRows::SyncView(bool withCount) {
   const int count = static_cast<int>(shown_.size());
   if (rebuild_) {
     const int selected = RowAt(ListView_GetNextItem(view_, -1, LVNI_SELECTED));
+    // A list scrolled down stays on the row at its top; one at its start stays there.
+    const int top = ListView_GetTopIndex(view_);
+    const int topRow = top > 0 ? RowAt(top) : -1;
     const std::vector<int> before = shown_;
     Rebuild();
     if (shown_ == before && viewCount_ == count) {  // the same rows in the same places
@@ -109,6 +112,9 @@ bool ListRows::SyncView(bool withCount) {
     ListView_SetItemState(view_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     if (const int place = PlaceOf(selected); place >= 0)
       ListView_SetItemState(view_, place, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    RECT line;
+    if (const int place = PlaceOf(topRow); place >= 0 && ListView_GetItemRect(view_, 0, &line, LVIR_BOUNDS))
+      ListView_Scroll(view_, 0, (place - ListView_GetTopIndex(view_)) * (line.bottom - line.top));
     InvalidateRect(view_, nullptr, TRUE);
     redrawFrom_ = redrawTo_ = -1;
     return false;

@@ -93,6 +93,19 @@ TEST_F(ListView, SortedAndFilteredRowsKeepTheirNumbersAndTheSelectionFollowsItsR
   EXPECT_EQ(window->CurrentRow("list"), -1);  // its row is hidden now
   window->FilterRows("list", nullptr);
   EXPECT_EQ(ListView_GetItemCount(list), 4);
+
+  // Scrolled down, a new order keeps the row at the top in sight, at the top.
+  for (int row = 4; row < 100; ++row) {
+    window->InsertRow("list");
+    window->SetCellText("list", row, 0, std::to_string(row));
+  }
+  window->SortRows("list", 0, true, [](int a, int b) { return a < b; });
+  RECT line;
+  ListView_GetItemRect(list, 0, &line, LVIR_BOUNDS);
+  ListView_Scroll(list, 0, 40 * (line.bottom - line.top));
+  ASSERT_EQ(ListView_GetTopIndex(list), 40);
+  window->SortRows("list", 0, false, [](int a, int b) { return a > b; });
+  EXPECT_EQ(test::ListTextShown(list, ListView_GetTopIndex(list), 0), "40");
 }
 
 }  // namespace
