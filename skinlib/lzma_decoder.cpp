@@ -184,7 +184,7 @@ class Decoder {
       if (rc_.Failed()) return std::nullopt;
       // At the stated size the stream may simply end, or carry the end marker next.
       if (size_ && out_.size() == limit_ && rc_.EndedCleanly()) break;
-      const unsigned positionState = out_.size() & positionMask;
+      const auto positionState = static_cast<unsigned>(out_.size() & positionMask);
       if (rc_.Bit(model_.isMatch[state_][positionState]) == 0) {
         if (out_.size() == limit_) return std::nullopt;
         Literal();

@@ -72,7 +72,9 @@ void SetProxyValues(const DWORD* enable, const char* server) {
                   KEY_ALL_ACCESS, nullptr, &key, nullptr);
   if (enable) RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(enable), sizeof *enable);
   else RegDeleteValueA(key, "ProxyEnable");
-  if (server) RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server), strlen(server) + 1);
+  if (server)
+    RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server),
+                   static_cast<DWORD>(strlen(server) + 1));
   else RegDeleteValueA(key, "ProxyServer");
   RegCloseKey(key);
 }
