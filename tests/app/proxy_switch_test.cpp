@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/machine_proxy.h"
+#include "app/proxy_settings.h"
 #include "app/main_window_layout.h"
 #include "tests/support/memory_controls.h"
 
@@ -200,6 +201,42 @@ TEST(MachineProxy, EnableFollowsTheTrimmedTextAndOnlyTheRefreshDecides) {
   EXPECT_TRUE(ApplyMachineProxy(registry, internet, std::string("a:1")));
   EXPECT_EQ(internet.options, (std::vector<int>{39, 37, 39, 37, 39, 37, 39, 37}));
   EXPECT_EQ(registry.writes.back(), kProxyEnableWritePath);
+}
+
+// The user's own settings, kept for 断开 across a crash or a reboot.
+TEST(UserProxySettings, SnapshotReadsBackWholeAndIsNeverTrustedDamaged) {
+  UserProxySettings settings;
+  settings.proxyServer = "10.1.1.1:3128";
+  settings.proxyEnable = 1;
+  settings.proxyOverride = "<local>;*.corp=x%\n";
+  settings.connections = {
+      {"", proxy_flag::kDirect | proxy_flag::kAutoProxyUrl | proxy_flag::kAutoDetect, "", "", "http://wpad/proxy.pac"},
+      {"\xE5\x8A\x9E\xE5\x85\xAC VPN", proxy_flag::kProxy, "10.2.2.2:8080", "*.lan;<local>", ""},  // "办公 VPN"
+  };
+  const std::string text = SnapshotText(settings);
+  EXPECT_EQ(ReadSnapshot(text), settings);
+  EXPECT_EQ(ReadSnapshot(SnapshotText({})), UserProxySettings{});  // a user without any proxy
+
+  EXPECT_EQ(ReadSnapshot(""), std::nullopt);
+  EXPECT_EQ(ReadSnapshot("garbage\n"), std::nullopt);
+  for (std::size_t cut = 0; cut < text.size(); ++cut) ASSERT_EQ(ReadSnapshot(text.substr(0, cut)), std::nullopt) << cut;
+  std::string changed = text;
+  changed[changed.find("3128")] = '9';
+  EXPECT_EQ(ReadSnapshot(changed), std::nullopt);
+  std::string otherVersion = text;
+  otherVersion.replace(otherVersion.find(" 1\n"), 3, " 2\n");
+  EXPECT_EQ(ReadSnapshot(otherVersion), std::nullopt);
+  EXPECT_EQ(ReadSnapshot(text + "ProxyServer=x\n"), std::nullopt);
+}
+
+TEST(UserProxySettings, BypassListKeepsLocalTrafficAndTheUsersEntriesOnce) {
+  const std::string ours =
+      "<local>;127.*;10.*;172.16.*;172.17.*;172.18.*;172.19.*;172.20.*;172.21.*;172.22.*;172.23.*;172.24.*;"
+      "172.25.*;172.26.*;172.27.*;172.28.*;172.29.*;172.30.*;172.31.*;192.168.*;169.254.*;www.msftconnecttest.com";
+  EXPECT_EQ(BypassList(""), ours);
+  // Each once in any case; no CIDR (WinINet would refuse the whole list); blanks and empty entries dropped.
+  EXPECT_EQ(BypassList("*.corp.example; <LOCAL>;;10.0.0.0/8 printer;*.CORP.example;192.168.*"),
+            ours + ";*.corp.example;printer");
 }
 
 }  // namespace
