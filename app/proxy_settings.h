@@ -40,6 +40,19 @@ struct UserProxySettings {
   bool operator==(const UserProxySettings&) const = default;
 };
 
+// WinINet's per-connection options of the current user: the LAN settings and
+// every dial-up or VPN entry.
+class ConnectionOptions {
+ public:
+  virtual ~ConnectionOptions() = default;
+  // The dial-up and VPN entries' names (UTF-8); the LAN settings are not among them.
+  virtual std::vector<std::string> EntryNames() = 0;
+  // One connection's options; none when they cannot be read.
+  virtual std::optional<ConnectionSettings> Read(const std::string& name) = 0;
+  // Sets all four options of `settings.name` in one call; false when refused.
+  virtual bool Write(const ConnectionSettings& settings) = 0;
+};
+
 // The snapshot file's text: a version line, one key=value line a setting (any
 // byte outside printable ASCII, '%' and '=' escaped as %XX), and a last line
 // with a hash of all before it, so that a cut or changed file is told apart.

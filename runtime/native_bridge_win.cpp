@@ -19,10 +19,6 @@ std::string SystemFolder() {
   return std::string(path, n > 0 && n < MAX_PATH ? n : 0);
 }
 
-ModuleHandle LoadFromSystemFolder(const std::string& name) {
-  return ModuleHandle(LoadLibraryA((SystemFolder() + "\\" + name).c_str()));
-}
-
 // A named library: by its full path, from the program folder or from the
 // system folder, never from anywhere else.
 ModuleHandle LoadNamedLibrary(const std::string& library, LibraryFolder folder) {
@@ -30,7 +26,7 @@ ModuleHandle LoadNamedLibrary(const std::string& library, LibraryFolder folder) 
   // Only the copy the program checked: no search elsewhere when it fails to load.
   if (folder == LibraryFolder::Program)
     return ModuleHandle(LoadLibraryW((ProgramFolder() + L"\\" + GbkToWide(library)).c_str()));
-  return LoadFromSystemFolder(library);
+  return LoadSystemLibrary(library);
 }
 
 FARPROC LookUpExport(HMODULE module, const std::string& exportName) {
@@ -47,6 +43,10 @@ FARPROC LookUpExport(HMODULE module, const std::string& exportName) {
 }
 
 }  // namespace
+
+ModuleHandle LoadSystemLibrary(const std::string& name) {
+  return ModuleHandle(LoadLibraryA((SystemFolder() + "\\" + name).c_str()));
+}
 
 std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
@@ -88,7 +88,7 @@ void* NativeCommandTable::TryResolve(int index) {
   FARPROC address = nullptr;
   if (entry.library.empty()) {
     for (const char* candidate : kSystemSearchList) {  // a candidate without the export is released
-      module = LoadFromSystemFolder(candidate);
+      module = LoadSystemLibrary(candidate);
       if (module && (address = LookUpExport(module.Get(), entry.exportName))) break;
     }
   } else {

@@ -109,6 +109,9 @@ class NativeCommandTable {
   std::mutex resolveMutex_;
 };
 
+// A system library, loaded from the system folder and nowhere else.
+ModuleHandle LoadSystemLibrary(const std::string& name);
+
 // The folder of the program's executable, without a trailing backslash, at
 // any length and in any characters.
 std::wstring ProgramFolder();
