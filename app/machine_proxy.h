@@ -20,4 +20,8 @@ constexpr int kInternetOptionRefresh = 37;
 bool ApplyMachineProxy(UserRegistry& registry, InternetOptions& internet,
                        const std::optional<std::string>& proxy = std::nullopt);
 
+// Its two halves: the two values, and options 39 then 37 (the result of 37).
+void WriteMachineProxyValues(UserRegistry& registry, const std::string& proxy);
+bool NotifyWinInet(InternetOptions& internet);
+
 }  // namespace vantoip

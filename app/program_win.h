@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "app/connection_options_win.h"
 #include "app/internet_options_win.h"
 #include "app/main_window.h"
 #include "app/modal_window_win.h"
@@ -24,7 +25,9 @@ struct Program {
   WindowsThreads threads;
   WindowsClock clock;
   WinInetOptions internet;
-  Services services{registry, threads, clock, internet};
+  WinInetConnectionOptions connections;
+  WindowsSnapshotStore snapshot;
+  Services services{registry, threads, clock, internet, connections, snapshot};
   SharedState state;
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};

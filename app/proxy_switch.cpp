@@ -1,7 +1,6 @@
 #include "app/proxy_switch.h"
 #include "app/main_window_controls.h"
 
-#include "app/machine_proxy.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
 
@@ -26,12 +25,15 @@ void ProxySwitch::ToggleProxy() {
   const std::string target = window.Caption(main_window::kTargetLabel);
   if (target.empty()) return;
   if (CompareText(window.Caption(main_window::kConnectButton), "连接") == 0) {
-    if (!ApplyMachineProxy(services_.registry, services_.internet, target)) {
+    const SwitchResult result = systemProxy_.TurnOn(target);
+    if (!result.on) {  // the user's own settings are back
       window.SetCaption(kThisWindow, "代理连接失败");
       window.SetCaption(main_window::kConnectButton, "连接");
       return;
     }
-    window.SetCaption(kThisWindow, "代理连接成功");
+    window.SetCaption(kThisWindow, result.connectionsNotSet == 0
+                                       ? std::string("代理连接成功")
+                                       : "代理连接成功（" + ToText(result.connectionsNotSet) + "个连接未能设置）");
     window.SetDisabled(main_window::kProxyList, true);
     window.SetCaption(main_window::kStatusLabel, "启用");
     window.SetCaption(main_window::kConnectButton, "断开");
@@ -39,7 +41,7 @@ void ProxySwitch::ToggleProxy() {
     window.SetInterval(main_window::kConnectedTimer, 1000);
   } else {
     window.SetCaption(main_window::kConnectButton, "连接");
-    ApplyMachineProxy(services_.registry, services_.internet);
+    systemProxy_.TurnOff();
     window.SetCaption(kThisWindow, "取消代理");
     window.SetCaption(main_window::kStatusLabel, "禁用");
     window.SetDisabled(main_window::kProxyList, false);

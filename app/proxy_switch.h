@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/system_proxy.h"
 
 namespace vantoip {
 
@@ -24,6 +25,7 @@ class ProxySwitch {
  private:
   MainWindow& main_;
   Services& services_;
+  SystemProxy systemProxy_{services_};
   std::int32_t connectedMinutes_ = 0;
   std::int32_t connectedSeconds_ = 0;
 };

@@ -18,6 +18,7 @@ class UserRegistry {
   virtual std::string ReadText(const std::string& path) = 0;       // "" when missing or not text
   virtual std::int32_t ReadNumber(const std::string& path) = 0;    // 0 when missing or not a number
   virtual bool Write(const std::string& path, const Value& value) = 0;
+  virtual bool Delete(const std::string& path) = 0;  // the value; true when it is gone
 };
 
 class ThreadStarter {
@@ -40,11 +41,16 @@ class InternetOptions {
   virtual bool Set(int option) = 0;  // true when WinINet accepted it
 };
 
+class ConnectionOptions;
+class SnapshotStore;
+
 struct Services {
   UserRegistry& registry;
   ThreadStarter& threads;
   MonotonicClock& clock;
   InternetOptions& internet;
+  ConnectionOptions& connections;
+  SnapshotStore& snapshot;
 };
 
 }  // namespace vantoip

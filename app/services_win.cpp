@@ -1,6 +1,12 @@
 #include "app/services_win.h"
 
 #include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "app/data_folder_win.h"
+#include "runtime/handle_win.h"
 
 #include "runtime/registry_win.h"
 #include "runtime/system_win.h"
@@ -15,6 +21,67 @@ std::int32_t WindowsUserRegistry::ReadNumber(const std::string& path) {
 
 bool WindowsUserRegistry::Write(const std::string& path, const Value& value) {
   return WriteRegistryValue(kCurrentUser, path, value);
+}
+
+bool WindowsUserRegistry::Delete(const std::string& path) { return DeleteRegistryItem(kCurrentUser, path); }
+
+namespace {
+
+// A list of settings: anything longer is not a snapshot of ours.
+constexpr LONGLONG kMaxSnapshotBytes = 1 << 20;
+
+std::wstring SnapshotPath() {
+  const std::wstring folder = DataFolder();
+  return folder.empty() ? folder : folder + L"\\proxy-settings.txt";
+}
+
+}  // namespace
+
+std::optional<std::string> WindowsSnapshotStore::Read() {
+  const std::wstring path = SnapshotPath();
+  FileHandle file(path.empty() ? INVALID_HANDLE_VALUE
+                               : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.Get(), &size)) return std::nullopt;
+  // Too large to be ours: read as far as the limit, which no snapshot check passes.
+  std::string text(static_cast<std::size_t>(std::min(size.QuadPart, kMaxSnapshotBytes)), '\0');
+  DWORD total = 0, read = 0;
+  while (total < text.size() &&
+         ReadFile(file.Get(), text.data() + total, static_cast<DWORD>(text.size()) - total, &read, nullptr) && read > 0)
+    total += read;
+  text.resize(total);
+  return text;
+}
+
+bool WindowsSnapshotStore::Write(const std::string& text) {
+  const std::wstring path = SnapshotPath();
+  if (path.empty()) return false;
+  const int folder = SHCreateDirectoryExW(nullptr, DataFolder().c_str(), nullptr);
+  if (folder != ERROR_SUCCESS && folder != ERROR_ALREADY_EXISTS && folder != ERROR_FILE_EXISTS) return false;
+  const std::wstring temporary = path + L".new";
+  {
+    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size() || !FlushFileBuffers(file.Get())) {
+      file.Reset();
+      DeleteFileW(temporary.c_str());
+      return false;
+    }
+  }
+  return MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+void WindowsSnapshotStore::Forget() {
+  const std::wstring path = SnapshotPath();
+  if (!path.empty()) DeleteFileW(path.c_str());
+}
+
+void WindowsSnapshotStore::SetAside() {
+  const std::wstring path = SnapshotPath();
+  if (!path.empty()) MoveFileExW(path.c_str(), (path + L".bad").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 bool WindowsThreads::Start(std::function<void()> body) { return StartThread(std::move(body)); }

@@ -1,6 +1,9 @@
 // The real machine behind the application's service interfaces.
 #pragma once
 
+#include <string>
+
+#include "app/proxy_settings.h"
 #include "app/services.h"
 
 namespace vantoip {
@@ -10,6 +13,18 @@ class WindowsUserRegistry final : public UserRegistry {
   std::string ReadText(const std::string& path) override;
   std::int32_t ReadNumber(const std::string& path) override;
   bool Write(const std::string& path, const Value& value) override;
+  bool Delete(const std::string& path) override;
+};
+
+// The snapshot of the user's proxy settings in DataFolder(): written to a
+// temporary file, flushed, then renamed over the old one, so that a crash or
+// a power cut leaves the old file or the new one, never half of one.
+class WindowsSnapshotStore final : public SnapshotStore {
+ public:
+  std::optional<std::string> Read() override;
+  bool Write(const std::string& text) override;
+  void Forget() override;
+  void SetAside() override;
 };
 
 class WindowsThreads final : public ThreadStarter {

@@ -210,7 +210,9 @@ TEST(MainWindowThreads, DelayTestsRacingRowPicksEachConnectToOnePickedPair) {
   test::RealThreads threads;
   SteppingClock clock;
   test::RecordingInternetOptions internet;
-  Services services{registry, threads, clock, internet};
+  test::MemoryConnectionOptions connections;
+  test::MemorySnapshotStore snapshot;
+  Services services{registry, threads, clock, internet, connections, snapshot};
   SharedState state;
   MainWindow main{services, state, {}};
   auto controls = std::make_shared<test::MemoryControls>(MainWindowLayout());

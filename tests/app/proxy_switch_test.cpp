@@ -58,15 +58,79 @@ TEST_F(ProxySwitchTest, TurningOnWritesTheProxyAndChangesControlsInOrder) {
   EXPECT_EQ(threads.Pending(), 0);  // turning on measures nothing; the pick did
 }
 
-TEST_F(ProxySwitchTest, RefusedRefreshReportsFailureAndKeepsWhatWasWritten) {
+// Option 37 only rereads this process's settings: a refusal (as Wine's) does
+// not decide; the settings in place do.
+TEST_F(ProxySwitchTest, ARefusedRefreshDoesNotDecideTheSettingsInPlaceDo) {
   Start();
   Pick("10.1.2.3", "8080");
   internet.refreshAccepted = false;
   proxySwitch.ToggleProxy();
+  EXPECT_EQ(controls->titles.back(), "代理连接成功");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
+}
+
+// The user's own settings: a script, detection, a proxy and a bypass list of
+// theirs on the LAN, a VPN entry; all of it is given back by 断开.
+TEST_F(ProxySwitchTest, TheUsersOwnSettingsAreKeptAndGivenBackWhole) {
+  const ConnectionSettings lan{"", proxy_flag::kDirect | proxy_flag::kAutoProxyUrl | proxy_flag::kAutoDetect,
+                               "corp:3128", "*.corp;10.0.0.0/8", "http://wpad/proxy.pac"};
+  const ConnectionSettings vpn{"\xB0\xEC\xB9\xAB VPN", proxy_flag::kProxy, "vpn:8080", "<local>", ""};  // 办公 VPN
+  connections.byName = {{"", lan}, {vpn.name, vpn}};
+  connections.entries = {vpn.name, "Dial-up"};
+  registry.Store("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride", std::string("*.corp"),
+                 test::MemoryRegistry::kText);
+  Start(0, "corp:3128");
+  Pick("10.1.2.3", "8080");
+  connections.refused = {"Dial-up"};
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(controls->titles.back(), "代理连接成功（1个连接未能设置）");
+  const ConnectionSettings ours = connections.byName[""];
+  EXPECT_EQ(ours.flags, proxy_flag::kDirect | proxy_flag::kProxy);  // no script, no detection
+  EXPECT_EQ(ours.proxyServer, "10.1.2.3:8080");
+  EXPECT_EQ(ours.bypass, BypassList("*.corp;10.0.0.0/8"));
+  EXPECT_EQ(connections.byName[vpn.name].proxyServer, "10.1.2.3:8080");
+  ASSERT_TRUE(snapshot.file);
+
+  // After a restart (a new switch over the same machine), 断开 gives it all back.
+  ProxySwitch restarted{main, services};
+  connections.entries = {vpn.name};  // the dial-up entry was removed meanwhile
+  restarted.ToggleProxy();
+  EXPECT_EQ(connections.byName[""], lan);
+  EXPECT_EQ(connections.byName[vpn.name], vpn);
+  EXPECT_EQ(Server(), "corp:3128");
+  EXPECT_EQ(Enable(), "0");
+  EXPECT_EQ(registry.ReadText("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride"), "*.corp");
+  EXPECT_FALSE(snapshot.file);  // forgotten
+}
+
+TEST_F(ProxySwitchTest, SettingsThatCannotBePutInPlaceAreUndoneAtOnce) {
+  Start(0, "mine:1");
+  Pick("10.1.2.3", "8080");
+  connections.refused = {""};  // the LAN options are refused
+  proxySwitch.ToggleProxy();
   EXPECT_EQ(controls->changes, (Changes{"title=代理连接失败", "按钮2=连接"}));
-  EXPECT_EQ(Server(), "10.1.2.3:8080");  // nothing is rolled back
-  EXPECT_EQ(Enable(), "1");
-  EXPECT_EQ(controls->Interval(main_window::kConnectedTimer), 0);
+  EXPECT_EQ(Server(), "mine:1");  // the user's own values are back
+  EXPECT_EQ(Enable(), "0");
+  EXPECT_FALSE(snapshot.file);
+
+  // Without a place to keep the user's settings nothing is changed at all.
+  connections.refused.clear();
+  snapshot.writable = false;
+  registry.writes.clear();
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(controls->titles.back(), "代理连接失败");
+  EXPECT_TRUE(registry.writes.empty());
+}
+
+// A damaged snapshot is never trusted: it is set aside, and 断开 gives the off result.
+TEST_F(ProxySwitchTest, ADamagedSnapshotIsSetAsideAndTurningOffClearsTheProxy) {
+  snapshot.file = "vantoip proxy settings 1\nProxyServer=evil:1\n";  // cut before its end line
+  Start(1, "10.1.2.3:8080");
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(Server(), "");
+  EXPECT_EQ(Enable(), "0");
+  EXPECT_TRUE(snapshot.setAside);
+  EXPECT_FALSE(snapshot.file);
 }
 
 TEST_F(ProxySwitchTest, TurningOffClearsTheProxyAndKeepsTheLabels) {

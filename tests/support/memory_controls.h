@@ -8,11 +8,13 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/proxy_settings.h"
 #include "app/services.h"
 #include "runtime/convert.h"
 #include "ui/layout.h"
@@ -165,6 +167,11 @@ class MemoryRegistry : public UserRegistry {
     for (char& ch : path) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     return path;
   }
+  bool Delete(const std::string& path) override {
+    values.erase(Key(path));
+    types.erase(Key(path));
+    return true;
+  }
   std::map<std::string, Value> values;  // keyed by Key(path)
   std::map<std::string, int> types;     // keyed by Key(path)
   std::vector<std::string> writes;      // paths in write order, as given
@@ -299,13 +306,52 @@ class ManualClock : public MonotonicClock {
   std::uint64_t step = 0;  // added on every reading
 };
 
+// Per-connection options kept as written: the LAN ("") and the entries named.
+class MemoryConnectionOptions : public ConnectionOptions {
+ public:
+  std::vector<std::string> EntryNames() override { return entries; }
+  std::optional<ConnectionSettings> Read(const std::string& name) override {
+    const auto it = byName.find(name);
+    if (it != byName.end()) return it->second;
+    if (name.empty() || std::count(entries.begin(), entries.end(), name)) return ConnectionSettings{name};
+    return std::nullopt;
+  }
+  bool Write(const ConnectionSettings& settings) override {
+    if (std::count(refused.begin(), refused.end(), settings.name)) return false;
+    byName[settings.name] = settings;
+    return true;
+  }
+  std::vector<std::string> entries;
+  std::vector<std::string> refused;  // names whose options are not taken
+  std::map<std::string, ConnectionSettings> byName;
+};
+
+// The snapshot file in memory.
+class MemorySnapshotStore : public SnapshotStore {
+ public:
+  std::optional<std::string> Read() override { return file; }
+  bool Write(const std::string& text) override {
+    if (writable) file = text;
+    return writable;
+  }
+  void Forget() override { file.reset(); }
+  void SetAside() override {
+    setAside = file;
+    file.reset();
+  }
+  std::optional<std::string> file, setAside;
+  bool writable = true;
+};
+
 // Every service the main window uses, in memory.
 struct MemoryServices {
   MemoryRegistry registry;
   QueuedThreads threads;
   ManualClock clock;
   RecordingInternetOptions internet;
-  Services services{registry, threads, clock, internet};
+  MemoryConnectionOptions connections;
+  MemorySnapshotStore snapshot;
+  Services services{registry, threads, clock, internet, connections, snapshot};
 };
 
 }  // namespace vantoip::test
