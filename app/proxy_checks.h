@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/proxy_check.h"
+#include "net/proxy_check.h"
 #include "app/proxy_switch.h"
 
 namespace vantoip {

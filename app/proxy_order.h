@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/proxy_check.h"
+#include "net/proxy_check.h"
 
 namespace vantoip {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/proxy_check.h"
+#include "net/proxy_check.h"
 
 namespace vantoip {
 

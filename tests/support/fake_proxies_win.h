@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "app/proxy_check.h"
+#include "net/proxy_check.h"
 
 namespace vantoip::test {
 

@@ -1,4 +1,4 @@
-#include "app/proxy_check.h"
+#include "net/proxy_check.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,11 +1,10 @@
-#include "app/proxy_check.h"
+#include "net/proxy_check.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "app/proxy_order.h"
 
 namespace vantoip {
 namespace {
@@ -127,43 +126,6 @@ TEST(ResponseClassifier, ConnectAnswers) {
     ConnectClassifier classifier;
     EXPECT_EQ(classifier.Feed(bytes), outcome) << bytes;
   }
-}
-
-TEST(ProxyOrder, ColumnsSortByTheirKindOfValue) {
-  const auto sorted = [](int column, std::vector<std::string> texts) {
-    std::stable_sort(texts.begin(), texts.end(),
-                     [&](const std::string& a, const std::string& b) { return CompareColumn(column, a, b) < 0; });
-    return texts;
-  };
-  using Texts = std::vector<std::string>;
-  EXPECT_EQ(sorted(kNumberColumn, {"10", "9", "", "100", "x", "2"}), (Texts{"2", "9", "10", "100", "", "x"}));
-  EXPECT_EQ(sorted(kPortColumn, {"8080", "80", "3128", "-1", "443"}), (Texts{"80", "443", "3128", "8080", "-1"}));
-  EXPECT_EQ(sorted(kSpeedColumn, {"80%", "9%", "100%", "12.5%", "快"}), (Texts{"9%", "12.5%", "80%", "100%", "快"}));
-  EXPECT_EQ(sorted(kAddressColumn, {"proxy.b", "10.0.0.2", "Proxy.a", "9.255.255.255", "1.2.3.256", "10.0.0.10"}),
-            (Texts{"9.255.255.255", "10.0.0.2", "10.0.0.10", "1.2.3.256", "Proxy.a", "proxy.b"}));
-  EXPECT_EQ(sorted(kLocationColumn, {"美国", "US", "中国", "Germany"}), (Texts{"Germany", "US", "美国", "中国"}));
-  EXPECT_EQ(sorted(kCheckTimeColumn, {"2024-05-01 10:00", "2024-04-30 23:59", "1分钟前"}),
-            (Texts{"1分钟前", "2024-04-30 23:59", "2024-05-01 10:00"}));
-}
-
-TEST(ProxyOrder, ResultsSortAndTheFastestPassedIsPicked) {
-  std::vector<CheckResult> results = {{O::NotChecked, 0},     {O::InvalidResponse, 0}, {O::PassedHttpOnly, 40},
-                                      {O::Checking, 0},       {O::Refused, 0},         {O::Passed, 90},
-                                      {O::TimedOut, 0},       {O::Passed, 40},         {O::WrongContent, 0}};
-  EXPECT_EQ(FastestPassed(results), 7u);  // 40 ms with HTTPS before 40 ms without
-  results[7] = {O::Passed, 95};
-  EXPECT_EQ(FastestPassed(results), 5u);  // HTTPS at 90 ms before HTTP only at 40 ms
-  std::stable_sort(results.begin(), results.end(),
-                   [](const CheckResult& a, const CheckResult& b) { return CompareResults(a, b) < 0; });
-  std::vector<std::string> order;
-  for (const CheckResult& r : results) order.push_back(CheckResultText(r));
-  EXPECT_EQ(order, (std::vector<std::string>{"40 ms 仅HTTP", "90 ms", "95 ms", "超时", "拒绝", "内容错误", "无效响应",
-                                             "检测中…", ""}));
-  EXPECT_EQ(CompareResults({O::Passed, 40}, {O::PassedHttpOnly, 40}), -1);
-
-  const std::vector<CheckResult> failed = {{O::TimedOut, 0}, {O::NotChecked, 0}, {O::WrongContent, 3}};
-  EXPECT_EQ(FastestPassed(failed), std::nullopt);
-  EXPECT_EQ(FastestPassed({}), std::nullopt);
 }
 
 }  // namespace
