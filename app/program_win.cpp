@@ -23,7 +23,8 @@ Program::Program(ProxySourceProvider listSources)
                                  },
                                  .listRunStarting = [this] { checks.OnListRunStarting(); }}),
       listReader(std::move(listSources), &MakeWindowsPageReader, threads),
-      checker(CheckPageFrom(std::getenv("VANTOIP_CHECK_URL"), std::getenv("VANTOIP_CHECK_TEXT"))),
+      checker(CheckPageFrom(std::getenv("VANTOIP_CHECK_URL"), std::getenv("VANTOIP_CHECK_TEXT")),
+              ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
       checks(mainWindow, proxySwitch, checker, &EditProxySources) {}
 
 std::vector<EventBinding> Program::MainWindowEvents() {

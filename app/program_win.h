@@ -32,7 +32,7 @@ struct Program {
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};
   ProxyListReader listReader;
-  ProxyChecker checker;  // the check page from VANTOIP_CHECK_URL and VANTOIP_CHECK_TEXT
+  ProxyChecker checker;  // the check page from VANTOIP_CHECK_URL and VANTOIP_CHECK_TEXT, VANTOIP_CHECK_PARALLEL at once
   ProxyChecks checks;
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};

@@ -88,6 +88,16 @@ CheckPage CheckPageFrom(const char* url, const char* text) {
   return page;
 }
 
+int ChecksInFlightFrom(const char* value) {
+  if (!value || !*value) return kDefaultChecksInFlight;
+  long long n = 0;
+  for (const char* c = value; *c; ++c) {
+    if (*c < '0' || *c > '9') return kDefaultChecksInFlight;
+    n = std::min<long long>(n * 10 + (*c - '0'), kMaxChecksInFlight);
+  }
+  return static_cast<int>(std::clamp<long long>(n, 1, kMaxChecksInFlight));
+}
+
 std::string ProxyGetRequest(const CheckPage& page) {
   const std::string host = HostAndPort(page);
   return "GET http://" + host + page.path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";

@@ -34,6 +34,12 @@ struct CheckPage {
 // defaults). A URL that is not a plain http address gives the default page.
 CheckPage CheckPageFrom(const char* url, const char* text);
 
+// How many checks run at once: 512, or VANTOIP_CHECK_PARALLEL's number (null
+// or not a number: the default) kept within kMaxChecksInFlight.
+inline constexpr int kDefaultChecksInFlight = 512;
+inline constexpr int kMaxChecksInFlight = 2048;
+int ChecksInFlightFrom(const char* value);
+
 // The GET in proxy form (absolute address) and the CONNECT to the page's host on 443.
 std::string ProxyGetRequest(const CheckPage& page);
 std::string ProxyConnectRequest(const CheckPage& page);

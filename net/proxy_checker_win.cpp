@@ -1,8 +1,11 @@
-// select() watches up to 256 checks_ at once: its set must hold more than the
-// default 64 sockets, and the size is fixed before winsock2.h is first read.
-#define FD_SETSIZE 1024
+// select() watches up to kMaxChecksInFlight checks at once: its set must hold
+// more than the default 64 sockets, and the size is fixed before winsock2.h is
+// first read.
+#define FD_SETSIZE 2048
 
 #include "net/proxy_checker_win.h"
+
+static_assert(FD_SETSIZE >= vantoip::kMaxChecksInFlight);
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -15,7 +15,7 @@ namespace vantoip {
 
 class ProxyChecker final : public ProxyCheckRunner {
  public:
-  explicit ProxyChecker(CheckPage page, int maxInFlight = 256);
+  explicit ProxyChecker(CheckPage page, int maxInFlight = kDefaultChecksInFlight);
   ~ProxyChecker() override;  // stops the run, as Stop does
   ProxyChecker(const ProxyChecker&) = delete;
   ProxyChecker& operator=(const ProxyChecker&) = delete;

@@ -2,7 +2,7 @@
 // work, 40% refuse, 50% hang after accepting. Each has an address of its own
 // (127.0.x.y; the fake proxies listen on every address, which Linux's loopback
 // under Wine answers for the whole 127/8). Fails when all are not checked
-// within 1.2 x the ideal time for 256 in flight plus 2 s, when a proxy is
+// within 1.15 x the ideal time for 512 in flight, when a proxy is
 // classified wrongly, or when memory grows by more than 30 MiB.
 #include <windows.h>
 

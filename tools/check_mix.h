@@ -11,10 +11,11 @@
 namespace vantoip::bench {
 
 inline constexpr int kCheckedProxies = 3000;
-inline constexpr int kChecksInFlight = 256;
+inline constexpr int kChecksInFlight = kDefaultChecksInFlight;
 inline constexpr double kCheckSeconds = 10;
-// The ideal for 256 in flight is set by the hanging half: ceil(1,500 / 256) rounds of 10 s.
-inline constexpr double kCheckLimitSeconds = 1.2 * ((kCheckedProxies / 2 + kChecksInFlight - 1) / kChecksInFlight) * kCheckSeconds + 2;
+// The ideal for 512 in flight is set by the hanging half: ceil(1,500 / 512) rounds of 10 s.
+inline constexpr double kCheckIdealSeconds = ((kCheckedProxies / 2 + kChecksInFlight - 1) / kChecksInFlight) * kCheckSeconds;
+inline constexpr double kCheckLimitSeconds = 1.15 * kCheckIdealSeconds;
 
 inline test::FakeProxyKind MixedKind(int i) {
   const int slot = i % 10;

@@ -188,12 +188,12 @@ TEST(Program, ASourceThatHangsHoldsBackNoOtherAndClosingEndsAtOnce) {
   ExpectQuickCleanEnd(program, "while a source hangs");
 }
 
-TEST(Program, ClosingWhile256ChecksHangEndsAtOnce) {
+TEST(Program, ClosingWhile512ChecksHangEndsAtOnce) {
   test::SetProxyValues(nullptr, nullptr);
   const CheckPage page = CheckPageFrom("http://check.test/ncsi.txt", "Vantoip check page");
   test::FakeProxies fakes(page, true);
-  std::string list;  // 300 addresses of one hanging proxy
-  for (int i = 0; i < 300; ++i)
+  std::string list;  // 600 addresses of one hanging proxy
+  for (int i = 0; i < 600; ++i)
     list += "127.0." + std::to_string(1 + i / 200) + "." + std::to_string(1 + i % 200) + ":" +
             std::to_string(fakes.Port(test::FakeProxyKind::Hanging)) + "\n";
   test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
@@ -214,9 +214,9 @@ TEST(Program, ClosingWhile256ChecksHangEndsAtOnce) {
   keys[1].ki.wVk = keys[2].ki.wVk = 'T';
   keys[2].ki.dwFlags = keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(4, keys, sizeof(INPUT));
-  ASSERT_TRUE(test::PumpUntil([&] { return fakes.OpenConnections(test::FakeProxyKind::Hanging) == 256; }, 10000))
+  ASSERT_TRUE(test::PumpUntil([&] { return fakes.OpenConnections(test::FakeProxyKind::Hanging) == 512; }, 10000))
       << fakes.OpenConnections(test::FakeProxyKind::Hanging) << " checks hang";
-  ExpectQuickCleanEnd(program, "with 256 checks hanging");
+  ExpectQuickCleanEnd(program, "with 512 checks hanging");
 }
 
 TEST(Program, OneClickTurnsAProxyThatIsOnOff) {

@@ -32,6 +32,14 @@ TEST(CheckPage, DefaultsReplacementsAndRequestTexts) {
   for (const char* bad : {"https://example.org/", "example.org/x", "http://:80/", "http://a:0/", "http://a:65536/",
                           "http://a b/", "http://user@host/", "http://host/a b", "http://host/\r\nX: 1"})
     EXPECT_EQ(ProxyGetRequest(CheckPageFrom(bad, nullptr)), ProxyGetRequest(standard)) << bad;
+
+  // VANTOIP_CHECK_PARALLEL: 1 to 2048 at once, 512 unless it names a number.
+  EXPECT_EQ(ChecksInFlightFrom(nullptr), 512);
+  EXPECT_EQ(ChecksInFlightFrom("x12"), 512);
+  EXPECT_EQ(ChecksInFlightFrom("-5"), 512);
+  EXPECT_EQ(ChecksInFlightFrom("0"), 1);
+  EXPECT_EQ(ChecksInFlightFrom("64"), 64);
+  EXPECT_EQ(ChecksInFlightFrom("99999999999999999999"), 2048);
 }
 
 TEST(CheckPage, ResultTexts) {

@@ -77,18 +77,18 @@ TEST(ProxyChecker, EveryKindOfProxyIsClassified) {
   EXPECT_LT(fakes.BytesSent(FakeProxyKind::Huge), 16 << 20);
 }
 
-TEST(ProxyChecker, HoldsAtMost256AndAStopClosesThemAtOnce) {
+TEST(ProxyChecker, HoldsAtMost512AndAStopClosesThemAtOnce) {
   const CheckPage page = CheckPageFrom(nullptr, nullptr);
   test::FakeProxies fakes(page);
-  const std::vector<CheckJob> jobs(300, {"127.0.0.1", fakes.Port(FakeProxyKind::Hanging)});
+  const std::vector<CheckJob> jobs(600, {"127.0.0.1", fakes.Port(FakeProxyKind::Hanging)});
   Recorder recorder;
   ProxyChecker checker(page);
   checker.Start(jobs, recorder.Events());
-  ASSERT_TRUE(WaitFor([&] { return fakes.OpenConnections(FakeProxyKind::Hanging) == 256; }, 5000))
+  ASSERT_TRUE(WaitFor([&] { return fakes.OpenConnections(FakeProxyKind::Hanging) == kDefaultChecksInFlight; }, 5000))
       << fakes.OpenConnections(FakeProxyKind::Hanging);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(fakes.MostConnections(FakeProxyKind::Hanging), 256);
-  EXPECT_EQ(recorder.started, 256);
+  EXPECT_EQ(fakes.MostConnections(FakeProxyKind::Hanging), kDefaultChecksInFlight);
+  EXPECT_EQ(recorder.started, kDefaultChecksInFlight);
 
   const auto stop = Clock::now();
   checker.Stop();
@@ -97,10 +97,10 @@ TEST(ProxyChecker, HoldsAtMost256AndAStopClosesThemAtOnce) {
   EXPECT_TRUE(WaitFor([&] { return fakes.OpenConnections(FakeProxyKind::Hanging) == 0; }, 500))
       << fakes.OpenConnections(FakeProxyKind::Hanging) << " still open";
   const double closedMs = std::chrono::duration<double, std::milli>(Clock::now() - stop).count();
-  std::printf("Stop returned after %.2f ms; the 256 sockets were closed after %.0f ms\n", stopMs, closedMs);
+  std::printf("Stop returned after %.2f ms; the 512 sockets were closed after %.0f ms\n", stopMs, closedMs);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(recorder.done);
-  EXPECT_EQ(recorder.started, 256);  // none started after the stop
+  EXPECT_EQ(recorder.started, kDefaultChecksInFlight);  // none started after the stop
 }
 
 }  // namespace
