@@ -10,6 +10,7 @@
 #include "app/proxy_sources_win.h"
 #include "app/skin_win.h"
 #include "runtime/native_commands_win.h"
+#include "runtime/system_win.h"
 #include "ui/message_loop_win.h"
 #include "ui/window_win.h"
 
@@ -25,7 +26,7 @@ Program::Program(ProxySourceProvider listSources)
       listReader(std::move(listSources), &MakeWindowsPageReader, threads),
       checker(CheckPageFrom(std::getenv("VANTOIP_CHECK_URL"), std::getenv("VANTOIP_CHECK_TEXT")),
               ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
-      checks(mainWindow, proxySwitch, checker, &EditProxySources) {}
+      checks(mainWindow, proxySwitch, checker, &EditProxySources, &LocalTimeText) {}
 
 std::vector<EventBinding> Program::MainWindowEvents() {
   std::vector<EventBinding> events = mainWindow.Events();

@@ -30,8 +30,9 @@ inline constexpr int kResultColumn = 6;
 
 class ProxyChecks {
  public:
+  // `localTime` gives the local time now ("2026-12-08 17:30:05") for 检查时间.
   ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
-              std::function<std::string()> editSources);
+              std::function<std::string()> editSources, std::function<std::string()> localTime);
 
   // The list's context menu and header clicks, F5, Ctrl+T and Ctrl+F.
   std::vector<EventBinding> Events();
@@ -74,6 +75,7 @@ class ProxyChecks {
   ProxySwitch& proxySwitch_;
   ProxyCheckRunner& runner_;
   std::function<std::string()> editSources_;  // why the file could not be opened, or empty
+  std::function<std::string()> localTime_;
   // Everything below lives on the window's thread.
   std::vector<CheckResult> results_;  // by list row
   std::vector<int> jobRows_;          // the list row of each job of the current run

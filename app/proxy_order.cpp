@@ -39,6 +39,11 @@ std::optional<double> Number(std::string_view text) {
   return value;
 }
 
+std::optional<double> Measured(std::string_view text) {
+  if (!text.ends_with(" ms")) return std::nullopt;
+  return Number(text.substr(0, text.size() - 3));
+}
+
 std::optional<double> Percentage(std::string_view text) {
   if (!text.empty() && text.back() == '%') text.remove_suffix(1);
   return Number(Trimmed(text));
@@ -97,7 +102,8 @@ int CompareColumn(int column, std::string_view a, std::string_view b) {
   switch (column) {
     case kNumberColumn:
     case kPortColumn: return ByValue(a, b, Number).value_or(CompareText(a, b));
-    case kSpeedColumn: return ByValue(a, b, Percentage).value_or(CompareText(a, b));
+    case kSpeedColumn:
+      return ByValue(a, b, Measured).value_or(ByValue(a, b, Percentage).value_or(CompareText(a, b)));
     case kAddressColumn: return ByValue(a, b, Ipv4).value_or(CompareNames(a, b));
     default: return CompareText(a, b);
   }

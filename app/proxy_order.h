@@ -14,7 +14,8 @@ namespace vantoip {
 enum ProxyColumn { kNumberColumn = 0, kAddressColumn, kPortColumn, kLocationColumn, kSpeedColumn, kCheckTimeColumn };
 
 // Negative, zero or positive as `a` sorts before, with or after `b` in `column`:
-// 序号 and 端口 as numbers, 速度 by its percentage, 服务器地址 by the IPv4 value
+// 序号 and 端口 as numbers, 速度 by a measured time ("123 ms") before the
+// percentages of list pages, 服务器地址 by the IPv4 value
 // with host names after the addresses, the others as text. In the numeric
 // columns a text that is not a number sorts after the numbers.
 int CompareColumn(int column, std::string_view a, std::string_view b);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -66,6 +67,15 @@ void OpenWithShell(const std::string& target) {
 }
 
 std::uint32_t TickCount() { return GetTickCount(); }
+
+std::string LocalTimeText() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                t.wSecond);
+  return text;
+}
 
 bool StartThread(std::function<void()> body, void** handle) {
   if (!handle) {  // nobody holds on to the thread: an idle one may take the body

@@ -14,6 +14,9 @@ void OpenWithShell(const std::string& target);
 // Milliseconds since the system started (wraps after 49.7 days).
 std::uint32_t TickCount();
 
+// The local date and time now, as "2026-12-08 17:30:05".
+std::string LocalTimeText();
+
 // Runs `body` on a thread of its own with the default stack size. When
 // `handle` is given the thread is a new one and `handle` receives its handle
 // (the caller closes it); otherwise a thread whose earlier body has returned

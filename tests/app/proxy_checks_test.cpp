@@ -40,10 +40,12 @@ struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
   ScriptedRunner runner;
   int sourceEdits = 0;
   std::string sourcesFailure;  // what opening the sources file answers
-  ProxyChecks checks{main, proxySwitch, runner, [this] {
+  ProxyChecks checks{main, proxySwitch, runner,
+                     [this] {
                        ++sourceEdits;
                        return sourcesFailure;
-                     }};
+                     },
+                     [] { return std::string("2026-12-08 17:30:05"); }};
 
   void SetUp() override {
     main.OnCreated(controls);
@@ -67,6 +69,11 @@ TEST_F(ProxyChecksTest, CheckingAllShowsEachResultAndTheProgressThenTheEnd) {
   Finish(1, CheckOutcome::TimedOut);
   EXPECT_EQ(ResultCell(0), "123 ms 仅HTTP");
   EXPECT_EQ(ResultCell(1), "超时");
+  // The measured time and the local time of the check, in sight in 速度 and 检查时间.
+  EXPECT_EQ(controls->GetCellText(main_window::kProxyList, 0, kSpeedColumn), "123 ms");
+  EXPECT_EQ(controls->GetCellText(main_window::kProxyList, 0, kCheckTimeColumn), "2026-12-08 17:30:05");
+  EXPECT_EQ(controls->GetCellText(main_window::kProxyList, 1, kSpeedColumn), "");  // nothing measured
+  EXPECT_EQ(controls->GetCellText(main_window::kProxyList, 1, kCheckTimeColumn), "2026-12-08 17:30:05");
   runner.events.progress();
   EXPECT_EQ(controls->titles.back(), "正在检测 2/3，可用 1");
   EXPECT_EQ(controls->progress, std::make_pair(2, 3));
@@ -242,6 +249,8 @@ TEST(ProxyOrder, ColumnsSortByTheirKindOfValue) {
   EXPECT_EQ(sorted(kNumberColumn, {"10", "9", "", "100", "x", "2"}), (Texts{"2", "9", "10", "100", "", "x"}));
   EXPECT_EQ(sorted(kPortColumn, {"8080", "80", "3128", "-1", "443"}), (Texts{"80", "443", "3128", "8080", "-1"}));
   EXPECT_EQ(sorted(kSpeedColumn, {"80%", "9%", "100%", "12.5%", "快"}), (Texts{"9%", "12.5%", "80%", "100%", "快"}));
+  // Measured times of our own checks first, by time.
+  EXPECT_EQ(sorted(kSpeedColumn, {"80%", "1200 ms", "9%", "95 ms"}), (Texts{"95 ms", "1200 ms", "9%", "80%"}));
   EXPECT_EQ(sorted(kAddressColumn, {"proxy.b", "10.0.0.2", "Proxy.a", "9.255.255.255", "1.2.3.256", "10.0.0.10"}),
             (Texts{"9.255.255.255", "10.0.0.2", "10.0.0.10", "1.2.3.256", "Proxy.a", "proxy.b"}));
   EXPECT_EQ(sorted(kLocationColumn, {"美国", "US", "中国", "Germany"}), (Texts{"Germany", "US", "美国", "中国"}));
