@@ -14,6 +14,7 @@ namespace {
 constexpr const char* kList = main_window::kProxyList;
 constexpr int kControlKey = 1;  // in EventArgs::keys
 constexpr int kF5 = 0x74;       // virtual-key codes
+constexpr int kKeyC = 'C';
 constexpr int kKeyF = 'F';
 constexpr int kKeyT = 'T';
 
@@ -35,6 +36,7 @@ std::vector<EventBinding> ProxyChecks::Events() {
          if (e.key == kF5 && e.keys == 0) mainWindow_.OnRefresh();
          if (e.key == kKeyT && e.keys == kControlKey) CheckAll();
          if (e.key == kKeyF && e.keys == kControlKey) ConnectFastest();
+         if (e.key == kKeyC && e.keys == kControlKey) CopySelected();
        }},
   };
 }
@@ -51,6 +53,7 @@ void ProxyChecks::OnListMenu() {
       {},
       {kOnlyWorkingCommand, "只显示可用代理(&A)", onlyWorking_},
       {kConnectFastestCommand, "连接最快的可用代理(&F)"},
+      {kCopyWorkingCommand, "复制可用代理(&C)"},
   };
   switch (w.ShowMenu(items)) {
     case kEditSourcesCommand: EditSources(); break;
@@ -59,6 +62,7 @@ void ProxyChecks::OnListMenu() {
     case kStopChecksCommand: StopChecks(); break;
     case kOnlyWorkingCommand: ToggleOnlyWorking(); break;
     case kConnectFastestCommand: ConnectFastest(); break;
+    case kCopyWorkingCommand: CopyWorking(); break;
   }
 }
 
@@ -66,6 +70,35 @@ void ProxyChecks::EditSources() {
   if (!editSources_) return;
   const std::string failure = editSources_();
   if (!failure.empty()) Window().SetCaption(kThisWindow, failure);
+}
+
+std::string ProxyChecks::AddressLine(int row) {
+  WindowControls& w = Window();
+  return w.GetCellText(kList, row, kAddressColumn) + ":" + w.GetCellText(kList, row, kPortColumn) + "\r\n";
+}
+
+void ProxyChecks::CopySelected() {
+  const int row = Window().CurrentRow(kList);
+  if (row >= 0) Window().CopyText(AddressLine(row));
+}
+
+void ProxyChecks::CopyWorking() {
+  std::vector<int> rows;
+  for (int row = 0; row < static_cast<int>(results_.size()); ++row)
+    if (IsPass(results_[row])) rows.push_back(row);
+  if (rows.empty()) {
+    Window().SetCaption(kThisWindow, "没有可用代理");
+    return;
+  }
+  std::stable_sort(rows.begin(), rows.end(), [this](int a, int b) {
+    const auto key = [this](int row) {
+      return std::make_pair(results_[row].outcome != CheckOutcome::Passed, results_[row].milliseconds);
+    };
+    return key(a) < key(b);
+  });
+  std::string text;
+  for (int row : rows) text += AddressLine(row);
+  Window().CopyText(text);
 }
 
 void ProxyChecks::CheckAll() {

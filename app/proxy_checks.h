@@ -23,6 +23,7 @@ enum ListCommand {
   kStopChecksCommand,
   kOnlyWorkingCommand,
   kConnectFastestCommand,
+  kCopyWorkingCommand,
 };
 
 // The list's column of check results, after the six columns of the list page.
@@ -41,6 +42,10 @@ class ProxyChecks {
   // Opens the sources file; the title says why when it cannot.
   void EditSources();
   void CheckAll();
+  // host:port lines on the clipboard: of the selected row (Ctrl+C), or of
+  // every working proxy, full passes first, each kind fastest first.
+  void CopySelected();
+  void CopyWorking();
   void CheckSelected();
   // Stops the checks still going; their rows go back to unchecked.
   void StopChecks();
@@ -57,6 +62,7 @@ class ProxyChecks {
  private:
   void Check(std::vector<int> rows);
   CheckJob JobOf(int row);  // the row's host and port
+  std::string AddressLine(int row);  // "host:port" and a line end
   // Ends the current run; false when none was going.
   bool EndRun();
   CheckResult ResultOf(int row) const;

@@ -64,6 +64,9 @@ class WindowControls {
   // Progress of a long operation on the window's taskbar button, where the
   // system offers it; a total of 0 removes it.
   virtual void SetProgress(int done, int total) = 0;
+  // Puts the text on the clipboard (as Unicode text); false when the
+  // clipboard could not be had.
+  virtual bool CopyText(const std::string& text) = 0;
 
   // Blocking TCP connect of a TCP client control (port <= 0 means 1).
   virtual bool ConnectClient(const std::string& client, const std::string& host, int port) = 0;

@@ -625,6 +625,26 @@ void Window::SetProgress(int done, int total) {
   });
 }
 
+bool Window::CopyText(const std::string& text) {
+  bool copied = false;
+  Read([&] {
+    const std::wstring wide = GbkToWide(text);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t));
+    if (!memory) return;
+    if (void* bytes = GlobalLock(memory)) {
+      std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(bytes));
+      GlobalUnlock(memory);
+    }
+    if (OpenClipboard(hwnd_)) {
+      EmptyClipboard();
+      copied = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;  // the clipboard owns it from here
+      CloseClipboard();
+    }
+    if (!copied) GlobalFree(memory);
+  });
+  return copied;
+}
+
 bool Window::ConnectClient(const std::string& client, const std::string& host, int port) {
   // The connect blocks for as long as it takes: find the control on the UI
   // thread, connect on the calling one. The client lives as long as the window object.

@@ -11,6 +11,7 @@
 
 #include "app/main_window_controls.h"
 #include "app/program_win.h"
+#include "runtime/encoding_win.h"
 #include "runtime/registry_win.h"
 #include "tests/support/fake_proxies_win.h"
 #include "tests/support/gui_win.h"
@@ -40,6 +41,20 @@ void Keys(std::initializer_list<WORD> down, WORD key) {
   add(key, true);
   for (WORD vk : down) add(vk, true);
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// The clipboard's Unicode text, as GBK.
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = WideToGbk(wide);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
 }
 
 BOOL CALLBACK FindShownMenu(HWND hwnd, LPARAM found) {
@@ -176,12 +191,19 @@ TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnect
   ASSERT_TRUE(test::PumpUntil([&] { return ViewRows() == passes; })) << ViewRows();
   EXPECT_TRUE(fast(RowShownAt(0)));
 
+  // Ctrl+C puts the selected row's address on the clipboard.
+  window->SelectRow(main_window::kProxyList, RowOf(FakeProxyKind::Slow));
+  SetFocus(List());
+  Keys({VK_CONTROL}, 'C');
+  const std::string slowLine = "127.0.0.1:" + std::to_string(fakes->Port(FakeProxyKind::Slow)) + "\r\n";
+  EXPECT_TRUE(test::PumpUntil([&] { return ClipboardText() == slowLine; })) << ClipboardText();
+
   // Ctrl+F picks the fastest with HTTPS, as a click would, and switches it on.
   Keys({VK_CONTROL}, 'F');
   const std::string fastest = "127.0.0.1:" + std::to_string(fakes->Port(FakeProxyKind::Working));
   ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel)) == fastest; }));
   EXPECT_EQ(window->CurrentRow(main_window::kProxyList), RowOf(FakeProxyKind::Working));
-  ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("代理连接", 0) == 0; })) << Title();  // Wine refuses the refresh
+  ASSERT_TRUE(test::PumpUntil([&] { return Title() == "代理连接成功"; })) << Title();
   EXPECT_EQ(ReadRegistryText(kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer"),
             fastest);
 }

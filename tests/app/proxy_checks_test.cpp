@@ -137,6 +137,30 @@ TEST_F(ProxyChecksTest, StoppingEndsTheRunAndLateEventsOfItChangeNothing) {
   EXPECT_TRUE(checks.Results().empty());
 }
 
+// Results taken elsewhere: the working proxies, full passes first, each kind
+// fastest first; Ctrl+C the selected row.
+TEST_F(ProxyChecksTest, WorkingProxiesAndTheSelectedRowGoToTheClipboard) {
+  controls->menuChoice = kCopyWorkingCommand;
+  checks.OnListMenu();
+  EXPECT_EQ(controls->titles.back(), "没有可用代理");
+  controls->rows.push_back({"4", "192.0.2.4", "81"});
+  checks.CheckAll();
+  Finish(0, CheckOutcome::PassedHttpOnly, 20);
+  Finish(1, CheckOutcome::Passed, 90);
+  Finish(2, CheckOutcome::Refused);
+  Finish(3, CheckOutcome::Passed, 40);
+  checks.OnListMenu();
+  EXPECT_EQ(controls->clipboard, "192.0.2.4:81\r\n192.0.2.2:8080\r\n192.0.2.1:80\r\n");
+  controls->selectedRow = 2;
+  for (EventBinding& e : checks.Events()) {
+    EventArgs ctrlC;
+    ctrlC.key = 'C';
+    ctrlC.keys = 1;
+    if (e.kind == EventKind::Key) e.handler(ctrlC);
+  }
+  EXPECT_EQ(controls->clipboard, "proxy.example:3128\r\n");
+}
+
 TEST_F(ProxyChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSaysNone) {
   checks.ConnectFastest();
   EXPECT_EQ(controls->titles.back(), "没有可用代理");
@@ -168,7 +192,7 @@ TEST_F(ProxyChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   std::vector<std::string> texts;
   for (const MenuItem& item : controls->menus[0]) texts.push_back(item.command ? item.text : "-");
   EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测",
-                                             "-", "只显示可用代理(&A)", "连接最快的可用代理(&F)"}));
+                                             "-", "只显示可用代理(&A)", "连接最快的可用代理(&F)", "复制可用代理(&C)"}));
   EXPECT_FALSE(controls->menus[0][3].enabled);  // nothing selected
   EXPECT_FALSE(controls->menus[0][4].enabled);  // nothing to stop
 

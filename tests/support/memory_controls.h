@@ -98,6 +98,10 @@ class MemoryControls : public WindowControls {
     });
   }
   void SetProgress(int done, int total) override { Locked([&] { progress = {done, total}; }); }
+  bool CopyText(const std::string& text) override {
+    Locked([&] { clipboard = text; });
+    return true;
+  }
   bool ConnectClient(const std::string&, const std::string& host, int port) override {
     Locked([&] { connects.emplace_back(host, port); });
     return connectResult ? connectResult(host, port) : false;
@@ -122,6 +126,7 @@ class MemoryControls : public WindowControls {
   std::vector<std::vector<MenuItem>> menus;  // every menu shown
   int menuChoice = 0;                        // what the user picks from it
   std::pair<int, int> progress{0, 0};        // the last SetProgress
+  std::string clipboard;                     // the last CopyText
 
  private:
   std::map<std::string, std::string> captions_;
