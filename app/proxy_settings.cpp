@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "runtime/text.h"
+
 namespace vantoip {
 namespace {
 
 constexpr std::string_view kVersionLine = "vantoip proxy settings 1";
 constexpr std::string_view kEndKey = "end";
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
 
 // FNV-1a, 64 bits: enough to tell a damaged file from a whole one.
 std::uint64_t Hash(std::string_view text) {
@@ -143,8 +139,9 @@ std::string BypassList(std::string_view userBypass) {
     std::size_t end = userBypass.find_first_of("; \t\r\n", at);
     if (end == std::string_view::npos) end = userBypass.size();
     const std::string_view entry = userBypass.substr(at, end - at);
+    const std::string lower = ToLowerText(entry);
     const bool known =
-        std::any_of(entries.begin(), entries.end(), [&](const std::string& e) { return SameNoCase(e, entry); });
+        std::any_of(entries.begin(), entries.end(), [&](const std::string& e) { return ToLowerText(e) == lower; });
     if (!entry.empty() && !known && entry.find('/') == std::string_view::npos) entries.emplace_back(entry);
     at = end + 1;
   }

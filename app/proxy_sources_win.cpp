@@ -2,9 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
-#include <algorithm>
 #include <optional>
 
 #include "app/data_folder_win.h"
@@ -12,13 +10,14 @@
 #include "app/plain_proxy_list.h"
 #include "app/proxy_sources.h"
 #include "runtime/encoding_win.h"
+#include "runtime/file_win.h"
 #include "runtime/handle_win.h"
 
 namespace vantoip {
 namespace {
 
 // A list of addresses; anything longer is not a sources file.
-constexpr DWORD kMaxSourcesFileBytes = 1 << 20;
+constexpr std::size_t kMaxSourcesFileBytes = 1 << 20;
 
 std::optional<std::string> EnvironmentText(const wchar_t* name) {
   const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
@@ -36,20 +35,10 @@ struct SourcesFileRead {
 };
 
 SourcesFileRead ReadSourcesFile(const std::wstring& path) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.Get(), &size)) return {};
-  // A cut file could end in half an address: one over the limit is not read.
-  if (size.QuadPart > kMaxSourcesFileBytes) return {std::nullopt, true};
-  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-  DWORD total = 0, read = 0;
-  while (total < bytes.size() &&
-         ReadFile(file.Get(), bytes.data() + total, static_cast<DWORD>(bytes.size()) - total, &read, nullptr) &&
-         read > 0)
-    total += read;
-  bytes.resize(total);
-  const std::string utf8 = SourcesFileUtf8(bytes);  // without a mark, which GBK has no character for
+  bool tooLarge = false;
+  const std::optional<std::string> bytes = ReadSmallFile(path, kMaxSourcesFileBytes, &tooLarge);
+  if (!bytes) return {std::nullopt, tooLarge};
+  const std::string utf8 = SourcesFileUtf8(*bytes);  // without a mark, which GBK has no character for
   return {Utf8ToGbkText(ByteBlock(utf8.begin(), utf8.end()))};
 }
 
@@ -70,8 +59,7 @@ ProxySourceList ProxySources() {
 unsigned long EnsureSourcesFile(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return ERROR_PATH_NOT_FOUND;
-  const int folder = SHCreateDirectoryExW(nullptr, path.substr(0, slash).c_str(), nullptr);
-  if (folder != ERROR_SUCCESS && folder != ERROR_ALREADY_EXISTS && folder != ERROR_FILE_EXISTS) return folder;
+  if (const unsigned long error = EnsureFolder(path.substr(0, slash))) return error;
   // CREATE_NEW: an existing file, even one written in between, is left alone.
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {

@@ -1,13 +1,10 @@
 #include "app/services_win.h"
 
 #include <windows.h>
-#include <shlobj.h>
-
-#include <algorithm>
 
 #include "app/data_folder_win.h"
+#include "runtime/file_win.h"
 #include "runtime/handle_win.h"
-
 #include "runtime/registry_win.h"
 #include "runtime/system_win.h"
 
@@ -28,7 +25,7 @@ bool WindowsUserRegistry::Delete(const std::string& path) { return DeleteRegistr
 namespace {
 
 // A list of settings: anything longer is not a snapshot of ours.
-constexpr LONGLONG kMaxSnapshotBytes = 1 << 20;
+constexpr std::size_t kMaxSnapshotBytes = 1 << 20;
 
 std::wstring SnapshotPath() {
   const std::wstring folder = DataFolder();
@@ -39,26 +36,15 @@ std::wstring SnapshotPath() {
 
 std::optional<std::string> WindowsSnapshotStore::Read() {
   const std::wstring path = SnapshotPath();
-  FileHandle file(path.empty() ? INVALID_HANDLE_VALUE
-                               : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.Get(), &size)) return std::nullopt;
-  // Too large to be ours: read as far as the limit, which no snapshot check passes.
-  std::string text(static_cast<std::size_t>(std::min(size.QuadPart, kMaxSnapshotBytes)), '\0');
-  DWORD total = 0, read = 0;
-  while (total < text.size() &&
-         ReadFile(file.Get(), text.data() + total, static_cast<DWORD>(text.size()) - total, &read, nullptr) && read > 0)
-    total += read;
-  text.resize(total);
-  return text;
+  bool tooLarge = false;
+  std::optional<std::string> text = path.empty() ? std::nullopt : ReadSmallFile(path, kMaxSnapshotBytes, &tooLarge);
+  // Too large to be ours: an empty text, which no snapshot check passes, so the file is set aside.
+  return tooLarge ? std::string() : text;
 }
 
 bool WindowsSnapshotStore::Write(const std::string& text) {
   const std::wstring path = SnapshotPath();
-  if (path.empty()) return false;
-  const int folder = SHCreateDirectoryExW(nullptr, DataFolder().c_str(), nullptr);
-  if (folder != ERROR_SUCCESS && folder != ERROR_ALREADY_EXISTS && folder != ERROR_FILE_EXISTS) return false;
+  if (path.empty() || EnsureFolder(DataFolder()) != ERROR_SUCCESS) return false;
   const std::wstring temporary = path + L".new";
   {
     FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,

@@ -1,6 +1,7 @@
 #include "runtime/file_win.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include "runtime/handle_win.h"
 
@@ -17,6 +18,31 @@ bool FileExists(const std::wstring& path) {
 
 bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
   return SetFileAttributesW(path.c_str(), attributes & kKeptAttributes) != FALSE;
+}
+
+std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes, bool* tooLarge) {
+  if (tooLarge) *tooLarge = false;
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.Get(), &size)) return std::nullopt;
+  if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+    if (tooLarge) *tooLarge = true;
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD total = 0, read = 0;
+  while (total < bytes.size() &&
+         ReadFile(file.Get(), bytes.data() + total, static_cast<DWORD>(bytes.size()) - total, &read, nullptr) &&
+         read > 0)
+    total += read;
+  bytes.resize(total);
+  return bytes;
+}
+
+unsigned long EnsureFolder(const std::wstring& folder) {
+  const int result = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+  return result == ERROR_ALREADY_EXISTS || result == ERROR_FILE_EXISTS ? ERROR_SUCCESS : result;
 }
 
 bool WriteBytesToFile(const std::wstring& path, std::initializer_list<std::span<const std::uint8_t>> blocks) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -15,5 +16,13 @@ bool FileExists(const std::wstring& path);
 bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes);
 // Creates (truncates) the file for exclusive writing and writes the blocks in order.
 bool WriteBytesToFile(const std::wstring& path, std::initializer_list<std::span<const std::uint8_t>> blocks);
+
+// A small file's bytes: none when it cannot be opened; when it holds more
+// than `maxBytes`, none and *tooLarge set (a cut file could mislead).
+std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes, bool* tooLarge = nullptr);
+
+// Creates the folder and the folders above it; 0 when it is there, else the
+// system's error code.
+unsigned long EnsureFolder(const std::wstring& folder);
 
 }  // namespace vantoip

@@ -111,12 +111,7 @@ bool Check(bool ok, const char* what) {
 // the child prints its port, then serves (an empty page first, as the other
 // sources do) until its input closes.
 int ServeHugePage() {
-  std::string huge;
-  huge.reserve(kMaxBodyBytes);
-  for (int i = 1; huge.size() < kMaxBodyBytes; ++i)
-    huge += std::to_string(i >> 16 & 255) + "." + std::to_string(i >> 8 & 255) + "." + std::to_string(i & 255) + ".1:" +
-            std::to_string(1 + i % 9) + "\n";
-  huge.resize(kMaxBodyBytes);
+  const std::string huge = test::ValidLinesAtTheSizeLimit();
   std::atomic<int> served{0};
   test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
     return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", served++ ? huge : "");

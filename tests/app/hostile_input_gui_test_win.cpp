@@ -114,11 +114,7 @@ TEST_F(HostileInput, AHundredThousandLinePlainListWithAMegabyteLineFillsWhileThe
 // 64 MiB of short valid lines (4.6 million addresses): the run stops at its row
 // limit and says so; the window answers throughout.
 TEST_F(HostileInput, APageAtTheSizeLimitOfValidLinesStopsAtTheRowLimit) {
-  std::string huge;
-  huge.reserve(kMaxBodyBytes);
-  for (int i = 1; huge.size() < kMaxBodyBytes; ++i)
-    huge += std::to_string(i >> 16 & 255) + "." + std::to_string(i >> 8 & 255) + "." + std::to_string(i & 255) + ".1:80\n";
-  huge.resize(kMaxBodyBytes);
+  const std::string huge = test::ValidLinesAtTheSizeLimit();
   Serve([&] { return huge; });
   const DWORD ms = LoadWhileAnswering(120000, 200);
   std::printf("64 MiB plain list: %lu ms to done\n", ms);

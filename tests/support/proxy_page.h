@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "web/visit_web_page.h"
+
 namespace vantoip::test {
 
 struct ProxyRowCells {
@@ -42,6 +44,17 @@ inline std::string GeneratedPlainList(int count, int first = 1) {
     list += "10." + std::to_string(i >> 16 & 255) + "." + std::to_string(i >> 8 & 255) + "." + std::to_string(i & 255) +
             ":" + std::to_string(1000 + i % 60000) + "\n";
   return list;
+}
+
+// A plain list exactly at the body size limit of short distinct valid lines
+// (4.6 million): far more than one run lists.
+inline std::string ValidLinesAtTheSizeLimit() {
+  std::string page;
+  page.reserve(kMaxBodyBytes);
+  for (int i = 1; page.size() < kMaxBodyBytes; ++i)
+    page += std::to_string(i >> 16 & 255) + "." + std::to_string(i >> 8 & 255) + "." + std::to_string(i & 255) + ".1:80\n";
+  page.resize(kMaxBodyBytes);
+  return page;
 }
 
 }  // namespace vantoip::test
