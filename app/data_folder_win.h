@@ -10,7 +10,4 @@ namespace vantoip {
 // when the system names no such folder. Not created here.
 std::wstring DataFolder();
 
-// The system's text for an error code, without its line end ("拒绝访问。"), in GBK.
-std::string SystemErrorText(unsigned long code);
-
 }  // namespace vantoip

@@ -15,6 +15,15 @@
 #include "ui/window_win.h"
 
 namespace vantoip {
+namespace {
+
+CheckPage CheckPageFromEnvironment() {
+  CheckPage page = CheckPageFrom(std::getenv("VANTOIP_CHECK_URL"), std::getenv("VANTOIP_CHECK_TEXT"));
+  page.https = HttpsPageFrom(std::getenv("VANTOIP_CHECK_HTTPS_URL"), std::getenv("VANTOIP_CHECK_HTTPS_STATUS"));
+  return page;
+}
+
+}  // namespace
 
 Program::Program(ProxySourceProvider listSources)
     : mainWindow(services, state,
@@ -24,8 +33,7 @@ Program::Program(ProxySourceProvider listSources)
                                  },
                                  .listRunStarting = [this] { checks.OnListRunStarting(); }}),
       listReader(std::move(listSources), &MakeWindowsPageReader, threads),
-      checker(CheckPageFrom(std::getenv("VANTOIP_CHECK_URL"), std::getenv("VANTOIP_CHECK_TEXT")),
-              ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
+      checker(CheckPageFromEnvironment(), ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
       checks(mainWindow, proxySwitch, checker, &EditProxySources, &LocalTimeText) {}
 
 std::vector<EventBinding> Program::MainWindowEvents() {

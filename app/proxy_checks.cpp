@@ -7,6 +7,7 @@
 #include "app/proxy_order.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
+#include "ui/coalesced_posts.h"
 
 namespace vantoip {
 namespace {
@@ -54,6 +55,7 @@ void ProxyChecks::OnListMenu() {
       {kOnlyWorkingCommand, "只显示可用代理(&A)", onlyWorking_},
       {kConnectFastestCommand, "连接最快的可用代理(&F)"},
       {kCopyWorkingCommand, "复制可用代理(&C)"},
+      {kExportWorkingCommand, "导出可用代理(&X)…"},
   };
   switch (w.ShowMenu(items)) {
     case kEditSourcesCommand: EditSources(); break;
@@ -63,6 +65,7 @@ void ProxyChecks::OnListMenu() {
     case kOnlyWorkingCommand: ToggleOnlyWorking(); break;
     case kConnectFastestCommand: ConnectFastest(); break;
     case kCopyWorkingCommand: CopyWorking(); break;
+    case kExportWorkingCommand: ExportWorking(); break;
   }
 }
 
@@ -82,23 +85,27 @@ void ProxyChecks::CopySelected() {
   if (row >= 0) Window().CopyText(AddressLine(row));
 }
 
-void ProxyChecks::CopyWorking() {
-  std::vector<int> rows;
-  for (int row = 0; row < static_cast<int>(results_.size()); ++row)
-    if (IsPass(results_[row])) rows.push_back(row);
-  if (rows.empty()) {
-    Window().SetCaption(kThisWindow, "没有可用代理");
-    return;
-  }
-  std::stable_sort(rows.begin(), rows.end(), [this](int a, int b) {
-    const auto key = [this](int row) {
-      return std::make_pair(results_[row].outcome != CheckOutcome::Passed, results_[row].milliseconds);
-    };
-    return key(a) < key(b);
-  });
+std::string ProxyChecks::WorkingLines() {
   std::string text;
-  for (int row : rows) text += AddressLine(row);
-  Window().CopyText(text);
+  for (std::size_t row : PassesInOrder(results_)) text += AddressLine(static_cast<int>(row));
+  if (text.empty()) Window().SetCaption(kThisWindow, "没有可用代理");
+  return text;
+}
+
+void ProxyChecks::CopyWorking() {
+  const std::string text = WorkingLines();
+  if (!text.empty()) Window().CopyText(text);
+}
+
+void ProxyChecks::ExportWorking() {
+  const std::string text = WorkingLines();
+  if (text.empty()) return;
+  // host:port lines are ASCII, so the bytes are UTF-8 as they stand.
+  const std::optional<std::string> failure = Window().SaveText("可用代理.txt", text);
+  if (!failure) return;
+  const int count = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  Window().SetCaption(kThisWindow, failure->empty() ? "已导出 " + ToText(count) + " 个可用代理"
+                                                    : "导出失败：" + *failure);
 }
 
 void ProxyChecks::CheckAll() {
@@ -138,19 +145,19 @@ void ProxyChecks::Check(std::vector<int> rows) {
   }
   jobRows_ = std::move(rows);
   checking_ = true;
-  finished_ = passed_ = 0;
+  finished_ = passed_ = unreachable_ = 0;
   progressShown_.clear();
   const unsigned run = ++run_;
-  // The runner's events come on its worker: each is carried to the window's
-  // thread, where a run that has ended meanwhile is told apart.
-  auto post = [this](std::function<void()> work) { Window().Post(std::move(work)); };
+  // The runner's events come on its worker: they are carried to the window's
+  // thread in batches, where a run that has ended meanwhile is told apart.
+  const CoalescedPosts posts([this](std::function<void()> work) { Window().Post(std::move(work)); });
   ProxyCheckRunner::Events events;
-  events.started = [this, post, run](std::size_t job) { post([this, run, job] { OnStarted(run, job); }); };
-  events.finished = [this, post, run](std::size_t job, CheckResult result) {
-    post([this, run, job, result] { OnFinished(run, job, result); });
+  events.started = [this, posts, run](std::size_t job) { posts.Add([this, run, job] { OnStarted(run, job); }); };
+  events.finished = [this, posts, run](std::size_t job, CheckResult result) {
+    posts.Add([this, run, job, result] { OnFinished(run, job, result); });
   };
-  events.progress = [this, post, run] { post([this, run] { OnProgress(run); }); };
-  events.done = [this, post, run] { post([this, run] { OnDone(run); }); };
+  events.progress = [this, posts, run] { posts.Add([this, run] { OnProgress(run); }); };
+  events.done = [this, posts, run] { posts.Add([this, run] { OnDone(run); }); };
   runner_.Start(std::move(jobs), std::move(events));
   OnProgress(run);
 }
@@ -196,19 +203,21 @@ void ProxyChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) 
   if (run != run_ || job >= jobRows_.size()) return;
   ++finished_;
   if (IsPass(result)) ++passed_;
+  if (result.outcome == CheckOutcome::Unreachable) ++unreachable_;
   const int row = jobRows_[job];
   ShowResult(row, result);
   // A check of our own is the newest and a measured one: in sight in 速度 and
   // 检查时间, where the list page's figures stood.
   WindowControls& w = Window();
-  if (IsPass(result)) w.SetCellText(kList, row, kSpeedColumn, ToText(result.milliseconds) + " ms");
+  if (HasTime(result)) w.SetCellText(kList, row, kSpeedColumn, ToText(result.milliseconds) + " ms");
   if (localTime_) w.SetCellText(kList, row, kCheckTimeColumn, localTime_());
 }
 
 void ProxyChecks::OnProgress(unsigned run) {
   if (run != run_ || !checking_) return;
   const int total = static_cast<int>(jobRows_.size());
-  const std::string title = "正在检测 " + Count(finished_, total) + "，可用 " + ToText(passed_);
+  const std::string title =
+      NetworkDown() ? "网络不可用" : "正在检测 " + Count(finished_, total) + "，可用 " + ToText(passed_);
   KeepSorted();
   if (title == progressShown_) return;
   progressShown_ = title;
@@ -220,8 +229,16 @@ void ProxyChecks::OnDone(unsigned run) {
   if (run != run_ || !checking_) return;
   checking_ = false;
   KeepSorted();
-  Window().SetCaption(kThisWindow, "检测完毕：可用 " + Count(passed_, static_cast<int>(jobRows_.size())));
+  Window().SetCaption(kThisWindow, NetworkDown() ? "网络不可用"
+                                                 : "检测完毕：可用 " + Count(passed_, static_cast<int>(jobRows_.size())));
   Window().SetProgress(0, 0);
+}
+
+bool ProxyChecks::NetworkDown() const {
+  // Nearly every answer so far says the network itself is not there.
+  constexpr int kEnoughToTell = 10;
+  const int total = static_cast<int>(jobRows_.size());
+  return finished_ >= std::min(kEnoughToTell, total) && finished_ > 0 && unreachable_ * 10 >= finished_ * 9;
 }
 
 void ProxyChecks::ToggleOnlyWorking() {

@@ -24,6 +24,7 @@ enum ListCommand {
   kOnlyWorkingCommand,
   kConnectFastestCommand,
   kCopyWorkingCommand,
+  kExportWorkingCommand,
 };
 
 // The list's column of check results, after the six columns of the list page.
@@ -46,6 +47,8 @@ class ProxyChecks {
   // every working proxy, full passes first, each kind fastest first.
   void CopySelected();
   void CopyWorking();
+  // The same lines of the working proxies to a file the user chooses.
+  void ExportWorking();
   void CheckSelected();
   // Stops the checks still going; their rows go back to unchecked.
   void StopChecks();
@@ -63,6 +66,10 @@ class ProxyChecks {
   void Check(std::vector<int> rows);
   CheckJob JobOf(int row);  // the row's host and port
   std::string AddressLine(int row);  // "host:port" and a line end
+  // The working proxies' lines in their order; none: empty, and the title says so.
+  std::string WorkingLines();
+  // Nearly every check of the run so far found no route: the network is down.
+  bool NetworkDown() const;
   // Ends the current run; false when none was going.
   bool EndRun();
   CheckResult ResultOf(int row) const;
@@ -87,7 +94,7 @@ class ProxyChecks {
   std::vector<int> jobRows_;          // the list row of each job of the current run
   unsigned run_ = 0;
   bool checking_ = false;
-  int finished_ = 0, passed_ = 0;
+  int finished_ = 0, passed_ = 0, unreachable_ = 0;
   std::string progressShown_;
   bool onlyWorking_ = false;
   int sortColumn_ = -1;

@@ -81,19 +81,24 @@ int CompareNames(std::string_view a, std::string_view b) {
   return names ? names : CompareText(a, b);
 }
 
-// Passes, the failures in the order of their kinds, checks running, unchecked.
+// Full passes, then HTTP only, then HTTPS failed, intercepted TLS, the
+// failures in the order of their kinds, checks running, unchecked.
 int Rank(CheckOutcome outcome) {
   switch (outcome) {
-    case CheckOutcome::Passed:
-    case CheckOutcome::PassedHttpOnly: return 0;
-    case CheckOutcome::TimedOut: return 1;
-    case CheckOutcome::Refused: return 2;
-    case CheckOutcome::WrongContent: return 3;
-    case CheckOutcome::InvalidResponse: return 4;
-    case CheckOutcome::Checking: return 5;
-    case CheckOutcome::NotChecked: return 6;
+    case CheckOutcome::Passed: return 0;
+    case CheckOutcome::PassedHttpOnly: return 1;
+    case CheckOutcome::HttpsFailed: return 2;
+    case CheckOutcome::CertificateError: return 3;
+    case CheckOutcome::TimedOut: return 4;
+    case CheckOutcome::Refused: return 5;
+    case CheckOutcome::Unresolved: return 6;
+    case CheckOutcome::Unreachable: return 7;
+    case CheckOutcome::WrongContent: return 8;
+    case CheckOutcome::InvalidResponse: return 9;
+    case CheckOutcome::Checking: return 10;
+    case CheckOutcome::NotChecked: return 11;
   }
-  return 6;
+  return 11;
 }
 
 }  // namespace
@@ -111,21 +116,22 @@ int CompareColumn(int column, std::string_view a, std::string_view b) {
 
 int CompareResults(const CheckResult& a, const CheckResult& b) {
   if (const int rank = Order(Rank(a.outcome), Rank(b.outcome))) return rank;
-  if (!IsPass(a)) return 0;
-  if (const int time = Order(a.milliseconds, b.milliseconds)) return time;
-  return Order(a.outcome != CheckOutcome::Passed, b.outcome != CheckOutcome::Passed);
+  return HasTime(a) ? Order(a.milliseconds, b.milliseconds) : 0;
+}
+
+std::vector<std::size_t> PassesInOrder(std::span<const CheckResult> results) {
+  std::vector<std::size_t> passes;
+  for (std::size_t i = 0; i < results.size(); ++i)
+    if (IsPass(results[i])) passes.push_back(i);
+  std::stable_sort(passes.begin(), passes.end(),
+                   [&](std::size_t a, std::size_t b) { return CompareResults(results[a], results[b]) < 0; });
+  return passes;
 }
 
 std::optional<std::size_t> FastestPassed(std::span<const CheckResult> results) {
-  std::optional<std::size_t> best;
-  const auto better = [&](const CheckResult& r) {
-    const CheckResult& b = results[*best];
-    if (r.outcome != b.outcome) return r.outcome == CheckOutcome::Passed;
-    return r.milliseconds < b.milliseconds;
-  };
-  for (std::size_t i = 0; i < results.size(); ++i)
-    if (IsPass(results[i]) && (!best || better(results[i]))) best = i;
-  return best;
+  const std::vector<std::size_t> passes = PassesInOrder(results);
+  if (passes.empty()) return std::nullopt;
+  return passes.front();
 }
 
 }  // namespace vantoip

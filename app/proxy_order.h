@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "net/proxy_check.h"
 
@@ -20,12 +21,14 @@ enum ProxyColumn { kNumberColumn = 0, kAddressColumn, kPortColumn, kLocationColu
 // columns a text that is not a number sorts after the numbers.
 int CompareColumn(int column, std::string_view a, std::string_view b);
 
-// Passed rows first by time (HTTPS first at equal times), then the failures
-// by kind, then the rows being checked, then the unchecked ones.
+// Full passes by time, then "仅HTTP" ones by time, then "HTTPS失败" ones by
+// time, then "证书错误", then the failures by kind, then the rows being
+// checked, then the unchecked ones.
 int CompareResults(const CheckResult& a, const CheckResult& b);
 
-// The passed result with the lowest time, those with HTTPS preferred; the
-// first of equals. Nothing when none passed.
+// The passes (never a "证书错误" one) in that order, the first of equals first.
+std::vector<std::size_t> PassesInOrder(std::span<const CheckResult> results);
+// The first of them; nothing when none passed.
 std::optional<std::size_t> FastestPassed(std::span<const CheckResult> results);
 
 }  // namespace vantoip

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/data_folder_win.h"
+#include "runtime/system_win.h"
 #include "app/page_text_win.h"
 #include "app/plain_proxy_list.h"
 #include "app/proxy_sources.h"

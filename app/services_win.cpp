@@ -45,19 +45,7 @@ std::optional<std::string> WindowsSnapshotStore::Read() {
 bool WindowsSnapshotStore::Write(const std::string& text) {
   const std::wstring path = SnapshotPath();
   if (path.empty() || EnsureFolder(DataFolder()) != ERROR_SUCCESS) return false;
-  const std::wstring temporary = path + L".new";
-  {
-    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    DWORD written = 0;
-    if (!file || !WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size() || !FlushFileBuffers(file.Get())) {
-      file.Reset();
-      DeleteFileW(temporary.c_str());
-      return false;
-    }
-  }
-  return MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  return ReplaceFileContents(path, text) == ERROR_SUCCESS;
 }
 
 void WindowsSnapshotStore::Forget() {

@@ -1,68 +1,88 @@
 #include "net/name_resolver_win.h"
 
+#include <windows.h>
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
-
-#include "net/socket_win.h"
+#include <utility>
 
 namespace vantoip {
 namespace {
 
-// Enough for a list with a few names among its addresses; a slow name server
-// holds up one thread, not the others.
-constexpr int kMaxThreads = 4;
+struct Pending {
+  std::shared_ptr<NameLookup> lookup;
+  std::string host;
+  LookupFunction function;
+};
+
+// Lives as long as the process: its threads wait on it to the end.
+struct Pool {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<Pending> queue;
+  int threads = 0;
+  int idle = 0;
+};
+
+Pool& ThePool() {
+  static Pool* pool = new Pool;
+  return *pool;
+}
 
 }  // namespace
 
-struct NameResolver::Shared {
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::deque<std::pair<std::size_t, std::string>> pending;
-  std::vector<Answer> answers;
-  int threads = 0;
-  int idle = 0;
-  bool closed = false;
-
-  static void Work(std::shared_ptr<Shared> shared) {
-    std::unique_lock lock(shared->mutex);
-    for (;;) {
-      ++shared->idle;
-      shared->wake.wait(lock, [&] { return shared->closed || !shared->pending.empty(); });
-      --shared->idle;
-      if (shared->closed) return;
-      auto [id, host] = std::move(shared->pending.front());
-      shared->pending.pop_front();
-      lock.unlock();
-      const std::optional<in_addr> address = LookupIPv4(host);
-      lock.lock();
-      shared->answers.emplace_back(id, address);
-    }
+NameLookup::State NameLookup::Poll(std::uint64_t nowMs, int limitMs, in_addr& address) const {
+  switch (step_.load()) {
+    case kFound: address = address_; return State::Found;
+    case kNotFound: return State::NotFound;
+    case kRunning: return nowMs - startedMs_.load() >= static_cast<std::uint64_t>(limitMs) ? State::TooLong : State::Waiting;
+    default: return State::Waiting;
   }
-};
-
-NameResolver::NameResolver() : shared_(std::make_shared<Shared>()) {}
-
-NameResolver::~NameResolver() {
-  std::lock_guard lock(shared_->mutex);
-  shared_->closed = true;
-  shared_->wake.notify_all();
 }
 
-void NameResolver::Resolve(std::size_t id, std::string host) {
-  std::lock_guard lock(shared_->mutex);
-  shared_->pending.emplace_back(id, std::move(host));
-  if (shared_->idle == 0 && shared_->threads < kMaxThreads) {
-    ++shared_->threads;
-    std::thread(&Shared::Work, shared_).detach();
-  }
-  shared_->wake.notify_one();
+void NameLookup::Drop() {
+  int queued = kQueued;
+  step_.compare_exchange_strong(queued, kDropped);
 }
 
-std::vector<NameResolver::Answer> NameResolver::Take() {
-  std::lock_guard lock(shared_->mutex);
-  return std::exchange(shared_->answers, {});
+std::shared_ptr<NameLookup> NameResolver::Resolve(std::string host, LookupFunction lookup) {
+  auto ticket = std::make_shared<NameLookup>();
+  Pool& pool = ThePool();
+  std::lock_guard lock(pool.mutex);
+  pool.queue.push_back({ticket, std::move(host), lookup});
+  if (pool.idle == 0 && pool.threads < kMaxThreads) {
+    ++pool.threads;
+    std::thread([&pool] {
+      std::unique_lock lock(pool.mutex);
+      for (;;) {
+        ++pool.idle;
+        pool.wake.wait(lock, [&] { return !pool.queue.empty(); });
+        --pool.idle;
+        Pending next = std::move(pool.queue.front());
+        pool.queue.pop_front();
+        int queued = NameLookup::kQueued;
+        NameLookup& ticket = *next.lookup;
+        ticket.startedMs_ = GetTickCount64();
+        if (!ticket.step_.compare_exchange_strong(queued, NameLookup::kRunning)) continue;  // dropped
+        lock.unlock();
+        const std::optional<in_addr> address = next.function(next.host);
+        if (address) ticket.address_ = *address;
+        ticket.step_ = address ? NameLookup::kFound : NameLookup::kNotFound;
+        next = {};
+        lock.lock();
+      }
+    }).detach();
+  }
+  pool.wake.notify_one();
+  return ticket;
+}
+
+int NameResolver::Threads() {
+  Pool& pool = ThePool();
+  std::lock_guard lock(pool.mutex);
+  return pool.threads;
 }
 
 }  // namespace vantoip

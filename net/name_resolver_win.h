@@ -1,35 +1,47 @@
-// Host names looked up on a few threads of their own, so that the thread that
-// asks never blocks on the name service.
+// Host names looked up on threads of their own, shared by every run of the
+// process and bounded in number, so that the thread that asks never blocks on
+// the name service and slow names cannot pile threads up.
 #pragma once
 
 #include <winsock2.h>
 
-#include <cstddef>
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace vantoip {
 
-class NameResolver {
+using LookupFunction = std::optional<in_addr> (*)(const std::string& host);
+
+// One name's lookup, shared by the asker and the lookup threads.
+class NameLookup {
  public:
-  using Answer = std::pair<std::size_t, std::optional<in_addr>>;  // id, IPv4 address if any
-
-  NameResolver();
-  // The threads end after the lookup they are in; nothing waits for them.
-  ~NameResolver();
-  NameResolver(const NameResolver&) = delete;
-  NameResolver& operator=(const NameResolver&) = delete;
-
-  void Resolve(std::size_t id, std::string host);
-  // The answers that came since the last call.
-  std::vector<Answer> Take();
+  enum class State { Waiting, Found, NotFound, TooLong };
+  // What came of it by `nowMs` (GetTickCount64): TooLong once it has run
+  // `limitMs` without an answer. The time waiting for a thread does not count.
+  State Poll(std::uint64_t nowMs, int limitMs, in_addr& address) const;
+  // The asker has no more use for it: a lookup not yet begun never begins.
+  void Drop();
 
  private:
-  struct Shared;
-  std::shared_ptr<Shared> shared_;
+  friend class NameResolver;
+  enum Step { kQueued, kRunning, kFound, kNotFound, kDropped };
+  std::atomic<int> step_{kQueued};
+  std::atomic<std::uint64_t> startedMs_{0};
+  in_addr address_{};  // written before step_ says kFound
+};
+
+class NameResolver {
+ public:
+  // The threads of the whole process, never more.
+  static constexpr int kMaxThreads = 32;
+
+  // Queues `host` for `lookup` on the process's lookup threads.
+  static std::shared_ptr<NameLookup> Resolve(std::string host, LookupFunction lookup);
+  // Lookup threads made so far.
+  static int Threads();
 };
 
 }  // namespace vantoip

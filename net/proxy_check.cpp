@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 
 namespace vantoip {
 namespace {
 
 constexpr const char* kDefaultCheckUrl = "http://www.msftconnecttest.com/connecttest.txt";
 constexpr const char* kDefaultCheckText = "Microsoft Connect Test";
+// www.msftconnecttest.com serves no valid HTTPS: the tunnel goes elsewhere.
+constexpr const char* kDefaultHttpsUrl = "https://cp.cloudflare.com/generate_204";
+constexpr int kDefaultHttpsStatus = 204;
 // Longer header or chunk-size lines are refused, as servers refuse them in requests.
 constexpr std::size_t kMaxLineBytes = 8 * 1024;
 
@@ -33,14 +39,20 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// A plain "http://host[:port][/path]" address; false for anything else.
-bool ParseHttpUrl(std::string_view url, CheckPage& page) {
-  constexpr std::string_view kScheme = "http://";
-  if (Lower(url.substr(0, kScheme.size())) != kScheme) return false;
-  url.remove_prefix(kScheme.size());
+struct UrlParts {
+  std::string host;
+  int port = 0;
+  std::string path;
+};
+
+// A plain "<scheme>://host[:port][/path]" address; false for anything else.
+bool ParseUrl(std::string_view url, std::string_view scheme, int defaultPort, UrlParts& page) {
+  const std::string prefix = std::string(scheme) + "://";
+  if (Lower(url.substr(0, prefix.size())) != prefix) return false;
+  url.remove_prefix(prefix.size());
   const std::size_t hostEnd = std::min(url.find_first_of("/?#"), url.size());
   std::string_view authority = url.substr(0, hostEnd), rest = url.substr(hostEnd);
-  int port = 80;
+  int port = defaultPort;
   if (const std::size_t colon = authority.find(':'); colon != std::string_view::npos) {
     const std::string_view digits = authority.substr(colon + 1);
     if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), IsDigit)) return false;
@@ -57,15 +69,45 @@ bool ParseHttpUrl(std::string_view url, CheckPage& page) {
   return true;
 }
 
-std::string HostAndPort(const CheckPage& page) {
-  return page.port == 80 ? page.host : page.host + ":" + std::to_string(page.port);
+bool ParseHttpUrl(std::string_view url, CheckPage& page) {
+  UrlParts parts;
+  if (!ParseUrl(url, "http", 80, parts)) return false;
+  page.host = parts.host, page.port = parts.port, page.path = parts.path;
+  return true;
+}
+
+bool ParseHttpsUrl(std::string_view url, HttpsPage& page) {
+  UrlParts parts;
+  if (!ParseUrl(url, "https", 443, parts)) return false;
+  page.host = parts.host, page.port = parts.port, page.path = parts.path;
+  return true;
+}
+
+std::string HostAndPort(const std::string& host, int port, int defaultPort) {
+  return port == defaultPort ? host : host + ":" + std::to_string(port);
+}
+
+// A status from 100 to 599; nothing for any other text.
+std::optional<int> StatusFrom(const char* text) {
+  if (!text || std::strlen(text) != 3 || !std::all_of(text, text + 3, IsDigit)) return std::nullopt;
+  const int status = std::atoi(text);
+  if (status < 100 || status > 599) return std::nullopt;
+  return status;
 }
 
 }  // namespace
 
-bool IsPass(const CheckResult& result) {
-  return result.outcome == CheckOutcome::Passed || result.outcome == CheckOutcome::PassedHttpOnly;
+bool HasTime(const CheckResult& result) {
+  switch (result.outcome) {
+    case CheckOutcome::Passed:
+    case CheckOutcome::PassedHttpOnly:
+    case CheckOutcome::HttpsFailed:
+    case CheckOutcome::CertificateError: return true;
+    default: return false;
+  }
 }
+
+bool IsPass(const CheckResult& result) { return HasTime(result) && result.outcome != CheckOutcome::CertificateError; }
 
 std::string CheckResultText(const CheckResult& result) {
   switch (result.outcome) {
@@ -73,8 +115,12 @@ std::string CheckResultText(const CheckResult& result) {
     case CheckOutcome::Checking: return "检测中…";
     case CheckOutcome::Passed: return std::to_string(result.milliseconds) + " ms";
     case CheckOutcome::PassedHttpOnly: return std::to_string(result.milliseconds) + " ms 仅HTTP";
+    case CheckOutcome::HttpsFailed: return std::to_string(result.milliseconds) + " ms HTTPS失败";
+    case CheckOutcome::CertificateError: return std::to_string(result.milliseconds) + " ms 证书错误";
     case CheckOutcome::TimedOut: return "超时";
     case CheckOutcome::Refused: return "拒绝";
+    case CheckOutcome::Unresolved: return "无法解析";
+    case CheckOutcome::Unreachable: return "网络不可达";
     case CheckOutcome::WrongContent: return "内容错误";
     case CheckOutcome::InvalidResponse: return "无效响应";
   }
@@ -85,6 +131,15 @@ CheckPage CheckPageFrom(const char* url, const char* text) {
   CheckPage page;
   if (!url || !*url || !ParseHttpUrl(url, page)) ParseHttpUrl(kDefaultCheckUrl, page);
   page.expectedBody = text && *text ? text : kDefaultCheckText;
+  page.https = HttpsPageFrom(nullptr, nullptr);
+  return page;
+}
+
+HttpsPage HttpsPageFrom(const char* url, const char* status) {
+  HttpsPage page;
+  const bool named = url && *url && ParseHttpsUrl(url, page);
+  if (!named) ParseHttpsUrl(kDefaultHttpsUrl, page);
+  page.status = StatusFrom(status).value_or(named ? 200 : kDefaultHttpsStatus);
   return page;
 }
 
@@ -99,13 +154,18 @@ int ChecksInFlightFrom(const char* value) {
 }
 
 std::string ProxyGetRequest(const CheckPage& page) {
-  const std::string host = HostAndPort(page);
+  const std::string host = HostAndPort(page.host, page.port, 80);
   return "GET http://" + host + page.path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
 }
 
 std::string ProxyConnectRequest(const CheckPage& page) {
-  const std::string target = page.host + ":443";
+  const std::string target = page.https.host + ":" + std::to_string(page.https.port);
   return "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n";
+}
+
+std::string HttpsGetRequest(const CheckPage& page) {
+  return "GET " + page.https.path + " HTTP/1.1\r\nHost: " + HostAndPort(page.https.host, page.https.port, 443) +
+         "\r\nConnection: close\r\n\r\n";
 }
 
 StatusLineReader::State StatusLineReader::Feed(char c) {
@@ -270,12 +330,35 @@ void ResponseClassifier::BodyByte(char c) {
 }
 
 CheckOutcome ConnectClassifier::Feed(std::string_view bytes) {
+  tunnel_ = {};
+  for (std::size_t i = 0; i < bytes.size() && outcome_ == CheckOutcome::Checking; ++i) {
+    const char c = bytes[i];
+    const StatusLineReader::State state = statusLine_.Feed(c);
+    const int status = statusLine_.Status();
+    if (state == StatusLineReader::State::Invalid) {
+      outcome_ = CheckOutcome::InvalidResponse;
+    } else if (state == StatusLineReader::State::Known && (status < 200 || status > 299)) {
+      outcome_ = CheckOutcome::WrongContent;
+    } else if (c == '\n') {
+      if (++lineEnds_ == 2 && state == StatusLineReader::State::Known) {
+        outcome_ = CheckOutcome::Passed;
+        tunnel_ = bytes.substr(i + 1);
+      }
+    } else if (c != '\r') {
+      lineEnds_ = 0;
+    }
+    if (outcome_ == CheckOutcome::Checking && ++seen_ == kMaxAnswerBytes) outcome_ = CheckOutcome::InvalidResponse;
+  }
+  return outcome_;
+}
+
+CheckOutcome HttpsAnswerClassifier::Feed(std::string_view bytes) {
   for (char c : bytes) {
     if (outcome_ != CheckOutcome::Checking) break;
     const StatusLineReader::State state = statusLine_.Feed(c);
-    if (state == StatusLineReader::State::Invalid) outcome_ = CheckOutcome::InvalidResponse;
+    if (state == StatusLineReader::State::Invalid) outcome_ = CheckOutcome::HttpsFailed;
     else if (state == StatusLineReader::State::Known)
-      outcome_ = statusLine_.Status() == 200 ? CheckOutcome::Passed : CheckOutcome::WrongContent;
+      outcome_ = statusLine_.Status() == expected_ ? CheckOutcome::Passed : CheckOutcome::HttpsFailed;
   }
   return outcome_;
 }

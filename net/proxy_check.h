@@ -11,28 +11,62 @@
 
 namespace vantoip {
 
-enum class CheckOutcome { NotChecked, Checking, Passed, PassedHttpOnly, TimedOut, Refused, WrongContent, InvalidResponse };
+// The outcomes with a time are those whose HTTP page came right; they differ
+// in what became of HTTPS through the proxy's tunnel.
+enum class CheckOutcome {
+  NotChecked,
+  Checking,
+  Passed,            // the HTTP page right and HTTPS proven
+  PassedHttpOnly,    // the proxy refused the CONNECT (a non-2xx answer)
+  HttpsFailed,       // the tunnel opened but broke, timed out, or TLS or the HTTPS page failed
+  CertificateError,  // the certificate through the tunnel does not verify: TLS is intercepted
+  TimedOut,
+  Refused,
+  Unresolved,   // a host name without an IPv4 address, or its lookup took too long
+  Unreachable,  // the connect failed for a reason other than a refusal (no route, network down)
+  WrongContent,
+  InvalidResponse,
+};
 
 struct CheckResult {
   CheckOutcome outcome = CheckOutcome::NotChecked;
-  int milliseconds = 0;  // the GET's time, for the passed outcomes
+  int milliseconds = 0;  // the HTTP step's time, for the outcomes that have one
 };
 
+// The HTTP page came right: the result carries a time.
+bool HasTime(const CheckResult& result);
+// A proxy worth using: HasTime, and TLS through it not intercepted.
 bool IsPass(const CheckResult& result);
 
 // The list's 检测结果 text (GBK): "123 ms", "123 ms 仅HTTP", "超时", ...; empty before a check.
 std::string CheckResultText(const CheckResult& result);
+
+// The page fetched through the tunnel, over TLS.
+struct HttpsPage {
+  std::string host;
+  int port = 443;
+  std::string path;
+  int status = 204;  // the answer's expected status
+};
 
 struct CheckPage {
   std::string host;
   int port = 80;
   std::string path;  // from the "/" on, query included
   std::string expectedBody;
+  HttpsPage https;
 };
 
 // The page from VANTOIP_CHECK_URL and VANTOIP_CHECK_TEXT (null or empty: the
 // defaults). A URL that is not a plain http address gives the default page.
+// The HTTPS page is the default one.
 CheckPage CheckPageFrom(const char* url, const char* text);
+
+// The HTTPS page from VANTOIP_CHECK_HTTPS_URL and VANTOIP_CHECK_HTTPS_STATUS:
+// by default https://cp.cloudflare.com/generate_204 answering 204; another
+// page answers 200 unless a status from 100 to 599 is named. A URL that is not
+// a plain https address gives the default page.
+HttpsPage HttpsPageFrom(const char* url, const char* status);
 
 // How many checks run at once: 512, or VANTOIP_CHECK_PARALLEL's number (null
 // or not a number: the default) kept within kMaxChecksInFlight.
@@ -40,9 +74,11 @@ inline constexpr int kDefaultChecksInFlight = 512;
 inline constexpr int kMaxChecksInFlight = 2048;
 int ChecksInFlightFrom(const char* value);
 
-// The GET in proxy form (absolute address) and the CONNECT to the page's host on 443.
+// The GET in proxy form (absolute address), the CONNECT to the HTTPS page's
+// host and the GET sent through the tunnel once TLS is up.
 std::string ProxyGetRequest(const CheckPage& page);
 std::string ProxyConnectRequest(const CheckPage& page);
+std::string HttpsGetRequest(const CheckPage& page);
 
 // One proxy to check.
 struct CheckJob {
@@ -132,14 +168,34 @@ class ResponseClassifier {
   std::size_t bodyMatched_ = 0;
 };
 
-// Judges the answer to the CONNECT: decided Passed by a status line saying
-// 200, WrongContent by any other status, InvalidResponse when it is not HTTP.
+// Judges the answer to the CONNECT: Passed by a 2xx status once its head has
+// ended (the tunnel's bytes follow), WrongContent by any other status,
+// InvalidResponse when it is not HTTP or its head does not end within
+// kMaxAnswerBytes.
 class ConnectClassifier {
  public:
   CheckOutcome Feed(std::string_view bytes);
   CheckOutcome Outcome() const { return outcome_; }
+  // The bytes of the last Feed that came after the head: the tunnel's first.
+  std::string_view Tunnel() const { return tunnel_; }
 
  private:
+  StatusLineReader statusLine_;
+  CheckOutcome outcome_ = CheckOutcome::Checking;
+  std::size_t seen_ = 0;
+  int lineEnds_ = 0;  // LF, or CR LF, in a row: two end the head
+  std::string_view tunnel_;
+};
+
+// Judges the HTTPS page's answer by its status: Passed when it is the
+// expected one, HttpsFailed for any other or an answer that is not HTTP.
+class HttpsAnswerClassifier {
+ public:
+  explicit HttpsAnswerClassifier(int expectedStatus) : expected_(expectedStatus) {}
+  CheckOutcome Feed(std::string_view bytes);
+
+ private:
+  int expected_;
   StatusLineReader statusLine_;
   CheckOutcome outcome_ = CheckOutcome::Checking;
 };

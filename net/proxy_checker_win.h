@@ -1,6 +1,7 @@
 // Checks many proxies at once through themselves: each gets the check page's
-// GET and, when that passed, a CONNECT on a second connection. Non-blocking
-// sockets, driven by one worker thread per run; host names are looked up off it.
+// GET and, when that passed, a CONNECT on a second connection with TLS and the
+// HTTPS page through it. Non-blocking sockets, driven by one worker thread per
+// run; host names are looked up off it.
 #pragma once
 
 #include <cstddef>
@@ -9,13 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "net/name_resolver_win.h"
 #include "net/proxy_check.h"
+#include "net/socket_win.h"
 
 namespace vantoip {
 
 class ProxyChecker final : public ProxyCheckRunner {
  public:
-  explicit ProxyChecker(CheckPage page, int maxInFlight = kDefaultChecksInFlight);
+  explicit ProxyChecker(CheckPage page, int maxInFlight = kDefaultChecksInFlight, LookupFunction lookup = LookupIPv4);
   ~ProxyChecker() override;  // stops the run, as Stop does
   ProxyChecker(const ProxyChecker&) = delete;
   ProxyChecker& operator=(const ProxyChecker&) = delete;
@@ -30,6 +33,7 @@ class ProxyChecker final : public ProxyCheckRunner {
   struct Run;
   CheckPage page_;
   int maxInFlight_;
+  LookupFunction lookup_;
   std::shared_ptr<Run> run_;
 };
 

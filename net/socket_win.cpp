@@ -26,14 +26,23 @@ std::optional<in_addr> LookupIPv4(const std::string& host) {
   return address;
 }
 
-Socket StartConnect(const sockaddr_in& address) {
+Socket StartConnect(const sockaddr_in& address, int& error) {
   Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
   u_long nonBlocking = 1;
-  if (!s || ioctlsocket(s.Get(), FIONBIO, &nonBlocking) != 0) return {};
-  if (connect(s.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-      WSAGetLastError() != WSAEWOULDBLOCK)
+  if (!s || ioctlsocket(s.Get(), FIONBIO, &nonBlocking) != 0 ||
+      (connect(s.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+       WSAGetLastError() != WSAEWOULDBLOCK)) {
+    error = WSAGetLastError();
     return {};
+  }
   return s;
+}
+
+int ConnectError(SOCKET s) {
+  int error = 0;
+  int size = sizeof error;
+  if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0) return WSAGetLastError();
+  return error;
 }
 
 }  // namespace vantoip

@@ -26,7 +26,10 @@ bool StartWinsock();
 std::optional<in_addr> LookupIPv4(const std::string& host);
 
 // A non-blocking TCP socket whose connect to `address` has begun (or already
-// finished); an empty socket when it failed at once.
-Socket StartConnect(const sockaddr_in& address);
+// finished); an empty socket when it failed at once, with the Winsock error.
+Socket StartConnect(const sockaddr_in& address, int& error);
+
+// Why a non-blocking connect failed (its SO_ERROR).
+int ConnectError(SOCKET s);
 
 }  // namespace vantoip

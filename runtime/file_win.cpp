@@ -45,6 +45,29 @@ unsigned long EnsureFolder(const std::wstring& folder) {
   return result == ERROR_ALREADY_EXISTS || result == ERROR_FILE_EXISTS ? ERROR_SUCCESS : result;
 }
 
+unsigned long ReplaceFileContents(const std::wstring& path, std::string_view bytes) {
+  const std::wstring temporary = path + L".new";
+  {
+    FileHandle file(
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size() || !FlushFileBuffers(file.Get())) {
+      const DWORD error = GetLastError();
+      file.Reset();
+      DeleteFileW(temporary.c_str());
+      return error ? error : ERROR_WRITE_FAULT;
+    }
+  }
+  if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = GetLastError();
+    DeleteFileW(temporary.c_str());
+    return error;
+  }
+  return ERROR_SUCCESS;
+}
+
 bool WriteBytesToFile(const std::wstring& path, std::initializer_list<std::span<const std::uint8_t>> blocks) {
   if (path.empty()) return false;
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vantoip {
 
@@ -16,6 +17,11 @@ bool FileExists(const std::wstring& path);
 bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes);
 // Creates (truncates) the file for exclusive writing and writes the blocks in order.
 bool WriteBytesToFile(const std::wstring& path, std::initializer_list<std::span<const std::uint8_t>> blocks);
+
+// Replaces the file's contents as one step: written to "<path>.new", flushed,
+// then moved over the file, so that a crash leaves the old file or the new one.
+// 0 when done, else the system's error code.
+unsigned long ReplaceFileContents(const std::wstring& path, std::string_view bytes);
 
 // A small file's bytes: none when it cannot be opened; when it holds more
 // than `maxBytes`, none and *tooLarge set (a cut file could mislead).

@@ -68,6 +68,17 @@ void OpenWithShell(const std::string& target) {
 
 std::uint32_t TickCount() { return GetTickCount(); }
 
+std::string SystemErrorText(unsigned long code) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message(text ? text : L"", n);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+    message.pop_back();
+  return message.empty() ? "错误 " + std::to_string(code) : WideToGbk(message);
+}
+
 std::string LocalTimeText() {
   SYSTEMTIME t;
   GetLocalTime(&t);

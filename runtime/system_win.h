@@ -11,6 +11,9 @@ namespace vantoip {
 // the top-level window titled "Microsoft Internet Explorer" when there is one.
 void OpenWithShell(const std::string& target);
 
+// The system's text for an error code, without its line end ("拒绝访问。"), in GBK.
+std::string SystemErrorText(unsigned long code);
+
 // Milliseconds since the system started (wraps after 49.7 days).
 std::uint32_t TickCount();
 

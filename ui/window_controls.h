@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,6 +68,9 @@ class WindowControls {
   // Puts the text on the clipboard (as Unicode text); false when the
   // clipboard could not be had.
   virtual bool CopyText(const std::string& text) = 0;
+  // The system's save dialog, then `bytes` written to the file chosen:
+  // nothing when the user cancelled, an empty text when saved, else why not.
+  virtual std::optional<std::string> SaveText(const std::string& suggestedName, const std::string& bytes) = 0;
 
   // Blocking TCP connect of a TCP client control (port <= 0 means 1).
   virtual bool ConnectClient(const std::string& client, const std::string& host, int port) = 0;

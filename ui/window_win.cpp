@@ -12,6 +12,7 @@
 #include "ui/fonts_win.h"
 #include "ui/messages_win.h"
 #include "ui/picture_win.h"
+#include "ui/save_dialog_win.h"
 
 namespace vantoip {
 namespace {
@@ -643,6 +644,12 @@ bool Window::CopyText(const std::string& text) {
     if (!copied) GlobalFree(memory);
   });
   return copied;
+}
+
+std::optional<std::string> Window::SaveText(const std::string& suggestedName, const std::string& bytes) {
+  std::optional<std::string> outcome;
+  Read([&] { outcome = SaveWithDialog(hwnd_, suggestedName, bytes); });
+  return outcome;
 }
 
 bool Window::ConnectClient(const std::string& client, const std::string& host, int port) {

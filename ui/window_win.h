@@ -55,6 +55,7 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   int ShowMenu(const std::vector<MenuItem>& items) override;
   void SetProgress(int done, int total) override;
   bool CopyText(const std::string& text) override;
+  std::optional<std::string> SaveText(const std::string& suggestedName, const std::string& bytes) override;
   bool ConnectClient(const std::string& client, const std::string& host, int port) override;
   void Post(std::function<void()> work) override;
 

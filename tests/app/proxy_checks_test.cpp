@@ -150,7 +150,20 @@ TEST_F(ProxyChecksTest, WorkingProxiesAndTheSelectedRowGoToTheClipboard) {
   Finish(2, CheckOutcome::Refused);
   Finish(3, CheckOutcome::Passed, 40);
   checks.OnListMenu();
-  EXPECT_EQ(controls->clipboard, "192.0.2.4:81\r\n192.0.2.2:8080\r\n192.0.2.1:80\r\n");
+  const std::string lines = "192.0.2.4:81\r\n192.0.2.2:8080\r\n192.0.2.1:80\r\n";
+  EXPECT_EQ(controls->clipboard, lines);
+  // The same lines to a file; its dialog may be cancelled or the file refused.
+  controls->menuChoice = kExportWorkingCommand;
+  checks.OnListMenu();
+  EXPECT_EQ(controls->saved.second, lines);
+  EXPECT_EQ(controls->titles.back(), "已导出 3 个可用代理");
+  controls->saveAnswer = "拒绝访问。";
+  checks.OnListMenu();
+  EXPECT_EQ(controls->titles.back(), "导出失败：拒绝访问。");
+  const std::size_t titles = controls->titles.size();
+  controls->saveAnswer = std::nullopt;
+  checks.OnListMenu();
+  EXPECT_EQ(controls->titles.size(), titles);
   controls->selectedRow = 2;
   for (EventBinding& e : checks.Events()) {
     EventArgs ctrlC;
@@ -192,7 +205,8 @@ TEST_F(ProxyChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   std::vector<std::string> texts;
   for (const MenuItem& item : controls->menus[0]) texts.push_back(item.command ? item.text : "-");
   EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测",
-                                             "-", "只显示可用代理(&A)", "连接最快的可用代理(&F)", "复制可用代理(&C)"}));
+                                             "-", "只显示可用代理(&A)", "连接最快的可用代理(&F)", "复制可用代理(&C)",
+                                             "导出可用代理(&X)…"}));
   EXPECT_FALSE(controls->menus[0][3].enabled);  // nothing selected
   EXPECT_FALSE(controls->menus[0][4].enabled);  // nothing to stop
 
@@ -228,14 +242,14 @@ TEST_F(ProxyChecksTest, HeaderClicksSortByTheColumnAndAgainReversed) {
   Finish(1, CheckOutcome::Passed, 300);
   Finish(2, CheckOutcome::PassedHttpOnly, 100);
   checks.SortBy(kResultColumn);
-  EXPECT_EQ(controls->order, (std::vector<int>{2, 1, 0}));
+  EXPECT_EQ(controls->order, (std::vector<int>{1, 2, 0}));  // full passes before HTTP-only ones
   // Results landing in the sorted column move their rows at the next progress.
   checks.CheckAll();
   Finish(0, CheckOutcome::PassedHttpOnly, 50);
   Finish(1, CheckOutcome::Passed, 300);
   Finish(2, CheckOutcome::Refused);
   runner.events.progress();
-  EXPECT_EQ(controls->order, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(controls->order, (std::vector<int>{1, 0, 2}));
   EXPECT_EQ(controls->sortedBy, std::make_pair(kResultColumn, true));
   checks.SortBy(0);  // 序号 brings back the list's own order
   EXPECT_EQ(controls->order, (std::vector<int>{0, 1, 2}));
@@ -285,19 +299,22 @@ TEST(ProxyOrder, ColumnsSortByTheirKindOfValue) {
 TEST(ProxyOrder, ResultsSortAndTheFastestPassedIsPicked) {
   std::vector<CheckResult> results = {{O::NotChecked, 0},     {O::InvalidResponse, 0}, {O::PassedHttpOnly, 40},
                                       {O::Checking, 0},       {O::Refused, 0},         {O::Passed, 90},
-                                      {O::TimedOut, 0},       {O::Passed, 40},         {O::WrongContent, 0}};
-  EXPECT_EQ(FastestPassed(results), 7u);  // 40 ms with HTTPS before 40 ms without
+                                      {O::TimedOut, 0},       {O::Passed, 40},         {O::WrongContent, 0},
+                                      {O::CertificateError, 5}, {O::HttpsFailed, 30},  {O::Unresolved, 0},
+                                      {O::Unreachable, 0}};
+  EXPECT_EQ(FastestPassed(results), 7u);
   results[7] = {O::Passed, 95};
   EXPECT_EQ(FastestPassed(results), 5u);  // HTTPS at 90 ms before HTTP only at 40 ms
+  EXPECT_EQ(PassesInOrder(results), (std::vector<std::size_t>{5, 7, 2, 10}));  // never the intercepted one
   std::stable_sort(results.begin(), results.end(),
                    [](const CheckResult& a, const CheckResult& b) { return CompareResults(a, b) < 0; });
   std::vector<std::string> order;
   for (const CheckResult& r : results) order.push_back(CheckResultText(r));
-  EXPECT_EQ(order, (std::vector<std::string>{"40 ms 仅HTTP", "90 ms", "95 ms", "超时", "拒绝", "内容错误", "无效响应",
+  EXPECT_EQ(order, (std::vector<std::string>{"90 ms", "95 ms", "40 ms 仅HTTP", "30 ms HTTPS失败", "5 ms 证书错误",
+                                             "超时", "拒绝", "无法解析", "网络不可达", "内容错误", "无效响应",
                                              "检测中…", ""}));
-  EXPECT_EQ(CompareResults({O::Passed, 40}, {O::PassedHttpOnly, 40}), -1);
 
-  const std::vector<CheckResult> failed = {{O::TimedOut, 0}, {O::NotChecked, 0}, {O::WrongContent, 3}};
+  const std::vector<CheckResult> failed = {{O::TimedOut, 0}, {O::NotChecked, 0}, {O::CertificateError, 3}};
   EXPECT_EQ(FastestPassed(failed), std::nullopt);
   EXPECT_EQ(FastestPassed({}), std::nullopt);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 
@@ -17,14 +18,11 @@ TEST(CheckPage, DefaultsReplacementsAndRequestTexts) {
   EXPECT_EQ(ProxyGetRequest(standard),
             "GET http://www.msftconnecttest.com/connecttest.txt HTTP/1.1\r\nHost: www.msftconnecttest.com\r\n"
             "Connection: close\r\n\r\n");
-  EXPECT_EQ(ProxyConnectRequest(standard),
-            "CONNECT www.msftconnecttest.com:443 HTTP/1.1\r\nHost: www.msftconnecttest.com:443\r\n\r\n");
   EXPECT_EQ(standard.expectedBody, kBody);
 
   const CheckPage local = CheckPageFrom("HTTP://127.0.0.1:8123/check?x=1#part", "ok");
   EXPECT_EQ(ProxyGetRequest(local),
             "GET http://127.0.0.1:8123/check?x=1 HTTP/1.1\r\nHost: 127.0.0.1:8123\r\nConnection: close\r\n\r\n");
-  EXPECT_EQ(ProxyConnectRequest(local), "CONNECT 127.0.0.1:443 HTTP/1.1\r\nHost: 127.0.0.1:443\r\n\r\n");
   EXPECT_EQ(local.expectedBody, "ok");
   EXPECT_EQ(CheckPageFrom("http://example.org", nullptr).path, "/");
 
@@ -42,15 +40,39 @@ TEST(CheckPage, DefaultsReplacementsAndRequestTexts) {
   EXPECT_EQ(ChecksInFlightFrom("99999999999999999999"), 2048);
 }
 
+TEST(CheckPage, HttpsPageAndItsRequests) {
+  CheckPage page = CheckPageFrom(nullptr, nullptr);
+  EXPECT_EQ(page.https.status, 204);
+  EXPECT_EQ(ProxyConnectRequest(page), "CONNECT cp.cloudflare.com:443 HTTP/1.1\r\nHost: cp.cloudflare.com:443\r\n\r\n");
+  EXPECT_EQ(HttpsGetRequest(page), "GET /generate_204 HTTP/1.1\r\nHost: cp.cloudflare.com\r\nConnection: close\r\n\r\n");
+
+  page.https = HttpsPageFrom("HTTPS://vantoip.test:8443/ok?x", nullptr);  // another page answers 200
+  EXPECT_EQ(page.https.status, 200);
+  EXPECT_EQ(ProxyConnectRequest(page), "CONNECT vantoip.test:8443 HTTP/1.1\r\nHost: vantoip.test:8443\r\n\r\n");
+  EXPECT_EQ(HttpsGetRequest(page), "GET /ok?x HTTP/1.1\r\nHost: vantoip.test:8443\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(HttpsPageFrom("https://a.test/", "302").status, 302);
+  for (const char* status : {"", "20", "2040", "600", "099", "abc"})
+    EXPECT_EQ(HttpsPageFrom("https://a.test/", status).status, 200) << status;
+  for (const char* bad : {"http://a.test/", "https://a b/", "https://a.test:0/", "https://a.test/\r\n"}) {
+    const HttpsPage fallback = HttpsPageFrom(bad, "200");
+    EXPECT_EQ(fallback.host, "cp.cloudflare.com") << bad;
+    EXPECT_EQ(fallback.status, 200) << bad;  // a named status holds for the default page too
+  }
+}
+
 TEST(CheckPage, ResultTexts) {
   const std::vector<std::pair<CheckResult, std::string>> texts = {
       {{O::NotChecked, 0}, ""},           {{O::Checking, 0}, "检测中…"},        {{O::Passed, 123}, "123 ms"},
-      {{O::PassedHttpOnly, 7}, "7 ms 仅HTTP"}, {{O::TimedOut, 0}, "超时"},           {{O::Refused, 0}, "拒绝"},
+      {{O::PassedHttpOnly, 7}, "7 ms 仅HTTP"}, {{O::HttpsFailed, 8}, "8 ms HTTPS失败"},
+      {{O::CertificateError, 9}, "9 ms 证书错误"}, {{O::TimedOut, 0}, "超时"},           {{O::Refused, 0}, "拒绝"},
+      {{O::Unresolved, 0}, "无法解析"}, {{O::Unreachable, 0}, "网络不可达"},
       {{O::WrongContent, 0}, "内容错误"}, {{O::InvalidResponse, 0}, "无效响应"},
   };
   for (const auto& [result, text] : texts) {
     EXPECT_EQ(CheckResultText(result), text);
-    EXPECT_EQ(IsPass(result), result.outcome == O::Passed || result.outcome == O::PassedHttpOnly);
+    const bool timed = text.find(" ms") != std::string::npos;
+    EXPECT_EQ(HasTime(result), timed) << text;
+    EXPECT_EQ(IsPass(result), timed && result.outcome != O::CertificateError) << text;
   }
   EXPECT_EQ(CheckResultText({O::Checking, 0}), "\xBC\xEC\xB2\xE2\xD6\xD0\xA1\xAD");  // GBK, with its ellipsis
 }
@@ -123,16 +145,34 @@ TEST(ResponseClassifier, EveryAnswerInItsClassAsEarlyAsItCanBeKnown) {
 }
 
 TEST(ResponseClassifier, ConnectAnswers) {
-  const std::vector<std::pair<std::string, O>> answers = {
-      {"HTTP/1.0 200 Connection established\r\n\r\n", O::Passed},
-      {"HTTP/1.1 200\r\n", O::Passed},
-      {"HTTP/1.1 405 Method Not Allowed\r\n\r\n", O::WrongContent},
-      {"HTTP/1.1 20", O::Checking},
-      {"SSH-2.0\r\n", O::InvalidResponse},
+  const std::vector<std::tuple<std::string, O, std::string>> answers = {
+      {"HTTP/1.0 200 Connection established\r\n\r\n", O::Passed, ""},
+      {"HTTP/1.1 200 OK\r\nProxy-Agent: x\r\n\r\n\x16\x03\x03", O::Passed, "\x16\x03\x03"},  // TLS follows at once
+      {"HTTP/1.1 204\n\n", O::Passed, ""},
+      {"HTTP/1.1 200\r\n", O::Checking, ""},  // the head has not ended
+      {"HTTP/1.1 405 Method Not Allowed\r\n\r\n", O::WrongContent, ""},
+      {"HTTP/1.1 302 Found\r\n", O::WrongContent, ""},
+      {"HTTP/1.1 20", O::Checking, ""},
+      {"SSH-2.0\r\n", O::InvalidResponse, ""},
+      {"HTTP/1.1 200 OK\r\n" + std::string(kMaxAnswerBytes, 'x'), O::InvalidResponse, ""},
   };
-  for (const auto& [bytes, outcome] : answers) {
-    ConnectClassifier classifier;
-    EXPECT_EQ(classifier.Feed(bytes), outcome) << bytes;
+  for (const auto& [bytes, outcome, tunnel] : answers) {
+    ConnectClassifier whole, bytewise;
+    EXPECT_EQ(whole.Feed(bytes), outcome) << bytes.substr(0, 40);
+    EXPECT_EQ(whole.Tunnel(), tunnel);
+    for (char c : bytes) bytewise.Feed(std::string_view(&c, 1));
+    EXPECT_EQ(bytewise.Outcome(), outcome);
+  }
+
+  for (const auto& [bytes, expected, outcome] : std::vector<std::tuple<std::string, int, O>>{
+           {"HTTP/1.1 204 No Content\r\n", 204, O::Passed},
+           {"HTTP/1.1 200 OK\r\n", 204, O::HttpsFailed},
+           {"HTTP/1.1 200 OK\r\n", 200, O::Passed},
+           {"<html>", 200, O::HttpsFailed},
+           {"HTTP/1.1 2", 200, O::Checking},
+       }) {
+    HttpsAnswerClassifier https(expected);
+    EXPECT_EQ(https.Feed(bytes), outcome) << bytes;
   }
 }
 

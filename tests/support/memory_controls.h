@@ -102,6 +102,10 @@ class MemoryControls : public WindowControls {
     Locked([&] { clipboard = text; });
     return true;
   }
+  std::optional<std::string> SaveText(const std::string& suggestedName, const std::string& bytes) override {
+    Locked([&] { saved = {suggestedName, bytes}; });
+    return saveAnswer;
+  }
   bool ConnectClient(const std::string&, const std::string& host, int port) override {
     Locked([&] { connects.emplace_back(host, port); });
     return connectResult ? connectResult(host, port) : false;
@@ -127,6 +131,8 @@ class MemoryControls : public WindowControls {
   int menuChoice = 0;                        // what the user picks from it
   std::pair<int, int> progress{0, 0};        // the last SetProgress
   std::string clipboard;                     // the last CopyText
+  std::pair<std::string, std::string> saved;  // the last SaveText's name and bytes
+  std::optional<std::string> saveAnswer = ""; // what SaveText answers: saved
 
  private:
   std::map<std::string, std::string> captions_;
