@@ -50,6 +50,7 @@ struct Answer {
   DWORD delay = 0;     // milliseconds before the first byte
   bool trickle = false;  // one byte a second
   bool huge = false;     // followed by 100 MB of header lines
+  int tunnelPort = 0;    // after the bytes, a tunnel to this loopback port
 };
 
 Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& page) {
@@ -63,15 +64,22 @@ Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& p
     case FakeProxyKind::Working:
     case FakeProxyKind::Slow:
     case FakeProxyKind::HttpOnly:
-    case FakeProxyKind::OneBytePerSecond: {
+    case FakeProxyKind::OneBytePerSecond:
+    case FakeProxyKind::EmptyTunnel:
+    case FakeProxyKind::Intercepting:
+    case FakeProxyKind::SlowTunnel: {
       Answer answer;
-      answer.delay = kind == FakeProxyKind::Slow ? kSlowProxyMilliseconds : 0;
+      answer.delay = kind == FakeProxyKind::Slow         ? kSlowProxyMilliseconds
+                     : kind == FakeProxyKind::SlowTunnel ? kSlowTunnelMilliseconds
+                                                         : 0;
       answer.trickle = kind == FakeProxyKind::OneBytePerSecond;
       if (get) {
         answer.bytes = ok + "Content-Type: text/plain\r\n" + length + close + "\r\n" + body;
       } else if (connect && kind != FakeProxyKind::HttpOnly) {
         answer.bytes = "HTTP/1.1 200 Connection established\r\n\r\n";
-        answer.close = false;
+        const TlsCheckServer& tls = SharedTlsCheckServer();
+        answer.close = kind == FakeProxyKind::EmptyTunnel;
+        if (!answer.close) answer.tunnelPort = kind == FakeProxyKind::Intercepting ? tls.InterceptingPort() : tls.TrustedPort();
       } else {
         answer.bytes = connect ? "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n" + close + "\r\n"
                                : "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n" + close + "\r\n";
@@ -115,6 +123,8 @@ Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& p
 struct Connection {
   FakeProxyKind kind;
   Socket socket;
+  Socket peer;                      // the tunnel's far end, once it is open
+  std::string toPeer, toClient;     // tunnel bytes not yet sent on
   std::string head;  // the request, up to its empty line
   bool answered = false;
   Answer answer;
@@ -128,15 +138,19 @@ struct Connection {
 const char* FakeProxyName(FakeProxyKind kind) {
   static const char* const names[] = {"working",  "slow",        "HTTP only",  "wrong page", "hanging",
                                       "refusing", "100 MB",      "no line end", "one byte a second",
-                                      "redirect", "login page",  "407",        "garbage",    "close halfway"};
+                                      "redirect", "login page",  "407",        "garbage",    "close halfway",
+                                      "empty tunnel", "intercepting", "slow tunnel"};
   return names[Index(kind)];
 }
 
 CheckOutcome ExpectedOutcome(FakeProxyKind kind) {
   switch (kind) {
     case FakeProxyKind::Working:
-    case FakeProxyKind::Slow: return CheckOutcome::Passed;
+    case FakeProxyKind::Slow:
+    case FakeProxyKind::SlowTunnel: return CheckOutcome::Passed;
     case FakeProxyKind::HttpOnly: return CheckOutcome::PassedHttpOnly;
+    case FakeProxyKind::EmptyTunnel: return CheckOutcome::HttpsFailed;
+    case FakeProxyKind::Intercepting: return CheckOutcome::CertificateError;
     case FakeProxyKind::Hanging:
     case FakeProxyKind::OneBytePerSecond: return CheckOutcome::TimedOut;
     case FakeProxyKind::Refusing: return CheckOutcome::Refused;
@@ -158,15 +172,19 @@ struct FakeProxies::Server {
   void Accept(FakeProxyKind kind);
   void Read(Connection& c);
   void Write(Connection& c);
+  void OpenTunnel(Connection& c);
+  void Relay(Connection& c, bool clientReadable, bool peerReadable);
   void Close(Connection& c) {
     if (!c.socket) return;
     c.socket.Reset();
+    c.peer.Reset();
     --open[Index(c.kind)];
   }
 };
 
 FakeProxies::FakeProxies(const CheckPage& page, bool anyAddress) : server_(std::make_unique<Server>()) {
   if (!StartWinsock()) throw std::runtime_error("no Winsock");
+  SharedTlsCheckServer();  // up, and its authority trusted, before any check
   server_->page = page;
   for (FakeProxyKind kind : kFakeProxyKinds) {
     Socket& s = server_->listeners[Index(kind)];
@@ -209,7 +227,14 @@ void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
     int waitMs = 50;
     for (const auto& c : connections) {
       FD_SET(c->socket.Get(), &readable);  // the request, then the client's close
-      const bool pending = c->answered && (c->sent < c->answer.bytes.size() || c->hugeLeft || c->answer.close);
+      if (c->peer) {
+        FD_SET(c->peer.Get(), &readable);
+        if (!c->toClient.empty()) FD_SET(c->socket.Get(), &writable);
+        if (!c->toPeer.empty()) FD_SET(c->peer.Get(), &writable);
+        continue;
+      }
+      const bool pending = c->answered && (c->sent < c->answer.bytes.size() || c->hugeLeft || c->answer.close ||
+                                           c->answer.tunnelPort);
       const int dueIn = static_cast<int>(c->sendAt - now);
       if (pending && dueIn <= 0) FD_SET(c->socket.Get(), &writable);
       else if (pending) waitMs = std::min(waitMs, dueIn);
@@ -219,6 +244,10 @@ void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
     for (FakeProxyKind kind : kFakeProxyKinds)
       if (kind != FakeProxyKind::Refusing && FD_ISSET(listeners[Index(kind)].Get(), &readable)) Accept(kind);
     for (const auto& c : connections) {
+      if (c->peer) {
+        Relay(*c, FD_ISSET(c->socket.Get(), &readable), FD_ISSET(c->peer.Get(), &readable));
+        continue;
+      }
       if (c->socket && FD_ISSET(c->socket.Get(), &readable)) Read(*c);
       if (c->socket && FD_ISSET(c->socket.Get(), &writable)) Write(*c);
     }
@@ -267,7 +296,8 @@ void FakeProxies::Server::Write(Connection& c) {
   }
   const std::size_t left = c.answer.bytes.size() - c.sent;
   if (left == 0) {
-    if (c.answer.close) Close(c);
+    if (c.answer.tunnelPort) OpenTunnel(c);
+    else if (c.answer.close) Close(c);
     return;
   }
   const int n = send(c.socket.Get(), c.answer.bytes.data() + c.sent, static_cast<int>(c.answer.trickle ? 1 : left), 0);
@@ -278,6 +308,43 @@ void FakeProxies::Server::Write(Connection& c) {
   c.sent += n;
   sent[Index(c.kind)] += n;
   if (c.answer.trickle) c.sendAt = GetTickCount() + 1000;
+}
+
+void FakeProxies::Server::OpenTunnel(Connection& c) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<u_short>(c.answer.tunnelPort));
+  c.answer.tunnelPort = 0;
+  // A loopback connect is done at once: blocking, then non-blocking like the rest.
+  c.peer.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  u_long nonBlocking = 1;
+  if (!c.peer || connect(c.peer.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ioctlsocket(c.peer.Get(), FIONBIO, &nonBlocking) != 0)
+    Close(c);
+}
+
+// Moves what either end sent to the other; the end of either ends both.
+void FakeProxies::Server::Relay(Connection& c, bool clientReadable, bool peerReadable) {
+  const auto pass = [&](SOCKET from, std::string& pending, bool readable) {
+    char buffer[16384];
+    if (!readable) return true;
+    const int n = recv(from, buffer, sizeof buffer, 0);
+    if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return true;
+    if (n <= 0) return false;
+    pending.append(buffer, n);
+    return true;
+  };
+  const auto flush = [](SOCKET to, std::string& pending) {
+    if (pending.empty()) return true;
+    const int n = send(to, pending.data(), static_cast<int>(pending.size()), 0);
+    if (n == SOCKET_ERROR) return WSAGetLastError() == WSAEWOULDBLOCK;
+    pending.erase(0, n);
+    return true;
+  };
+  if (!pass(c.socket.Get(), c.toPeer, clientReadable) || !pass(c.peer.Get(), c.toClient, peerReadable) ||
+      !flush(c.peer.Get(), c.toPeer) || !flush(c.socket.Get(), c.toClient))
+    Close(c);
 }
 
 }  // namespace vantoip::test

@@ -2,7 +2,8 @@
 // its own, all served by one thread of non-blocking sockets (so that hundreds
 // of connections may hang at once). The working kinds answer only the check
 // page's GET and CONNECT exactly as the checker sends them, and a 400 to
-// anything else.
+// anything else; their tunnels reach the test's HTTPS page (the page given
+// must name it: LoopbackCheckPage).
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "net/proxy_check.h"
+#include "tests/support/tls_check_server_win.h"
 
 namespace vantoip::test {
 
@@ -29,15 +31,20 @@ enum class FakeProxyKind {
   AuthRequired,      // 407
   Garbage,           // bytes that are not HTTP
   CloseHalfway,      // 200 with its length, the close after half the body
+  EmptyTunnel,       // the page, and 200 to CONNECT, then the close: a tunnel that carries nothing
+  Intercepting,      // the page, and a tunnel to a TLS server with a certificate of its own
+  SlowTunnel,        // the page and a working tunnel, each answer after kSlowTunnelMilliseconds
 };
 inline constexpr FakeProxyKind kFakeProxyKinds[] = {
     FakeProxyKind::Working,   FakeProxyKind::Slow,      FakeProxyKind::HttpOnly,         FakeProxyKind::WrongPage,
     FakeProxyKind::Hanging,   FakeProxyKind::Refusing,  FakeProxyKind::Huge,             FakeProxyKind::NoLineEnd,
     FakeProxyKind::OneBytePerSecond, FakeProxyKind::Redirect, FakeProxyKind::LoginPage, FakeProxyKind::AuthRequired,
-    FakeProxyKind::Garbage,   FakeProxyKind::CloseHalfway,
+    FakeProxyKind::Garbage,   FakeProxyKind::CloseHalfway, FakeProxyKind::EmptyTunnel,     FakeProxyKind::Intercepting,
+    FakeProxyKind::SlowTunnel,
 };
 inline constexpr int kFakeProxyKindCount = sizeof kFakeProxyKinds / sizeof kFakeProxyKinds[0];
 inline constexpr int kSlowProxyMilliseconds = 500;
+inline constexpr int kSlowTunnelMilliseconds = 6000;
 
 const char* FakeProxyName(FakeProxyKind kind);
 // What a correct check makes of the kind.

@@ -1,0 +1,100 @@
+#include "tests/support/tls_check_server_win.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <vector>
+
+#include "net/socket_win.h"
+
+#ifndef VANTOIP_TLS_SERVER_SCRIPT
+#error "VANTOIP_TLS_SERVER_SCRIPT names the helper's host path"
+#endif
+
+namespace vantoip::test {
+namespace {
+
+constexpr int kStartMilliseconds = 30000;
+
+std::vector<BYTE> FromHex(const std::string& hex) {
+  std::vector<BYTE> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<BYTE>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+// The authority among the prefix's trusted roots, until the process ends.
+void Trust(const std::vector<BYTE>& authority) {
+  HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+  if (!root) throw std::runtime_error("the root store does not open");
+  PCCERT_CONTEXT added = nullptr;
+  const BOOL ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, authority.data(),
+                                                   static_cast<DWORD>(authority.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                   &added);
+  CertCloseStore(root, 0);  // written to the prefix: other processes see it
+  if (!ok) throw std::runtime_error("the test authority is not taken");
+  static PCCERT_CONTEXT kept = added;
+  std::atexit([] {
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    if (!store) return;
+    if (PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, kept, nullptr))
+      CertDeleteCertificateFromStore(found);
+    CertCloseStore(store, 0);
+  });
+}
+
+}  // namespace
+
+TlsCheckServer::TlsCheckServer() {
+  if (!StartWinsock()) throw std::runtime_error("no Winsock");
+  // The helper connects back to this listener; the connection is its lifeline.
+  Socket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int size = sizeof address;
+  if (!listener || bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0 || listen(listener.Get(), 1) != 0)
+    throw std::runtime_error("no listener for the TLS helper");
+  const char* python = std::getenv("VANTOIP_PYTHON");
+  std::string command = std::string(python && *python ? python : "/usr/bin/python3") + " " +
+                        VANTOIP_TLS_SERVER_SCRIPT + " " + std::to_string(ntohs(address.sin_port));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    throw std::runtime_error("the TLS helper does not start: " + command);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(listener.Get(), &readable);
+  timeval timeout{kStartMilliseconds / 1000, 0};
+  if (select(0, &readable, nullptr, nullptr, &timeout) != 1) throw std::runtime_error("the TLS helper did not call back");
+  static Socket lifeline;  // closed by the process's end, which ends the helper
+  lifeline.Reset(accept(listener.Get(), nullptr, nullptr));
+  std::string line;
+  char c = 0;
+  while (line.size() < 16384 && recv(lifeline.Get(), &c, 1, 0) == 1 && c != '\n') line += c;
+  const std::size_t first = line.find(' '), second = line.find(' ', first + 1);
+  if (second == std::string::npos) throw std::runtime_error("the TLS helper said: " + line);
+  trustedPort_ = std::stoi(line.substr(0, first));
+  interceptingPort_ = std::stoi(line.substr(first + 1, second - first - 1));
+  Trust(FromHex(line.substr(second + 1)));
+}
+
+const TlsCheckServer& SharedTlsCheckServer() {
+  static const TlsCheckServer server;
+  return server;
+}
+
+CheckPage LoopbackCheckPage(const char* url, const char* text) {
+  CheckPage page = CheckPageFrom(url, text);
+  page.https = SharedTlsCheckServer().Page();
+  return page;
+}
+
+}  // namespace vantoip::test

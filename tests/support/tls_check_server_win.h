@@ -1,0 +1,38 @@
+// The HTTPS check page for the tests: served on loopback by a helper program
+// on the host (Wine starts host programs), with a certificate from a test
+// authority that this process adds to the prefix's trusted roots for as long
+// as it runs, and a second port whose certificate is its own, as a proxy that
+// intercepts TLS would show. One per process, made on first use.
+#pragma once
+
+#include <string>
+
+#include "net/proxy_check.h"
+
+namespace vantoip::test {
+
+class TlsCheckServer {
+ public:
+  static constexpr const char* kHost = "vantoip.test";
+  // The page as VANTOIP_CHECK_HTTPS_URL names it, answering 204.
+  static constexpr const char* kUrl = "https://vantoip.test/generate_204";
+
+  int TrustedPort() const { return trustedPort_; }
+  int InterceptingPort() const { return interceptingPort_; }
+  HttpsPage Page() const { return HttpsPageFrom(kUrl, "204"); }
+
+ private:
+  friend const TlsCheckServer& SharedTlsCheckServer();
+  TlsCheckServer();  // throws std::runtime_error when the helper does not start
+
+  int trustedPort_ = 0;
+  int interceptingPort_ = 0;
+};
+
+// Started on the first call; throws when it cannot be.
+const TlsCheckServer& SharedTlsCheckServer();
+
+// The check page with the test's HTTPS page, which the fake proxies' tunnels reach.
+CheckPage LoopbackCheckPage(const char* url, const char* text);
+
+}  // namespace vantoip::test
