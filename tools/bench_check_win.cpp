@@ -1,9 +1,9 @@
 // Checks 3,000 loopback proxies through the checker alone (no window): 10%
-// work, 40% refuse, 50% hang after accepting. Each has an address of its own
+// work (HTTPS proven through their tunnels), 40% refuse, 50% hang after accepting. Each has an address of its own
 // (127.0.x.y; the fake proxies listen on every address, which Linux's loopback
 // under Wine answers for the whole 127/8). Fails when all are not checked
 // within 1.15 x the ideal time for 512 in flight, when a proxy is
-// classified wrongly, or when memory grows by more than 30 MiB.
+// classified wrongly, or when memory grows by more than 40 MiB.
 #include <windows.h>
 
 #include <atomic>
@@ -32,7 +32,7 @@ using vantoip::bench::MixedKind;
 }  // namespace
 
 int main() {
-  const vantoip::CheckPage page = vantoip::CheckPageFrom(nullptr, nullptr);
+  const vantoip::CheckPage page = vantoip::test::LoopbackCheckPage(nullptr, nullptr);
   vantoip::test::FakeProxies fakes(page, true);
   std::vector<vantoip::CheckJob> jobs;
   for (int i = 0; i < kCheckedProxies; ++i) jobs.push_back({vantoip::bench::MixedAddress(i), fakes.Port(MixedKind(i))});
@@ -68,7 +68,7 @@ int main() {
   std::snprintf(limit, sizeof limit, "<= %.1f", limitSeconds);
   Report("proxy check, 3000 proxies (10% work/40% refuse/50% hang)", seconds, "s", limit);
   Report("proxy check, proxies classified wrongly or not at all", wrong, "", "0");
-  Report("proxy check, memory above before, peak (fakes included)", memoryPeak - memoryBefore, "MiB", "<= 30");
+  Report("proxy check, memory above before, peak (fakes included)", memoryPeak - memoryBefore, "MiB", "<= 40");
   Report("proxy check, process CPU time / wall time", cpu / seconds * 100, "%");
-  return done && seconds <= limitSeconds && wrong == 0 && memoryPeak - memoryBefore <= 30 ? 0 : 1;
+  return done && seconds <= limitSeconds && wrong == 0 && memoryPeak - memoryBefore <= 40 ? 0 : 1;
 }

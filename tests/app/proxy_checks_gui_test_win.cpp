@@ -76,9 +76,8 @@ class ProxyChecksGui : public test::WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     // Read by the program when it is made, as from the environment at start.
-    _putenv_s("VANTOIP_CHECK_URL", kCheckUrl);
-    _putenv_s("VANTOIP_CHECK_TEXT", kCheckText);
-    fakes = std::make_unique<test::FakeProxies>(CheckPageFrom(kCheckUrl, kCheckText));
+    test::SetCheckEnvironment(kCheckUrl, kCheckText);
+    fakes = std::make_unique<test::FakeProxies>(test::LoopbackCheckPage(kCheckUrl, kCheckText));
     std::string list;
     for (FakeProxyKind kind : test::kFakeProxyKinds) list += "127.0.0.1:" + std::to_string(fakes->Port(kind)) + "\n";
     server = std::make_unique<test::LoopbackHttpServer>([this, list](const test::ReceivedRequest&) {
@@ -95,8 +94,7 @@ class ProxyChecksGui : public test::WindowTest {
   void TearDown() override {
     if (window && window->Alive()) DestroyWindow(window->Handle());
     test::PumpFor(100);
-    _putenv_s("VANTOIP_CHECK_URL", "");
-    _putenv_s("VANTOIP_CHECK_TEXT", "");
+    test::SetCheckEnvironment(nullptr, nullptr);
     WindowTest::TearDown();
   }
   HWND List() { return window->ControlHandle(main_window::kProxyList); }
@@ -150,9 +148,9 @@ TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnect
   for (FakeProxyKind kind : test::kFakeProxyKinds) {
     const CheckOutcome expected = test::ExpectedOutcome(kind);
     const std::string text = Result(RowOf(kind));
-    // A pass shows its time: "12 ms", without HTTPS "12 ms 仅HTTP".
-    const std::string suffix = expected == CheckOutcome::PassedHttpOnly ? " ms 仅HTTP" : " ms";
-    if (IsPass({expected, 0})) {
+    // A right page shows its time and what became of HTTPS: "12 ms", "12 ms 仅HTTP", ...
+    const std::string suffix = CheckResultText({expected, 0}).substr(1);
+    if (HasTime({expected, 0})) {
       EXPECT_TRUE(text.size() > suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
           << text;
     } else {
@@ -160,7 +158,8 @@ TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnect
     }
   }
 
-  // A click on the 检测结果 heading: the passes first, the fastest on top.
+  // A click on the 检测结果 heading: full passes first, the fastest on top,
+  // then HTTP only, HTTPS failed, intercepted TLS and the failures.
   // The column lies mostly beyond the list's width: scrolled into sight first.
   ListView_Scroll(List(), 200, 0);
   test::PumpFor(100);
@@ -170,11 +169,17 @@ TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnect
   const LPARAM at = MAKELPARAM((heading.left + heading.right) / 2, (heading.top + heading.bottom) / 2);
   PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageW(header, WM_LBUTTONUP, 0, at);
-  auto fast = [&](int row) { return row == RowOf(FakeProxyKind::Working) || row == RowOf(FakeProxyKind::HttpOnly); };
-  ASSERT_TRUE(test::PumpUntil([&] { return RowShownAt(2) == RowOf(FakeProxyKind::Slow); })) << RowShownAt(2);
-  EXPECT_TRUE(fast(RowShownAt(0))) << RowShownAt(0);
-  EXPECT_TRUE(fast(RowShownAt(1))) << RowShownAt(1);
-  EXPECT_EQ(RowShownAt(passes), RowOf(FakeProxyKind::Hanging));  // then the failures, timed out first
+  const std::vector<FakeProxyKind> ranked = {FakeProxyKind::Working,     FakeProxyKind::Slow,
+                                             FakeProxyKind::SlowTunnel,  FakeProxyKind::HttpOnly,
+                                             FakeProxyKind::EmptyTunnel, FakeProxyKind::Intercepting,
+                                             FakeProxyKind::Hanging};  // then the failures, timed out first
+  const auto shownRanked = [&] {
+    for (int place = 0; place < static_cast<int>(ranked.size()); ++place)
+      if (RowShownAt(place) != RowOf(ranked[place])) return false;
+    return true;
+  };
+  EXPECT_TRUE(test::PumpUntil(shownRanked)) << RowShownAt(0) << " " << RowShownAt(1) << " " << RowShownAt(2) << " "
+                                            << RowShownAt(3) << " " << RowShownAt(4) << " " << RowShownAt(5);
 
   // A click on the row shown third picks that row, not the third of the list.
   RECT third;
@@ -182,14 +187,14 @@ TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnect
   const LPARAM onThird = MAKELPARAM(20, (third.top + third.bottom) / 2);
   PostMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, onThird);
   PostMessageW(List(), WM_LBUTTONUP, 0, onThird);
-  const std::string slow = "127.0.0.1:" + std::to_string(fakes->Port(FakeProxyKind::Slow));
-  EXPECT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel)) == slow; }))
+  const std::string thirdShown = "127.0.0.1:" + std::to_string(fakes->Port(ranked[2]));
+  EXPECT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel)) == thirdShown; }))
       << test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel));
 
   // Only the working ones, their numbers kept.
   ChooseFromMenu({'A'});
   ASSERT_TRUE(test::PumpUntil([&] { return ViewRows() == passes; })) << ViewRows();
-  EXPECT_TRUE(fast(RowShownAt(0)));
+  EXPECT_EQ(RowShownAt(0), RowOf(FakeProxyKind::Working));
 
   // Ctrl+C puts the selected row's address on the clipboard.
   window->SelectRow(main_window::kProxyList, RowOf(FakeProxyKind::Slow));

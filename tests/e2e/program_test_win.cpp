@@ -190,7 +190,7 @@ TEST(Program, ASourceThatHangsHoldsBackNoOtherAndClosingEndsAtOnce) {
 
 TEST(Program, ClosingWhile512ChecksHangEndsAtOnce) {
   test::SetProxyValues(nullptr, nullptr);
-  const CheckPage page = CheckPageFrom("http://check.test/ncsi.txt", "Vantoip check page");
+  const CheckPage page = test::LoopbackCheckPage("http://check.test/ncsi.txt", "Vantoip check page");
   test::FakeProxies fakes(page, true);
   std::string list;  // 600 addresses of one hanging proxy
   for (int i = 0; i < 600; ++i)
@@ -199,12 +199,10 @@ TEST(Program, ClosingWhile512ChecksHangEndsAtOnce) {
   test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
     return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
   });
-  SetEnvironmentVariableA("VANTOIP_CHECK_URL", "http://check.test/ncsi.txt");
-  SetEnvironmentVariableA("VANTOIP_CHECK_TEXT", "Vantoip check page");
+  test::SetCheckEnvironment("http://check.test/ncsi.txt", "Vantoip check page");
   RunningProgram program;
   ASSERT_TRUE(program.Start(server.Url("/list")));
-  SetEnvironmentVariableA("VANTOIP_CHECK_URL", nullptr);
-  SetEnvironmentVariableA("VANTOIP_CHECK_TEXT", nullptr);
+  test::SetCheckEnvironment(nullptr, nullptr);
   ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "读取完毕"; }, 10000));
   // Ctrl+T, as a user presses it.
   SetForegroundWindow(program.window);

@@ -97,4 +97,12 @@ CheckPage LoopbackCheckPage(const char* url, const char* text) {
   return page;
 }
 
+void SetCheckEnvironment(const char* url, const char* text) {
+  // _putenv_s: the C runtime's copy (read by a program made in this process) and the process's (children).
+  _putenv_s("VANTOIP_CHECK_URL", url ? url : "");
+  _putenv_s("VANTOIP_CHECK_TEXT", url && text ? text : "");
+  _putenv_s("VANTOIP_CHECK_HTTPS_URL", url ? TlsCheckServer::kUrl : "");
+  _putenv_s("VANTOIP_CHECK_HTTPS_STATUS", url ? "204" : "");
+}
+
 }  // namespace vantoip::test

@@ -34,5 +34,8 @@ const TlsCheckServer& SharedTlsCheckServer();
 
 // The check page with the test's HTTPS page, which the fake proxies' tunnels reach.
 CheckPage LoopbackCheckPage(const char* url, const char* text);
+// The same page in the variables the program reads at start (VANTOIP_CHECK_URL,
+// _TEXT, _HTTPS_URL, _HTTPS_STATUS); a null url removes them.
+void SetCheckEnvironment(const char* url, const char* text);
 
 }  // namespace vantoip::test
