@@ -14,6 +14,7 @@ static_assert(FD_SETSIZE >= vantoip::kMaxChecksInFlight);
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -26,9 +27,16 @@ namespace {
 
 constexpr int kPollMilliseconds = 50;  // how soon a stop closes the sockets and lookups are seen
 constexpr int kProgressMilliseconds = 250;  // the title and the taskbar: four times a second
-// New checks begun before the sockets are read again: a burst of starts does
-// not hold up the answers to the checks begun before it.
-constexpr int kStartsBetweenReads = 16;
+// Between two reads of the sockets the loop does at most this much other work
+// (starting checks, closing the sockets of those timed out), so that an answer
+// is seen as it comes, not after a burst of starts or time-outs.
+constexpr int kWorkBetweenReadsMilliseconds = 1;
+// Sockets of finished checks closed between two reads: one, or a few when no
+// socket was ready. Hundreds timing out together would otherwise be closed in
+// one go, and under Wine every socket call of the checks in flight waits for
+// those closes.
+constexpr std::size_t kClosesBetweenBusyReads = 1;
+constexpr std::size_t kClosesBetweenIdleReads = 8;
 
 // What a run is given and how it is told to stop; shared by the checker and the worker.
 struct RunState {
@@ -91,16 +99,21 @@ class CheckLoop {
   RunState& run_;
   Clock clock_;
   std::vector<Running> running_;
+  std::deque<Socket> closing_;  // of finished checks, closed a few at a time
+  bool idle_ = false;           // the last select found no socket ready
 };
 
 void CheckLoop::Work() {
   StartWinsock();
   std::size_t next = 0;
+  bool timeOutsLeft = false;
   std::int64_t nextProgress = clock_.Now() + clock_.Ticks(kProgressMilliseconds);
   while (!run_.stopped) {
     run_.TakeAdded(false);
-    for (int starts = 0; starts < kStartsBetweenReads && running_.size() < run_.maxInFlight && next < run_.jobs.size();
-         ++starts, ++next) {
+    // Time-outs are settled before new checks start: a check's clock does not
+    // run while the sockets of hundreds of others are being closed.
+    const std::int64_t startsEnd = timeOutsLeft ? 0 : clock_.Now() + clock_.Ticks(kWorkBetweenReadsMilliseconds);
+    for (; running_.size() < run_.maxInFlight && next < run_.jobs.size() && clock_.Now() < startsEnd; ++next) {
       if (run_.events.started) run_.events.started(next);
       running_.push_back({next, std::make_unique<ProxyProbe>(run_.jobs[next], run_.requests, clock_)});
     }
@@ -113,12 +126,24 @@ void CheckLoop::Work() {
       if (run_.events.progress && Reporting()) run_.events.progress();
       nextProgress = now + clock_.Ticks(kProgressMilliseconds);
     }
+    // Time-outs left over wait for the next round: their deadline makes it come at once.
+    const std::int64_t pollsEnd = clock_.Now() + clock_.Ticks(kWorkBetweenReadsMilliseconds);
+    timeOutsLeft = false;
     for (Running& check : running_) {
-      check.probe->Poll(now);
+      if (!check.probe->Result()) {
+        if (clock_.Now() < pollsEnd) check.probe->Poll(now);
+        else timeOutsLeft = timeOutsLeft || check.probe->Deadline() <= now;
+      }
       if (check.probe->Result() && run_.events.finished && Reporting())
         run_.events.finished(check.job, *check.probe->Result());
     }
-    std::erase_if(running_, [](const Running& check) { return check.probe->Result().has_value(); });
+    std::erase_if(running_, [this](Running& check) {
+      if (!check.probe->Result()) return false;
+      if (Socket s = check.probe->TakeSocket()) closing_.push_back(std::move(s));
+      return true;
+    });
+    const std::size_t closes = idle_ ? kClosesBetweenIdleReads : kClosesBetweenBusyReads;
+    for (std::size_t i = 0; i < closes && !closing_.empty(); ++i) closing_.pop_front();
   }
 }
 
@@ -127,25 +152,32 @@ std::int64_t CheckLoop::Wait(bool startsWaiting) {
   FD_ZERO(&readable);
   FD_ZERO(&writable);
   FD_ZERO(&failed);
-  std::int64_t due = clock_.Now() + clock_.Ticks(kPollMilliseconds);
+  // While sockets wait to be closed, a round every millisecond closes more.
+  std::int64_t due = clock_.Now() + clock_.Ticks(closing_.empty() ? kPollMilliseconds : 1);
   for (const Running& check : running_) {
     const ProxyProbe& probe = *check.probe;
     due = std::min(due, probe.Deadline());
-    if (probe.Result()) due = 0;  // to be reported now
+    if (probe.Result()) {  // to be reported now
+      due = 0;
+      continue;
+    }
     const SOCKET s = probe.Socket();
     if (s == INVALID_SOCKET) continue;
     if (probe.WantsRead()) FD_SET(s, &readable);
     if (probe.WantsWrite()) FD_SET(s, &writable);
     if (!probe.WantsRead()) FD_SET(s, &failed);  // a connect under way
   }
-  const int milliseconds = startsWaiting ? 0 : std::max(0, clock_.Milliseconds(due - clock_.Now()));
+  // Rounded up: a time-out less than a millisecond away is waited for, not spun on.
+  const int milliseconds = startsWaiting ? 0 : std::max(0, clock_.Milliseconds(due - clock_.Now() + clock_.Ticks(1) - 1));
   if (readable.fd_count + writable.fd_count == 0) {
     Sleep(milliseconds);  // select refuses three empty sets
+    idle_ = true;
     return clock_.Now();
   }
   timeval timeout{0, milliseconds * 1000};
   const int ready = select(0, &readable, &writable, &failed, &timeout);
   const std::int64_t now = clock_.Now();
+  idle_ = ready <= 0;
   if (ready > 0)
     for (Running& check : running_) {
       const SOCKET s = check.probe->Socket();

@@ -180,7 +180,6 @@ void ProxyProbe::TlsBytes(std::string_view bytes) {
 }
 
 void ProxyProbe::Finish(CheckOutcome outcome) {
-  socket_.Reset();
   tls_.reset();
   CheckResult result{outcome, 0};
   if (HasTime(result)) result.milliseconds = milliseconds_;

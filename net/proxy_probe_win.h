@@ -68,6 +68,8 @@ class ProxyProbe {
   // Answers of the lookup and time-outs up to `now`.
   void Poll(std::int64_t now);
   const std::optional<CheckResult>& Result() const { return result_; }
+  // The socket of a finished probe, for the loop to close when it suits it.
+  vantoip::Socket TakeSocket() { return std::move(socket_); }
 
  private:
   enum class Stage { Lookup, Get, Tunnel };

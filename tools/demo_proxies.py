@@ -3,11 +3,12 @@
 the check page itself, so that checking the demo list works without internet.
 
 Kinds: working (fast), working but slow, working without CONNECT, answering
-with a wrong page, hanging after accept, refusing (a closed port). The working
-ones are real forwarding proxies: a GET in proxy form is fetched from its
-server, a CONNECT opens a tunnel. A tunnel is confirmed before its far end is
-reached (and closed if that fails): the check's CONNECT goes to the check
-page's host on port 443, where nothing listens on loopback.
+with a wrong page, hanging after accept, refusing (a closed port), and one
+that intercepts TLS. The working ones are real forwarding proxies: a GET in
+proxy form is fetched from its server, a CONNECT opens a tunnel. The HTTPS
+check page (tools/https_check_page.py) is https://localhost:<port>/generate_204
+with a certificate of a demo authority, kept in build/demo-https; the
+intercepting proxy's tunnels end at the same page with a certificate of its own.
 
 Usage: python3 tools/demo_proxies.py   (prints the proxies and the check page,
 then serves until killed)
@@ -16,8 +17,11 @@ From another program: start() serves them on a thread of their own and returns
 the host:port lines, the kinds and the check page's address and text."""
 import asyncio
 import collections
+import pathlib
 import socket
 import threading
+
+import https_check_page
 
 CHECK_PATH = "/connecttest.txt"
 CHECK_TEXT = "Microsoft Connect Test"
@@ -28,10 +32,12 @@ KINDS = [  # kind, how many, delay in seconds of the working ones
     ("wrong-page", 2, 0.0),
     ("hanging", 2, 0.0),
     ("refusing", 2, 0.0),
+    ("intercepting", 1, 0.0),
 ]
+HTTPS_FOLDER = pathlib.Path(__file__).resolve().parent.parent / "build" / "demo-https"
 WRONG_PAGE = b"<html><body>Welcome! Free prizes: <a href='http://ads.example/'>click here</a></body></html>"
 
-Demo = collections.namedtuple("Demo", "lines kinds check_url check_text")
+Demo = collections.namedtuple("Demo", "lines kinds check_url check_text https_url authority")
 _alive = []  # the servers and the refusing ports' sockets, for the life of the process
 
 
@@ -91,7 +97,7 @@ async def tunnel(target, reader, writer):
     await asyncio.gather(pipe(reader, up_writer), pipe(up_reader, writer))
 
 
-def proxy_handler(kind, delay):
+def proxy_handler(kind, delay, intercepting_port):
     async def handle(reader, writer):
         try:
             head = await read_head(reader)
@@ -107,7 +113,9 @@ def proxy_handler(kind, delay):
             await asyncio.sleep(delay)
             request_line, *lines = head.rstrip("\r\n").split("\r\n")
             method, url, version = (request_line.split(" ") + ["", "", ""])[:3]
-            if method == "CONNECT" and kind != "http-only":
+            if method == "CONNECT" and kind == "intercepting":
+                await tunnel("127.0.0.1:%d" % intercepting_port, reader, writer)
+            elif method == "CONNECT" and kind != "http-only":
                 await tunnel(url, reader, writer)
             elif method != "CONNECT" and url.lower().startswith("http://"):
                 await forward_get(method, url, version, lines, writer)
@@ -141,22 +149,34 @@ def closed_port(keep):
     return s.getsockname()[1]
 
 
+def https_certificates():
+    """The demo's authority and certificates for localhost, made once and kept."""
+    if not (HTTPS_FOLDER / "server.pem").exists():
+        HTTPS_FOLDER.mkdir(parents=True, exist_ok=True)
+        https_check_page.make_certificates(str(HTTPS_FOLDER), "localhost", days=3650)
+    return str(HTTPS_FOLDER)
+
+
 async def serve(keep):
     page_server = await asyncio.start_server(check_page, "127.0.0.1", 0)
     keep.append(page_server)
     check_url = "http://127.0.0.1:%d%s" % (page_server.sockets[0].getsockname()[1], CHECK_PATH)
+    trusted, intercepting = await https_check_page.serve(https_certificates())
+    keep += [trusted, intercepting]
+    https_url = "https://localhost:%d/generate_204" % https_check_page.port(trusted)
     lines, kinds = [], []
     for kind, count, delay in KINDS:
         for _ in range(count):
             if kind == "refusing":
                 port = closed_port(keep)
             else:
-                server = await asyncio.start_server(proxy_handler(kind, delay), "127.0.0.1", 0)
+                handler = proxy_handler(kind, delay, https_check_page.port(intercepting))
+                server = await asyncio.start_server(handler, "127.0.0.1", 0)
                 keep.append(server)
                 port = server.sockets[0].getsockname()[1]
             lines.append("127.0.0.1:%d" % port)
             kinds.append(kind)
-    return Demo(lines, kinds, check_url, CHECK_TEXT)
+    return Demo(lines, kinds, check_url, CHECK_TEXT, https_url, str(HTTPS_FOLDER / "ca.der"))
 
 
 def start():
@@ -170,7 +190,8 @@ def main():
     demo = start()
     for line, kind in zip(demo.lines, demo.kinds):
         print(f"{line} {kind}")
-    print(f"check page: {demo.check_url} {demo.check_text!r}", flush=True)
+    print(f"check page: {demo.check_url} {demo.check_text!r}; HTTPS: {demo.https_url}", flush=True)
+    print(f"its authority, to be trusted: {demo.authority}", flush=True)
     threading.Event().wait()
 
 

@@ -233,8 +233,7 @@ void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
         if (!c->toPeer.empty()) FD_SET(c->peer.Get(), &writable);
         continue;
       }
-      const bool pending = c->answered && (c->sent < c->answer.bytes.size() || c->hugeLeft || c->answer.close ||
-                                           c->answer.tunnelPort);
+      const bool pending = c->answered && (c->sent < c->answer.bytes.size() || c->hugeLeft || c->answer.close);
       const int dueIn = static_cast<int>(c->sendAt - now);
       if (pending && dueIn <= 0) FD_SET(c->socket.Get(), &writable);
       else if (pending) waitMs = std::min(waitMs, dueIn);
@@ -296,8 +295,7 @@ void FakeProxies::Server::Write(Connection& c) {
   }
   const std::size_t left = c.answer.bytes.size() - c.sent;
   if (left == 0) {
-    if (c.answer.tunnelPort) OpenTunnel(c);
-    else if (c.answer.close) Close(c);
+    if (c.answer.close) Close(c);
     return;
   }
   const int n = send(c.socket.Get(), c.answer.bytes.data() + c.sent, static_cast<int>(c.answer.trickle ? 1 : left), 0);
@@ -308,6 +306,8 @@ void FakeProxies::Server::Write(Connection& c) {
   c.sent += n;
   sent[Index(c.kind)] += n;
   if (c.answer.trickle) c.sendAt = GetTickCount() + 1000;
+  // The tunnel's far end at once: the client's first bytes follow the 200 and must reach it.
+  if (c.sent == c.answer.bytes.size() && c.answer.tunnelPort) OpenTunnel(c);
 }
 
 void FakeProxies::Server::OpenTunnel(Connection& c) {

@@ -19,22 +19,24 @@ namespace {
 
 constexpr int kStartMilliseconds = 30000;
 
-std::vector<BYTE> FromHex(const std::string& hex) {
-  std::vector<BYTE> bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<BYTE>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+std::vector<unsigned char> FromHex(const std::string& hex) {
+  std::vector<unsigned char> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   return bytes;
 }
 
-// The authority among the prefix's trusted roots, until the process ends.
-void Trust(const std::vector<BYTE>& authority) {
+}  // namespace
+
+void TrustAuthority(const std::vector<unsigned char>& certificate, bool untilExit) {
   HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
   if (!root) throw std::runtime_error("the root store does not open");
   PCCERT_CONTEXT added = nullptr;
-  const BOOL ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, authority.data(),
-                                                   static_cast<DWORD>(authority.size()), CERT_STORE_ADD_REPLACE_EXISTING,
-                                                   &added);
+  const BOOL ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, certificate.data(),
+                                                   static_cast<DWORD>(certificate.size()),
+                                                   CERT_STORE_ADD_REPLACE_EXISTING, untilExit ? &added : nullptr);
   CertCloseStore(root, 0);  // written to the prefix: other processes see it
-  if (!ok) throw std::runtime_error("the test authority is not taken");
+  if (!ok) throw std::runtime_error("the authority is not taken");
+  if (!untilExit) return;
   static PCCERT_CONTEXT kept = added;
   std::atexit([] {
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
@@ -44,8 +46,6 @@ void Trust(const std::vector<BYTE>& authority) {
     CertCloseStore(store, 0);
   });
 }
-
-}  // namespace
 
 TlsCheckServer::TlsCheckServer() {
   if (!StartWinsock()) throw std::runtime_error("no Winsock");
@@ -79,11 +79,16 @@ TlsCheckServer::TlsCheckServer() {
   std::string line;
   char c = 0;
   while (line.size() < 16384 && recv(lifeline.Get(), &c, 1, 0) == 1 && c != '\n') line += c;
-  const std::size_t first = line.find(' '), second = line.find(' ', first + 1);
-  if (second == std::string::npos) throw std::runtime_error("the TLS helper said: " + line);
-  trustedPort_ = std::stoi(line.substr(0, first));
-  interceptingPort_ = std::stoi(line.substr(first + 1, second - first - 1));
-  Trust(FromHex(line.substr(second + 1)));
+  // "<trusted port> <intercepting port> <hanging port> <quick port> <authority>"
+  std::size_t at = 0;
+  int* ports[] = {&trustedPort_, &interceptingPort_, &hangingPort_, &quickPort_};
+  for (int* port : ports) {
+    const std::size_t space = line.find(' ', at);
+    if (space == std::string::npos) throw std::runtime_error("the TLS helper said: " + line);
+    *port = std::stoi(line.substr(at, space - at));
+    at = space + 1;
+  }
+  TrustAuthority(FromHex(line.substr(at)), true);
 }
 
 const TlsCheckServer& SharedTlsCheckServer() {

@@ -2,10 +2,14 @@
 // on the host (Wine starts host programs), with a certificate from a test
 // authority that this process adds to the prefix's trusted roots for as long
 // as it runs, and a second port whose certificate is its own, as a proxy that
-// intercepts TLS would show. One per process, made on first use.
+// intercepts TLS would show. For timing tests, two proxies whose work costs
+// Wine's server nothing: one that accepts and never answers (a dead proxy),
+// one that answers the default check page's GET at once and refuses CONNECT.
+// One per process, made on first use.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "net/proxy_check.h"
 
@@ -19,6 +23,8 @@ class TlsCheckServer {
 
   int TrustedPort() const { return trustedPort_; }
   int InterceptingPort() const { return interceptingPort_; }
+  int HangingPort() const { return hangingPort_; }
+  int QuickPort() const { return quickPort_; }
   HttpsPage Page() const { return HttpsPageFrom(kUrl, "204"); }
 
  private:
@@ -27,7 +33,13 @@ class TlsCheckServer {
 
   int trustedPort_ = 0;
   int interceptingPort_ = 0;
+  int hangingPort_ = 0;
+  int quickPort_ = 0;
 };
+
+// Adds a certificate (DER) to the prefix's trusted roots of the current user,
+// until this process exits or for good; throws when it cannot.
+void TrustAuthority(const std::vector<unsigned char>& certificate, bool untilExit);
 
 // Started on the first call; throws when it cannot be.
 const TlsCheckServer& SharedTlsCheckServer();
