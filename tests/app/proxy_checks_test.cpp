@@ -82,6 +82,14 @@ TEST_F(ProxyChecksTest, CheckingAllShowsEachResultAndTheProgressThenTheEnd) {
   EXPECT_EQ(controls->titles.back(), "检测完毕：可用 2/3");
   EXPECT_EQ(controls->progress, std::make_pair(0, 0));
   EXPECT_FALSE(checks.Checking());
+
+  // Nearly every check finding no route: the network itself is down, and the title says so.
+  checks.CheckAll();
+  for (std::size_t job = 0; job < 3; ++job) Finish(job, CheckOutcome::Unreachable);
+  runner.events.progress();
+  EXPECT_EQ(controls->titles.back(), "网络不可用");
+  runner.events.done();
+  EXPECT_EQ(controls->titles.back(), "网络不可用");
 }
 
 // The selected row joins a run going on, which then counts it; a row in the
