@@ -9,28 +9,12 @@
 #include "app/proxy_order.h"
 #include "app/main_window_layout.h"
 #include "tests/support/memory_controls.h"
+#include "tests/support/scripted_runner.h"
 
 namespace vantoip {
 namespace {
 
-class ScriptedRunner : public ProxyCheckRunner {
- public:
-  void Start(std::vector<CheckJob> started, Events given) override {
-    jobs = std::move(started);
-    events = std::move(given);
-    ++starts;
-  }
-  bool Add(std::vector<CheckJob> more) override {
-    if (!going) return false;
-    for (CheckJob& job : more) jobs.push_back(std::move(job));
-    return true;
-  }
-  void Stop() override { ++stops; }
-  std::vector<CheckJob> jobs;
-  Events events;
-  int starts = 0, stops = 0;
-  bool going = true;  // Add joins the run
-};
+using test::ScriptedRunner;
 
 struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
   std::shared_ptr<test::MemoryControls> controls = std::make_shared<test::MemoryControls>(MainWindowLayout());

@@ -1,0 +1,121 @@
+#include "app/proxy_guard.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "runtime/convert.h"
+
+namespace vantoip {
+namespace {
+
+constexpr int kMinGuardSeconds = 5;
+constexpr int kMaxGuardSeconds = 3600;
+
+std::string Address(const CheckJob& job) { return job.host + ":" + ToText(job.port); }
+
+}  // namespace
+
+int GuardSecondsFrom(const char* value) {
+  if (!value || !*value) return kDefaultGuardSeconds;
+  long long n = 0;
+  for (const char* c = value; *c; ++c) {
+    if (*c < '0' || *c > '9') return kDefaultGuardSeconds;
+    n = std::min<long long>(n * 10 + (*c - '0'), kMaxGuardSeconds);
+  }
+  return static_cast<int>(std::clamp<long long>(n, kMinGuardSeconds, kMaxGuardSeconds));
+}
+
+ProxyGuard::ProxyGuard(ProxyCheckRunner& runner, std::function<void(std::function<void()>)> post, Actions actions,
+                       int seconds)
+    : runner_(runner), post_(std::move(post)), actions_(std::move(actions)), seconds_(seconds) {}
+
+void ProxyGuard::Watch(const CheckJob& proxy, bool https, bool ours) {
+  Interrupt();
+  watching_ = true;
+  proxy_ = proxy;
+  https_ = https;
+  ours_ = ours;
+}
+
+void ProxyGuard::Interrupt() {
+  if (stage_ != Stage::Waiting) runner_.Stop();
+  ++run_;  // late events of the run stopped count no more
+  stage_ = Stage::Waiting;
+  elapsed_ = failures_ = 0;
+}
+
+void ProxyGuard::Forget() {
+  Interrupt();
+  watching_ = false;
+}
+
+void ProxyGuard::Tick() {
+  if (!watching_ || stage_ != Stage::Waiting || ++elapsed_ < seconds_) return;
+  stage_ = Stage::Checking;
+  Start({proxy_});
+}
+
+void ProxyGuard::Start(std::vector<CheckJob> jobs) {
+  elapsed_ = 0;
+  const unsigned run = ++run_;
+  ProxyCheckRunner::Events events;
+  events.finished = [this, run](std::size_t job, CheckResult result) {
+    post_([this, run, job, result] {
+      if (run != run_) return;
+      if (stage_ == Stage::Checking) OnChecked(result);
+      else if (stage_ == Stage::FailingOver) OnCandidate(job, result);
+    });
+  };
+  runner_.Start(std::move(jobs), std::move(events));
+}
+
+bool ProxyGuard::Healthy(const CheckResult& result) const {
+  return https_ ? result.outcome == CheckOutcome::Passed : IsPass(result);
+}
+
+void ProxyGuard::OnChecked(const CheckResult& result) {
+  stage_ = Stage::Waiting;
+  failures_ = Healthy(result) ? 0 : failures_ + 1;
+  if (failures_ < kFailuresBeforeFailover) return;
+  failures_ = 0;
+  if (!ours_ || !failover_) {
+    // Not ours to change, or the user wants no changes: said, left alone.
+    if (actions_.tell) actions_.tell("代理失效");
+    return;
+  }
+  candidates_.clear();
+  if (actions_.candidates)
+    for (const CheckJob& c : actions_.candidates())
+      if (candidates_.size() < kMaxCandidates && !(c.host == proxy_.host && c.port == proxy_.port))
+        candidates_.push_back(c);
+  if (candidates_.empty()) return GiveBack();
+  stage_ = Stage::FailingOver;
+  answered_ = 0;
+  Start(candidates_);  // all at once: the first to pass takes over
+}
+
+void ProxyGuard::OnCandidate(std::size_t job, const CheckResult& result) {
+  if (job >= candidates_.size()) return;
+  ++answered_;
+  if (IsPass(result)) {
+    const CheckJob chosen = candidates_[job];
+    Interrupt();
+    if (!actions_.switchTo || !actions_.switchTo(chosen)) {  // the user's settings are back
+      watching_ = false;
+      if (actions_.tell) actions_.tell("代理失效，已恢复原设置");
+      return;
+    }
+    Watch(chosen, result.outcome == CheckOutcome::Passed, true);
+    if (actions_.tell) actions_.tell("代理失效，已切换到 " + Address(chosen));
+    return;
+  }
+  if (answered_ == candidates_.size()) GiveBack();
+}
+
+void ProxyGuard::GiveBack() {
+  Forget();
+  if (actions_.restore) actions_.restore();
+  if (actions_.tell) actions_.tell("代理失效，已恢复原设置");
+}
+
+}  // namespace vantoip

@@ -1,0 +1,87 @@
+// The guard: while a proxy is on, it is checked again every few seconds on a
+// runner of its own. After two failed checks in a row, a proxy this program
+// switched on is replaced by the best of up to five candidates of the last
+// check that passes a check now, or, when none does, the user's own settings
+// come back. A proxy that was on before the program started is only watched:
+// the title says it failed, nothing is changed. Lives on the window's thread.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/proxy_check.h"
+
+namespace vantoip {
+
+// Seconds between two checks: 30, or VANTOIP_GUARD_SECONDS's number kept within 5 to 3600.
+inline constexpr int kDefaultGuardSeconds = 30;
+int GuardSecondsFrom(const char* value);
+
+class ProxyGuard {
+ public:
+  static constexpr int kFailuresBeforeFailover = 2;
+  static constexpr std::size_t kMaxCandidates = 5;
+
+  struct Actions {
+    // The last check's usable proxies, best first (never a "证书错误" one).
+    std::function<std::vector<CheckJob>()> candidates;
+    // Switches the system proxy over to it, as 连接 does; false when it could
+    // not be (the user's own settings are back then).
+    std::function<bool(const CheckJob&)> switchTo;
+    // Gives the user's own settings back, as 断开 does.
+    std::function<void()> restore;
+    // Tells the user: the title, and the notification area's balloon.
+    std::function<void(const std::string&)> tell;
+  };
+
+  // `post` carries the runner's events to the window's thread.
+  ProxyGuard(ProxyCheckRunner& runner, std::function<void(std::function<void()>)> post, Actions actions,
+             int seconds = kDefaultGuardSeconds);
+
+  // A proxy is on: `https` when its last check proved HTTPS (the guard asks
+  // the same of it), `ours` when this program switched it on.
+  void Watch(const CheckJob& proxy, bool https, bool ours);
+  // The user acted (the status toggle, a list run, a refresh): checks and a
+  // failover in flight end and count no more; the proxy is still watched.
+  void Interrupt();
+  // The proxy went off (断开): nothing is watched.
+  void Forget();
+  // The user's choice ("自动切换失效代理"); off: a proxy is watched for the title only.
+  void SetFailover(bool on) { failover_ = on; }
+  bool Failover() const { return failover_; }
+  // Once a second while a proxy is on.
+  void Tick();
+
+  bool Watching() const { return watching_; }
+  bool FailingOver() const { return stage_ == Stage::FailingOver; }
+
+ private:
+  enum class Stage { Waiting, Checking, FailingOver };
+  void CheckNow();
+  void StartFailover();
+  void OnChecked(const CheckResult& result);
+  void OnCandidate(std::size_t job, const CheckResult& result);
+  void GiveBack();  // no candidate passed: the user's settings return
+  bool Healthy(const CheckResult& result) const;
+  // Starts a run whose events reach the window's thread tagged with its number.
+  void Start(std::vector<CheckJob> jobs);
+
+  ProxyCheckRunner& runner_;
+  std::function<void(std::function<void()>)> post_;
+  Actions actions_;
+  const int seconds_;
+  bool failover_ = true;
+  bool watching_ = false;
+  CheckJob proxy_;
+  bool https_ = false, ours_ = false;
+  Stage stage_ = Stage::Waiting;
+  int elapsed_ = 0;   // seconds since the last check
+  int failures_ = 0;  // in a row
+  unsigned run_ = 0;
+  std::vector<CheckJob> candidates_;  // of the failover in flight
+  std::size_t answered_ = 0;
+};
+
+}  // namespace vantoip
