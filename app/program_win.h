@@ -26,8 +26,9 @@ struct Program {
   WindowsClock clock;
   WinInetOptions internet;
   WinInetConnectionOptions connections;
-  WindowsSnapshotStore snapshot;
-  Services services{registry, threads, clock, internet, connections, snapshot};
+  WindowsDataFile snapshot{L"proxy-settings.txt"};
+  WindowsDataFile settings{L"settings.ini"};
+  Services services{registry, threads, clock, internet, connections, snapshot, settings};
   SharedState state;
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};

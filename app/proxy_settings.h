@@ -54,15 +54,6 @@ class ConnectionOptions {
 };
 
 // The file that keeps the snapshot of the user's settings.
-class SnapshotStore {
- public:
-  virtual ~SnapshotStore() = default;
-  virtual std::optional<std::string> Read() = 0;    // none when there is no file
-  virtual bool Write(const std::string& text) = 0;  // whole or not at all
-  virtual void Forget() = 0;                        // the file goes
-  virtual void SetAside() = 0;                      // a damaged file is kept beside, as ".bad"
-};
-
 // The snapshot file's text: a version line, one key=value line a setting (any
 // byte outside printable ASCII, '%' and '=' escaped as %XX), and a last line
 // with a hash of all before it, so that a cut or changed file is told apart.

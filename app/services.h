@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "runtime/value.h"
@@ -41,8 +42,17 @@ class InternetOptions {
   virtual bool Set(int option) = 0;  // true when WinINet accepted it
 };
 
+// One small file of the program's own in its data folder, replaced whole.
+class DataFile {
+ public:
+  virtual ~DataFile() = default;
+  virtual std::optional<std::string> Read() = 0;    // none when there is no file
+  virtual bool Write(const std::string& text) = 0;  // whole or not at all
+  virtual void Forget() = 0;                        // the file goes
+  virtual void SetAside() = 0;                      // a damaged file is kept beside, as ".bad"
+};
+
 class ConnectionOptions;
-class SnapshotStore;
 
 struct Services {
   UserRegistry& registry;
@@ -50,7 +60,8 @@ struct Services {
   MonotonicClock& clock;
   InternetOptions& internet;
   ConnectionOptions& connections;
-  SnapshotStore& snapshot;
+  DataFile& snapshot;  // the user's own proxy settings while ours are on
+  DataFile& settings;  // the program's settings (settings.ini)
 };
 
 }  // namespace vantoip

@@ -24,37 +24,37 @@ bool WindowsUserRegistry::Delete(const std::string& path) { return DeleteRegistr
 
 namespace {
 
-// A list of settings: anything longer is not a snapshot of ours.
-constexpr std::size_t kMaxSnapshotBytes = 1 << 20;
-
-std::wstring SnapshotPath() {
-  const std::wstring folder = DataFolder();
-  return folder.empty() ? folder : folder + L"\\proxy-settings.txt";
-}
+// Lists of settings: anything longer is not a file of ours.
+constexpr std::size_t kMaxDataFileBytes = 1 << 20;
 
 }  // namespace
 
-std::optional<std::string> WindowsSnapshotStore::Read() {
-  const std::wstring path = SnapshotPath();
+std::wstring WindowsDataFile::Path() const {
+  const std::wstring folder = DataFolder();
+  return folder.empty() ? folder : folder + L"\\" + name_;
+}
+
+std::optional<std::string> WindowsDataFile::Read() {
+  const std::wstring path = Path();
   bool tooLarge = false;
-  std::optional<std::string> text = path.empty() ? std::nullopt : ReadSmallFile(path, kMaxSnapshotBytes, &tooLarge);
-  // Too large to be ours: an empty text, which no snapshot check passes, so the file is set aside.
+  std::optional<std::string> text = path.empty() ? std::nullopt : ReadSmallFile(path, kMaxDataFileBytes, &tooLarge);
+  // Too large to be ours: an empty text, which no check of its contents passes, so the file is set aside.
   return tooLarge ? std::string() : text;
 }
 
-bool WindowsSnapshotStore::Write(const std::string& text) {
-  const std::wstring path = SnapshotPath();
+bool WindowsDataFile::Write(const std::string& text) {
+  const std::wstring path = Path();
   if (path.empty() || EnsureFolder(DataFolder()) != ERROR_SUCCESS) return false;
   return ReplaceFileContents(path, text) == ERROR_SUCCESS;
 }
 
-void WindowsSnapshotStore::Forget() {
-  const std::wstring path = SnapshotPath();
+void WindowsDataFile::Forget() {
+  const std::wstring path = Path();
   if (!path.empty()) DeleteFileW(path.c_str());
 }
 
-void WindowsSnapshotStore::SetAside() {
-  const std::wstring path = SnapshotPath();
+void WindowsDataFile::SetAside() {
+  const std::wstring path = Path();
   if (!path.empty()) MoveFileExW(path.c_str(), (path + L".bad").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 

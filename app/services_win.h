@@ -16,15 +16,20 @@ class WindowsUserRegistry final : public UserRegistry {
   bool Delete(const std::string& path) override;
 };
 
-// The snapshot of the user's proxy settings in DataFolder(): written to a
-// temporary file, flushed, then renamed over the old one, so that a crash or
-// a power cut leaves the old file or the new one, never half of one.
-class WindowsSnapshotStore final : public SnapshotStore {
+// A file in DataFolder(): written to a temporary file, flushed, then renamed
+// over the old one, so that a crash or a power cut leaves the old file or the
+// new one, never half of one. A file over 1 MiB is not one of ours.
+class WindowsDataFile final : public DataFile {
  public:
+  explicit WindowsDataFile(std::wstring name) : name_(std::move(name)) {}
   std::optional<std::string> Read() override;
   bool Write(const std::string& text) override;
   void Forget() override;
   void SetAside() override;
+
+ private:
+  std::wstring Path() const;
+  std::wstring name_;
 };
 
 class WindowsThreads final : public ThreadStarter {

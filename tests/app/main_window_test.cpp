@@ -211,8 +211,8 @@ TEST(MainWindowThreads, DelayTestsRacingRowPicksEachConnectToOnePickedPair) {
   SteppingClock clock;
   test::RecordingInternetOptions internet;
   test::MemoryConnectionOptions connections;
-  test::MemorySnapshotStore snapshot;
-  Services services{registry, threads, clock, internet, connections, snapshot};
+  test::MemoryDataFile snapshot, settings;
+  Services services{registry, threads, clock, internet, connections, snapshot, settings};
   SharedState state;
   MainWindow main{services, state, {}};
   auto controls = std::make_shared<test::MemoryControls>(MainWindowLayout());

@@ -1,12 +1,15 @@
 // The guard against a runner driven by the test: when it checks, what two
-// failures in a row lead to, and that the user's actions end what is in flight.
+// failures in a row lead to, and that the user's actions end what is in
+// flight; the settings file that keeps the user's choice.
 #include "app/proxy_guard.h"
+#include "app/program_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/support/memory_controls.h"
 #include "tests/support/scripted_runner.h"
 
 namespace vantoip {
@@ -147,6 +150,25 @@ TEST_F(ProxyGuardTest, ItNeverChangesWhatIsNotItsToChangeAndGivesWayToTheUser) {
   EXPECT_EQ(GuardSecondsFrom("90"), 90);
   EXPECT_EQ(GuardSecondsFrom("99999999"), 3600);
   EXPECT_EQ(GuardSecondsFrom("x"), 30);
+}
+
+// settings.ini: the failover choice, other lines kept, damage means the default.
+TEST(ProgramSettings, TheChoiceIsKeptBesideLinesOfOthers) {
+  test::MemoryDataFile file;
+  EXPECT_TRUE(ReadProgramSettings(file).failover);  // no file
+  file.file = "# mine\r\ntheme=dark\r\n failover = 0 \r\n";
+  EXPECT_FALSE(ReadProgramSettings(file).failover);
+  ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
+  EXPECT_EQ(file.file, "# mine\r\ntheme=dark\r\nfailover=1\r\n");
+  file.file = "theme=dark\nfailover=0\nfailover=0";
+  ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
+  EXPECT_EQ(file.file, "theme=dark\r\nfailover=1\r\n");
+  for (const char* damaged : {"failover=maybe", "\xFF\xFE\x00f\x00a", "failover", ""}) {
+    file.file = damaged;
+    EXPECT_TRUE(ReadProgramSettings(file).failover) << damaged;
+  }
+  file.writable = false;
+  EXPECT_FALSE(WriteProgramSettings(file, {.failover = false}));
 }
 
 }  // namespace

@@ -337,8 +337,8 @@ class MemoryConnectionOptions : public ConnectionOptions {
   std::map<std::string, ConnectionSettings> byName;
 };
 
-// The snapshot file in memory.
-class MemorySnapshotStore : public SnapshotStore {
+// A file of the data folder in memory.
+class MemoryDataFile : public DataFile {
  public:
   std::optional<std::string> Read() override { return file; }
   bool Write(const std::string& text) override {
@@ -361,8 +361,8 @@ struct MemoryServices {
   ManualClock clock;
   RecordingInternetOptions internet;
   MemoryConnectionOptions connections;
-  MemorySnapshotStore snapshot;
-  Services services{registry, threads, clock, internet, connections, snapshot};
+  MemoryDataFile snapshot, settings;
+  Services services{registry, threads, clock, internet, connections, snapshot, settings};
 };
 
 }  // namespace vantoip::test
