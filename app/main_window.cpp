@@ -46,6 +46,7 @@ void MainWindow::OnCreated(const std::shared_ptr<WindowControls>& window) {
     window_->SetCaption(main_window::kConnectButton, "断开");
     window_->SetInterval(main_window::kConnectedTimer, 1000);
     window_->SetDisabled(main_window::kProxyList, true);
+    if (parts_.proxyFoundOn) parts_.proxyFoundOn(target);
   }
 }
 
@@ -62,6 +63,7 @@ void MainWindow::OnStatusToggle() {
   const bool wasOn = CompareText(window_->Caption(main_window::kStatusLabel), "启用") == 0;
   window_->SetCaption(main_window::kStatusLabel, wasOn ? "禁用" : "启用");
   services_.registry.Write(kProxyEnablePath, std::int32_t{wasOn ? 0 : 1});
+  if (parts_.statusToggled) parts_.statusToggled();
 }
 
 void MainWindow::OnRefresh() {

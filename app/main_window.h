@@ -26,6 +26,10 @@ struct MainWindowParts {
   std::function<void(const std::shared_ptr<WindowControls>&)> readProxyList;
   // Told on the window's thread before each list run starts.
   std::function<void()> listRunStarting;
+  // A proxy was found on at start: one from before this run of the program.
+  std::function<void(const std::string& target)> proxyFoundOn;
+  // The user toggled the status label.
+  std::function<void()> statusToggled;
 };
 
 class MainWindow {

@@ -5,10 +5,13 @@
 
 #include <cstdlib>
 
+#include "app/main_window_controls.h"
 #include "app/main_window_layout.h"
+#include "app/program_settings.h"
 #include "app/proxy_list_win.h"
 #include "app/proxy_sources_win.h"
 #include "app/skin_win.h"
+#include "runtime/convert.h"
 #include "runtime/native_commands_win.h"
 #include "runtime/system_win.h"
 #include "ui/message_loop_win.h"
@@ -31,16 +34,43 @@ Program::Program(ProxySourceProvider listSources)
                                  .readProxyList = [this](const std::shared_ptr<WindowControls>& window) {
                                    listReader.ReadProxyList(window);
                                  },
-                                 .listRunStarting = [this] { checks.OnListRunStarting(); }}),
+                                 .listRunStarting =
+                                     [this] {
+                                       guard.Interrupt();
+                                       checks.OnListRunStarting();
+                                     },
+                                 .proxyFoundOn = [this](const std::string& target) { Watch(target, false); },
+                                 .statusToggled = [this] { guard.Interrupt(); }}),
       listReader(std::move(listSources), &MakeWindowsPageReader, threads),
       checker(CheckPageFromEnvironment(), ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
-      checks(mainWindow, proxySwitch, checker, &EditProxySources, &LocalTimeText) {}
+      guardChecker(CheckPageFromEnvironment(), static_cast<int>(ProxyGuard::kMaxCandidates)),
+      guard(guardChecker, [this](std::function<void()> work) { mainWindow.Controls().Post(std::move(work)); },
+            {.candidates = [this] { return checks.UsableInOrder(); },
+             .switchTo = [this](const CheckJob& job) { return proxySwitch.SwitchTo(job.host + ":" + ToText(job.port)); },
+             .restore = [this] { proxySwitch.ToggleProxy(); },
+             .tell = [this](const std::string& text) { mainWindow.Controls().SetCaption(kThisWindow, text); }},
+            GuardSecondsFrom(std::getenv("VANTOIP_GUARD_SECONDS"))),
+      checks(mainWindow, proxySwitch, checker,
+             {.editSources = &EditProxySources, .localTime = &LocalTimeText, .guard = &guard, .settings = &settings}) {
+  guard.SetFailover(ReadProgramSettings(settings).failover);
+  proxySwitch.OnSwitched([this](const std::string& target) {
+    if (target.empty()) guard.Forget();
+    else Watch(target, true);
+  });
+}
+
+void Program::Watch(const std::string& target, bool ours) {
+  const ProxyTarget split = SplitTarget(target);
+  const CheckJob proxy{split.host, static_cast<int>(TruncateToInteger(ToNumber(split.port)))};
+  guard.Watch(proxy, checks.ResultFor(target).outcome == CheckOutcome::Passed, ours);
+}
 
 std::vector<EventBinding> Program::MainWindowEvents() {
   std::vector<EventBinding> events = mainWindow.Events();
   for (EventBinding& e : proxySwitch.Events()) events.push_back(std::move(e));
   for (EventBinding& e : promotion.Events()) events.push_back(std::move(e));
   for (EventBinding& e : checks.Events()) events.push_back(std::move(e));
+  events.push_back({main_window::kConnectedTimer, EventKind::Tick, [this](const EventArgs&) { guard.Tick(); }});
   return events;
 }
 

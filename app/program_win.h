@@ -9,6 +9,7 @@
 #include "app/modal_window_win.h"
 #include "app/promotion.h"
 #include "app/proxy_checks.h"
+#include "app/proxy_guard.h"
 #include "app/proxy_list.h"
 #include "app/proxy_switch.h"
 #include "app/services_win.h"
@@ -33,7 +34,9 @@ struct Program {
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};
   ProxyListReader listReader;
-  ProxyChecker checker;  // the check page from VANTOIP_CHECK_URL and VANTOIP_CHECK_TEXT, VANTOIP_CHECK_PARALLEL at once
+  ProxyChecker checker;  // the check pages from the environment, VANTOIP_CHECK_PARALLEL at once
+  ProxyChecker guardChecker;  // the guard's: the proxy on, then its candidates
+  ProxyGuard guard;           // every VANTOIP_GUARD_SECONDS
   ProxyChecks checks;
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
@@ -42,6 +45,8 @@ struct Program {
   explicit Program(ProxySourceProvider listSources);
   // Every handler of the main window.
   std::vector<EventBinding> MainWindowEvents();
+  // The guard watches the proxy that went on; it may change it when `ours`.
+  void Watch(const std::string& target, bool ours);
 };
 
 // Run-time preparation on the main thread: OLE, the program folder as the

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/main_window_controls.h"
+#include "app/program_settings.h"
 #include "app/proxy_order.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
@@ -24,9 +25,8 @@ std::string Count(int done, int total) { return ToText(done) + "/" + ToText(tota
 }  // namespace
 
 ProxyChecks::ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
-                         std::function<std::string()> editSources, std::function<std::string()> localTime)
-    : mainWindow_(mainWindow), proxySwitch_(proxySwitch), runner_(runner), editSources_(std::move(editSources)),
-      localTime_(std::move(localTime)) {}
+                         ProxyChecksParts parts)
+    : mainWindow_(mainWindow), proxySwitch_(proxySwitch), runner_(runner), parts_(std::move(parts)) {}
 
 std::vector<EventBinding> ProxyChecks::Events() {
   return {
@@ -56,6 +56,8 @@ void ProxyChecks::OnListMenu() {
       {kConnectFastestCommand, "连接最快的可用代理(&F)"},
       {kCopyWorkingCommand, "复制可用代理(&C)"},
       {kExportWorkingCommand, "导出可用代理(&X)…"},
+      {},
+      {kFailoverCommand, "自动切换失效代理(&G)", parts_.guard && parts_.guard->Failover()},
   };
   switch (w.ShowMenu(items)) {
     case kEditSourcesCommand: EditSources(); break;
@@ -66,12 +68,13 @@ void ProxyChecks::OnListMenu() {
     case kConnectFastestCommand: ConnectFastest(); break;
     case kCopyWorkingCommand: CopyWorking(); break;
     case kExportWorkingCommand: ExportWorking(); break;
+    case kFailoverCommand: ToggleFailover(); break;
   }
 }
 
 void ProxyChecks::EditSources() {
-  if (!editSources_) return;
-  const std::string failure = editSources_();
+  if (!parts_.editSources) return;
+  const std::string failure = parts_.editSources();
   if (!failure.empty()) Window().SetCaption(kThisWindow, failure);
 }
 
@@ -83,6 +86,24 @@ std::string ProxyChecks::AddressLine(int row) {
 void ProxyChecks::CopySelected() {
   const int row = Window().CurrentRow(kList);
   if (row >= 0) Window().CopyText(AddressLine(row));
+}
+
+std::vector<CheckJob> ProxyChecks::UsableInOrder() {
+  std::vector<CheckJob> jobs;
+  for (std::size_t row : PassesInOrder(results_)) jobs.push_back(JobOf(static_cast<int>(row)));
+  return jobs;
+}
+
+CheckResult ProxyChecks::ResultFor(const std::string& target) {
+  for (int row = 0; row < static_cast<int>(results_.size()); ++row)
+    if (AddressLine(row) == target + "\r\n") return results_[row];
+  return {};
+}
+
+void ProxyChecks::ToggleFailover() {
+  if (!parts_.guard) return;
+  parts_.guard->SetFailover(!parts_.guard->Failover());
+  if (parts_.settings) WriteProgramSettings(*parts_.settings, {.failover = parts_.guard->Failover()});
 }
 
 std::string ProxyChecks::WorkingLines() {
@@ -210,7 +231,7 @@ void ProxyChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) 
   // 检查时间, where the list page's figures stood.
   WindowControls& w = Window();
   if (HasTime(result)) w.SetCellText(kList, row, kSpeedColumn, ToText(result.milliseconds) + " ms");
-  if (localTime_) w.SetCellText(kList, row, kCheckTimeColumn, localTime_());
+  if (parts_.localTime) w.SetCellText(kList, row, kCheckTimeColumn, parts_.localTime());
 }
 
 void ProxyChecks::OnProgress(unsigned run) {

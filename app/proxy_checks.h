@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "net/proxy_check.h"
+#include "app/proxy_guard.h"
 #include "app/proxy_switch.h"
 
 namespace vantoip {
@@ -25,16 +26,23 @@ enum ListCommand {
   kConnectFastestCommand,
   kCopyWorkingCommand,
   kExportWorkingCommand,
+  kFailoverCommand,
 };
 
 // The list's column of check results, after the six columns of the list page.
 inline constexpr int kResultColumn = 6;
 
+// What the checks work with besides the window, the switch and the runner.
+struct ProxyChecksParts {
+  std::function<std::string()> editSources;  // opens the sources file: why it could not, or empty
+  std::function<std::string()> localTime;    // the local time now ("2026-12-08 17:30:05") for 检查时间
+  ProxyGuard* guard = nullptr;               // its failover is the menu's check item
+  DataFile* settings = nullptr;              // where that choice is kept
+};
+
 class ProxyChecks {
  public:
-  // `localTime` gives the local time now ("2026-12-08 17:30:05") for 检查时间.
-  ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
-              std::function<std::string()> editSources, std::function<std::string()> localTime);
+  ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner, ProxyChecksParts parts);
 
   // The list's context menu and header clicks, F5, Ctrl+T and Ctrl+F.
   std::vector<EventBinding> Events();
@@ -60,6 +68,12 @@ class ProxyChecks {
   void OnListRunStarting();
 
   const std::vector<CheckResult>& Results() const { return results_; }
+  // The usable proxies of the last check, best first (Ctrl+F's order).
+  std::vector<CheckJob> UsableInOrder();
+  // The last result of the row whose address is `target` ("host:port").
+  CheckResult ResultFor(const std::string& target);
+  // The menu's "自动切换失效代理": flips the guard's failover and keeps the choice.
+  void ToggleFailover();
   bool Checking() const { return checking_; }
 
  private:
@@ -87,8 +101,7 @@ class ProxyChecks {
   MainWindow& mainWindow_;
   ProxySwitch& proxySwitch_;
   ProxyCheckRunner& runner_;
-  std::function<std::string()> editSources_;  // why the file could not be opened, or empty
-  std::function<std::string()> localTime_;
+  ProxyChecksParts parts_;
   // Everything below lives on the window's thread.
   std::vector<CheckResult> results_;  // by list row
   std::vector<int> jobRows_;          // the list row of each job of the current run

@@ -90,26 +90,30 @@ void ProxyGuard::OnChecked(const CheckResult& result) {
         candidates_.push_back(c);
   if (candidates_.empty()) return GiveBack();
   stage_ = Stage::FailingOver;
-  answered_ = 0;
-  Start(candidates_);  // all at once: the first to pass takes over
+  answers_.assign(candidates_.size(), std::nullopt);
+  Start(candidates_);
 }
 
 void ProxyGuard::OnCandidate(std::size_t job, const CheckResult& result) {
-  if (job >= candidates_.size()) return;
-  ++answered_;
-  if (IsPass(result)) {
-    const CheckJob chosen = candidates_[job];
+  if (job >= answers_.size()) return;
+  answers_[job] = result;
+  // The best that passed, once every better one has failed.
+  for (std::size_t i = 0; i < answers_.size(); ++i) {
+    if (!answers_[i]) return;
+    if (!IsPass(*answers_[i])) continue;
+    const CheckJob chosen = candidates_[i];
+    const bool https = answers_[i]->outcome == CheckOutcome::Passed;
     Interrupt();
     if (!actions_.switchTo || !actions_.switchTo(chosen)) {  // the user's settings are back
       watching_ = false;
       if (actions_.tell) actions_.tell("代理失效，已恢复原设置");
       return;
     }
-    Watch(chosen, result.outcome == CheckOutcome::Passed, true);
+    Watch(chosen, https, true);
     if (actions_.tell) actions_.tell("代理失效，已切换到 " + Address(chosen));
     return;
   }
-  if (answered_ == candidates_.size()) GiveBack();
+  GiveBack();
 }
 
 void ProxyGuard::GiveBack() {

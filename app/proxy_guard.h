@@ -1,13 +1,14 @@
 // The guard: while a proxy is on, it is checked again every few seconds on a
 // runner of its own. After two failed checks in a row, a proxy this program
 // switched on is replaced by the best of up to five candidates of the last
-// check that passes a check now, or, when none does, the user's own settings
-// come back. A proxy that was on before the program started is only watched:
+// check (checked all at once) that passes a check now, or, when none does, the
+// user's own settings come back. A proxy that was on before the program started is only watched:
 // the title says it failed, nothing is changed. Lives on the window's thread.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,8 +81,8 @@ class ProxyGuard {
   int elapsed_ = 0;   // seconds since the last check
   int failures_ = 0;  // in a row
   unsigned run_ = 0;
-  std::vector<CheckJob> candidates_;  // of the failover in flight
-  std::size_t answered_ = 0;
+  std::vector<CheckJob> candidates_;  // of the failover in flight, best first
+  std::vector<std::optional<CheckResult>> answers_;  // theirs so far
 };
 
 }  // namespace vantoip

@@ -20,33 +20,63 @@ std::vector<EventBinding> ProxySwitch::Events() {
   };
 }
 
+bool ProxySwitch::IsOn() { return CompareText(main_.Controls().Caption(main_window::kConnectButton), "连接") != 0; }
+
 void ProxySwitch::ToggleProxy() {
   WindowControls& window = main_.Controls();
   const std::string target = window.Caption(main_window::kTargetLabel);
   if (target.empty()) return;
-  if (CompareText(window.Caption(main_window::kConnectButton), "连接") == 0) {
+  if (!IsOn()) {
     const SwitchResult result = systemProxy_.TurnOn(target);
     if (!result.on) {  // the user's own settings are back
       window.SetCaption(kThisWindow, "代理连接失败");
       window.SetCaption(main_window::kConnectButton, "连接");
       return;
     }
-    window.SetCaption(kThisWindow, result.connectionsNotSet == 0
-                                       ? std::string("代理连接成功")
-                                       : "代理连接成功（" + ToText(result.connectionsNotSet) + "个连接未能设置）");
-    window.SetDisabled(main_window::kProxyList, true);
-    window.SetCaption(main_window::kStatusLabel, "启用");
-    window.SetCaption(main_window::kConnectButton, "断开");
+    ShowOn(result);
     window.SetCaption(main_window::kTimeLabel, "00:00");
     window.SetInterval(main_window::kConnectedTimer, 1000);
+    if (onSwitched_) onSwitched_(target);
   } else {
     window.SetCaption(main_window::kConnectButton, "连接");
     systemProxy_.TurnOff();
     window.SetCaption(kThisWindow, "取消代理");
-    window.SetCaption(main_window::kStatusLabel, "禁用");
-    window.SetDisabled(main_window::kProxyList, false);
-    window.SetInterval(main_window::kConnectedTimer, 0);
+    ShowOff();
+    if (onSwitched_) onSwitched_("");
   }
+}
+
+bool ProxySwitch::SwitchTo(const std::string& target) {
+  WindowControls& window = main_.Controls();
+  const SwitchResult result = systemProxy_.TurnOn(target);
+  if (!result.on) {
+    window.SetCaption(main_window::kConnectButton, "连接");
+    ShowOff();
+    return false;
+  }
+  ShowOn(result);
+  window.SetCaption(main_window::kTargetLabel, target);
+  const ProxyTarget split = SplitTarget(target);
+  main_.State().SetTarget(split.host, split.port);
+  main_.StartDelayTest();
+  return true;
+}
+
+void ProxySwitch::ShowOn(const SwitchResult& result) {
+  WindowControls& window = main_.Controls();
+  window.SetCaption(kThisWindow, result.connectionsNotSet == 0
+                                     ? std::string("代理连接成功")
+                                     : "代理连接成功（" + ToText(result.connectionsNotSet) + "个连接未能设置）");
+  window.SetDisabled(main_window::kProxyList, true);
+  window.SetCaption(main_window::kStatusLabel, "启用");
+  window.SetCaption(main_window::kConnectButton, "断开");
+}
+
+void ProxySwitch::ShowOff() {
+  WindowControls& window = main_.Controls();
+  window.SetCaption(main_window::kStatusLabel, "禁用");
+  window.SetDisabled(main_window::kProxyList, false);
+  window.SetInterval(main_window::kConnectedTimer, 0);
 }
 
 void ProxySwitch::TickConnectedTime() {
@@ -60,7 +90,7 @@ void ProxySwitch::TickConnectedTime() {
     ++connectedMinutes_;
   }
   window.SetCaption(main_window::kTimeLabel, TwoDigits(connectedMinutes_) + ":" + TwoDigits(connectedSeconds_));
-  if (connectedSeconds_ == 59 && CompareText(window.Caption(main_window::kConnectButton), "连接") != 0) {
+  if (connectedSeconds_ == 59 && IsOn()) {
     // A target without a port part measures port 1, as at start-up.
     const ProxyTarget split = SplitTarget(window.Caption(main_window::kTargetLabel));
     main_.State().SetTarget(split.host, split.port);

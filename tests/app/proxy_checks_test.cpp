@@ -25,11 +25,12 @@ struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
   int sourceEdits = 0;
   std::string sourcesFailure;  // what opening the sources file answers
   ProxyChecks checks{main, proxySwitch, runner,
-                     [this] {
-                       ++sourceEdits;
-                       return sourcesFailure;
-                     },
-                     [] { return std::string("2026-12-08 17:30:05"); }};
+                     {.editSources =
+                          [this] {
+                            ++sourceEdits;
+                            return sourcesFailure;
+                          },
+                      .localTime = [] { return std::string("2026-12-08 17:30:05"); }}};
 
   void SetUp() override {
     main.OnCreated(controls);
@@ -198,7 +199,7 @@ TEST_F(ProxyChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   for (const MenuItem& item : controls->menus[0]) texts.push_back(item.command ? item.text : "-");
   EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测",
                                              "-", "只显示可用代理(&A)", "连接最快的可用代理(&F)", "复制可用代理(&C)",
-                                             "导出可用代理(&X)…"}));
+                                             "导出可用代理(&X)…", "-", "自动切换失效代理(&G)"}));
   EXPECT_FALSE(controls->menus[0][3].enabled);  // nothing selected
   EXPECT_FALSE(controls->menus[0][4].enabled);  // nothing to stop
 

@@ -43,7 +43,7 @@ struct ProxyGuardTest : ::testing::Test {
   void Answer(std::size_t job, O outcome) { runner.events.finished(job, {outcome, 10}); }
 };
 
-TEST_F(ProxyGuardTest, TwoFailuresInARowSwitchToTheFirstCandidateThatPasses) {
+TEST_F(ProxyGuardTest, TwoFailuresInARowSwitchToTheBestCandidateThatPasses) {
   for (int i = 1; i <= 7; ++i) candidates.push_back({"10.0.0." + std::to_string(i), 80});
   const CheckJob on{"10.0.0.1", 80};  // the best of the last check, and on
   EXPECT_FALSE(Wait5s());             // nothing watched yet
@@ -69,6 +69,8 @@ TEST_F(ProxyGuardTest, TwoFailuresInARowSwitchToTheFirstCandidateThatPasses) {
   EXPECT_FALSE(Wait5s());  // no guard check meanwhile
   Answer(1, O::CertificateError);
   Answer(2, O::PassedHttpOnly);
+  EXPECT_TRUE(switches.empty());  // a better one is still out
+  Answer(0, O::TimedOut);
   EXPECT_EQ(switches, (std::vector<std::string>{"10.0.0.4:80"}));
   EXPECT_EQ(told.back(), "代理失效，已切换到 10.0.0.4:80");
   const auto events = runner.events;
