@@ -50,7 +50,11 @@ void ProxyGuard::Forget() {
 }
 
 void ProxyGuard::Tick() {
-  if (!watching_ || stage_ != Stage::Waiting || ++elapsed_ < seconds_) return;
+  if (!watching_ || stage_ == Stage::FailingOver || ++elapsed_ < seconds_) return;
+  // A check without a verdict by the next one's time has failed: a dead proxy
+  // is known within two intervals, whatever the check's own limits.
+  if (stage_ == Stage::Checking) OnChecked({CheckOutcome::TimedOut, 0});
+  if (stage_ != Stage::Waiting || !watching_) return;
   stage_ = Stage::Checking;
   Start({proxy_});
 }

@@ -1,5 +1,6 @@
 // The guard: while a proxy is on, it is checked again every few seconds on a
-// runner of its own. After two failed checks in a row, a proxy this program
+// runner of its own (a check still without a verdict when the next is due has
+// failed). After two failed checks in a row, a proxy this program
 // switched on is replaced by the best of up to five candidates of the last
 // check (checked all at once) that passes a check now, or, when none does, the
 // user's own settings come back. A proxy that was on before the program started is only watched:

@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <cstdlib>
 #include <thread>
 
+#include "app/connection_options_win.h"
 #include "app/main_window_controls.h"
 #include "app/program_win.h"
 #include "runtime/encoding_win.h"
@@ -77,6 +80,11 @@ class ProxyChecksGui : public test::WindowTest {
     WindowTest::SetUp();
     // Read by the program when it is made, as from the environment at start.
     test::SetCheckEnvironment(kCheckUrl, kCheckText);
+    _putenv_s("VANTOIP_GUARD_SECONDS", "5");
+    // The snapshot of the settings and settings.ini in a folder of this run's own.
+    dataFolder = std::filesystem::temp_directory_path() / ("vantoip-checks-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(dataFolder);
+    SetEnvironmentVariableW(L"VANTOIP_DATA_DIR", dataFolder.c_str());
     fakes = std::make_unique<test::FakeProxies>(test::LoopbackCheckPage(kCheckUrl, kCheckText));
     std::string list;
     for (FakeProxyKind kind : test::kFakeProxyKinds) list += "127.0.0.1:" + std::to_string(fakes->Port(kind)) + "\n";
@@ -95,6 +103,10 @@ class ProxyChecksGui : public test::WindowTest {
     if (window && window->Alive()) DestroyWindow(window->Handle());
     test::PumpFor(100);
     test::SetCheckEnvironment(nullptr, nullptr);
+    _putenv_s("VANTOIP_GUARD_SECONDS", "");
+    SetEnvironmentVariableW(L"VANTOIP_DATA_DIR", nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(dataFolder, ignored);
     WindowTest::TearDown();
   }
   HWND List() { return window->ControlHandle(main_window::kProxyList); }
@@ -132,6 +144,13 @@ class ProxyChecksGui : public test::WindowTest {
     EXPECT_TRUE(shown) << "the list's context menu never showed";
   }
 
+  std::string Registered() {
+    return ReadRegistryText(kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer");
+  }
+  std::string Target() { return test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel)); }
+  std::string Address(FakeProxyKind kind) { return "127.0.0.1:" + std::to_string(fakes->Port(kind)); }
+
+  std::filesystem::path dataFolder;
   std::unique_ptr<test::FakeProxies> fakes;
   std::atomic<int> listsServed{0};
   std::unique_ptr<test::LoopbackHttpServer> server;
@@ -230,6 +249,46 @@ TEST_F(ProxyChecksGui, TheMenuStartsAndStopsChecksAndANewListRunClearsTheResults
     return listsServed > served && Title() == "读取完毕" && ViewRows() == test::kFakeProxyKindCount;
   })) << Title();
   EXPECT_EQ(Result(RowOf(FakeProxyKind::Working)), "");
+}
+
+// The guard, every 5 s here: the proxy on dies and the next best takes over
+// everywhere within two checks; when every candidate is dead too, the user's
+// settings come back; with failover off, a dead proxy is left alone.
+TEST_F(ProxyChecksGui, ADeadProxyIsReplacedByTheNextBestElseTheUsersSettingsComeBack) {
+  const std::string before = Registered();
+  Keys({VK_CONTROL}, 'T');
+  ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("检测完毕", 0) == 0; }, 20000)) << Title();
+  Keys({VK_CONTROL}, 'F');
+  ASSERT_TRUE(test::PumpUntil([&] { return Title() == "代理连接成功"; })) << Title();
+  ASSERT_EQ(Registered(), Address(FakeProxyKind::Working));
+
+  fakes->StopAnswering(FakeProxyKind::Working);
+  const std::string next = Address(FakeProxyKind::Slow);
+  EXPECT_TRUE(test::PumpUntil([&] { return Title() == "代理失效，已切换到 " + next; }, 2 * 5000 + 10000)) << Title();
+  EXPECT_EQ(Registered(), next);
+  EXPECT_EQ(Target(), next);
+  const std::optional<ConnectionSettings> lan = WinInetConnectionOptions().Read("");
+  ASSERT_TRUE(lan);
+  EXPECT_EQ(lan->proxyServer, next);
+
+  for (FakeProxyKind kind : {FakeProxyKind::Slow, FakeProxyKind::SlowTunnel, FakeProxyKind::HttpOnly,
+                             FakeProxyKind::EmptyTunnel})
+    fakes->StopAnswering(kind);
+  // Two checks of 5 s, then the candidates' 10 s for an answer.
+  EXPECT_TRUE(test::PumpUntil([&] { return Title() == "代理失效，已恢复原设置"; }, 2 * 5000 + 20000)) << Title();
+  EXPECT_EQ(Registered(), before);
+  EXPECT_EQ(test::WindowTextGbk(window->ControlHandle(main_window::kConnectButton)), "连接");
+
+  // 自动切换失效代理 off, kept in settings.ini: the dead proxy stays on.
+  ChooseFromMenu({'G'});
+  std::ifstream ini(dataFolder / "settings.ini");
+  std::string line;
+  std::getline(ini, line);
+  EXPECT_EQ(line, "failover=0");  // read in text mode
+  Keys({VK_CONTROL}, 'F');
+  ASSERT_TRUE(test::PumpUntil([&] { return Title() == "代理连接成功"; })) << Title();
+  EXPECT_TRUE(test::PumpUntil([&] { return Title() == "代理失效"; }, 2 * 5000 + 10000)) << Title();
+  EXPECT_EQ(Registered(), Address(FakeProxyKind::Working));
 }
 
 }  // namespace

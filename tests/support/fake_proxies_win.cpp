@@ -166,6 +166,7 @@ struct FakeProxies::Server {
   std::array<std::atomic<int>, kFakeProxyKindCount> open{};
   std::array<std::atomic<int>, kFakeProxyKindCount> most{};
   std::array<std::atomic<long long>, kFakeProxyKindCount> sent{};
+  std::array<std::atomic<bool>, kFakeProxyKindCount> dead{};
   std::vector<std::unique_ptr<Connection>> connections;
 
   void Serve(const std::atomic<bool>& stopping);
@@ -214,6 +215,7 @@ int FakeProxies::Port(FakeProxyKind kind) const { return server_->ports[Index(ki
 int FakeProxies::OpenConnections(FakeProxyKind kind) const { return server_->open[Index(kind)]; }
 int FakeProxies::MostConnections(FakeProxyKind kind) const { return server_->most[Index(kind)]; }
 long long FakeProxies::BytesSent(FakeProxyKind kind) const { return server_->sent[Index(kind)]; }
+void FakeProxies::StopAnswering(FakeProxyKind kind) { server_->dead[Index(kind)] = true; }
 
 void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
   while (!stopping) {
@@ -281,7 +283,7 @@ void FakeProxies::Server::Read(Connection& c) {
     return;
   }
   c.answered = true;
-  c.answer = AnswerFor(c.kind, c.head, page);
+  c.answer = dead[Index(c.kind)] ? AnswerFor(FakeProxyKind::Hanging, c.head, page) : AnswerFor(c.kind, c.head, page);
   c.hugeLeft = c.answer.huge ? kHugeBytes : 0;
   c.sendAt = GetTickCount() + c.answer.delay;
 }

@@ -65,6 +65,8 @@ class FakeProxies {
   int MostConnections(FakeProxyKind kind) const;
   // Bytes the kind's connections have handed to the network so far.
   long long BytesSent(FakeProxyKind kind) const;
+  // From now on the kind answers nothing, as a proxy that died.
+  void StopAnswering(FakeProxyKind kind);
 
  private:
   struct Server;
