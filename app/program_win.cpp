@@ -51,7 +51,11 @@ Program::Program(ProxySourceProvider listSources)
              .tell = [this](const std::string& text) { mainWindow.Controls().SetCaption(kThisWindow, text); }},
             GuardSecondsFrom(std::getenv("VANTOIP_GUARD_SECONDS"))),
       checks(mainWindow, proxySwitch, checker,
-             {.editSources = &EditProxySources, .localTime = &LocalTimeText, .guard = &guard, .settings = &settings}) {
+             {.editSources = &EditProxySources,
+              .localTime = &LocalTimeText,
+              .guard = &guard,
+              .settings = &settings,
+              .clock = &clock}) {
   guard.SetFailover(ReadProgramSettings(settings).failover);
   proxySwitch.OnSwitched([this](const std::string& target) {
     if (target.empty()) guard.Forget();

@@ -166,7 +166,7 @@ void ProxyChecks::Check(std::vector<int> rows) {
   }
   jobRows_ = std::move(rows);
   checking_ = true;
-  finished_ = passed_ = unreachable_ = 0;
+  finished_ = passed_ = unreachable_ = fullPasses_ = 0;
   progressShown_.clear();
   const unsigned run = ++run_;
   // The runner's events come on its worker: they are carried to the window's
@@ -184,6 +184,7 @@ void ProxyChecks::Check(std::vector<int> rows) {
 }
 
 bool ProxyChecks::EndRun() {
+  connectFrom_.reset();
   if (!checking_) return false;
   runner_.Stop();
   ++run_;
@@ -225,6 +226,7 @@ void ProxyChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) 
   ++finished_;
   if (IsPass(result)) ++passed_;
   if (result.outcome == CheckOutcome::Unreachable) ++unreachable_;
+  if (result.outcome == CheckOutcome::Passed) ++fullPasses_;
   const int row = jobRows_[job];
   ShowResult(row, result);
   // A check of our own is the newest and a measured one: in sight in 速度 and
@@ -232,6 +234,7 @@ void ProxyChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) 
   WindowControls& w = Window();
   if (HasTime(result)) w.SetCellText(kList, row, kSpeedColumn, ToText(result.milliseconds) + " ms");
   if (parts_.localTime) w.SetCellText(kList, row, kCheckTimeColumn, parts_.localTime());
+  ConnectWhenDue(false);
 }
 
 void ProxyChecks::OnProgress(unsigned run) {
@@ -240,6 +243,7 @@ void ProxyChecks::OnProgress(unsigned run) {
   const std::string title =
       NetworkDown() ? "网络不可用" : "正在检测 " + Count(finished_, total) + "，可用 " + ToText(passed_);
   KeepSorted();
+  ConnectWhenDue(false);
   if (title == progressShown_) return;
   progressShown_ = title;
   Window().SetCaption(kThisWindow, title);
@@ -253,6 +257,7 @@ void ProxyChecks::OnDone(unsigned run) {
   Window().SetCaption(kThisWindow, NetworkDown() ? "网络不可用"
                                                  : "检测完毕：可用 " + Count(passed_, static_cast<int>(jobRows_.size())));
   Window().SetProgress(0, 0);
+  ConnectWhenDue(true);
 }
 
 bool ProxyChecks::NetworkDown() const {
@@ -270,6 +275,21 @@ void ProxyChecks::ToggleOnlyWorking() {
 }
 
 void ProxyChecks::ConnectFastest() {
+  const bool checked = std::any_of(results_.begin(), results_.end(),
+                                   [](const CheckResult& r) { return r.outcome != CheckOutcome::NotChecked; });
+  if (checking_ ? fullPasses_ > 0 : checked || Window().RowCount(kList) == 0) return ConnectBest();
+  if (!checking_) CheckAll();
+  connectFrom_ = parts_.clock ? parts_.clock->Milliseconds() : 0;
+}
+
+void ProxyChecks::ConnectWhenDue(bool runEnded) {
+  if (!connectFrom_) return;
+  const bool waited = !parts_.clock || parts_.clock->Milliseconds() - *connectFrom_ >= kConnectWaitMilliseconds;
+  if (runEnded || fullPasses_ >= kEnoughFullPasses || (waited && fullPasses_ > 0)) ConnectBest();
+}
+
+void ProxyChecks::ConnectBest() {
+  connectFrom_.reset();
   const std::optional<std::size_t> fastest = FastestPassed(results_);
   WindowControls& w = Window();
   if (!fastest) {
@@ -277,7 +297,7 @@ void ProxyChecks::ConnectFastest() {
     return;
   }
   // Switched on already: off first, so that the fastest one takes its place.
-  if (CompareText(w.Caption(main_window::kConnectButton), "连接") != 0) proxySwitch_.ToggleProxy();
+  if (proxySwitch_.IsOn()) proxySwitch_.ToggleProxy();
   w.SelectRow(kList, static_cast<int>(*fastest));
   mainWindow_.OnRowPick();
   proxySwitch_.ToggleProxy();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ struct ProxyChecksParts {
   std::function<std::string()> localTime;    // the local time now ("2026-12-08 17:30:05") for 检查时间
   ProxyGuard* guard = nullptr;               // its failover is the menu's check item
   DataFile* settings = nullptr;              // where that choice is kept
+  MonotonicClock* clock = nullptr;           // Ctrl+F's wait for a first full pass
 };
 
 class ProxyChecks {
@@ -61,7 +63,13 @@ class ProxyChecks {
   // Stops the checks still going; their rows go back to unchecked.
   void StopChecks();
   void ToggleOnlyWorking();
+  // Ctrl+F: switches on the best proxy of the last check. With no check yet
+  // it starts one; while one runs without a full pass yet, it waits: the
+  // fastest full pass within kConnectWaitMilliseconds of the key (at once
+  // with kEnoughFullPasses in), else the first to come, else at the end the best.
   void ConnectFastest();
+  static constexpr std::uint64_t kConnectWaitMilliseconds = 3000;
+  static constexpr int kEnoughFullPasses = 20;
   // A click on a column heading: sorts by it, again reversed.
   void SortBy(int column);
   // A new list run is starting: checks stop, results and filter go.
@@ -84,6 +92,9 @@ class ProxyChecks {
   std::string WorkingLines();
   // Nearly every check of the run so far found no route: the network is down.
   bool NetworkDown() const;
+  void ConnectBest();
+  // A Ctrl+F waiting for full passes: connects when their time has come.
+  void ConnectWhenDue(bool runEnded);
   // Ends the current run; false when none was going.
   bool EndRun();
   CheckResult ResultOf(int row) const;
@@ -107,7 +118,8 @@ class ProxyChecks {
   std::vector<int> jobRows_;          // the list row of each job of the current run
   unsigned run_ = 0;
   bool checking_ = false;
-  int finished_ = 0, passed_ = 0, unreachable_ = 0;
+  int finished_ = 0, passed_ = 0, unreachable_ = 0, fullPasses_ = 0;
+  std::optional<std::uint64_t> connectFrom_;  // a waiting Ctrl+F's key time
   std::string progressShown_;
   bool onlyWorking_ = false;
   int sortColumn_ = -1;

@@ -30,7 +30,8 @@ struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
                             ++sourceEdits;
                             return sourcesFailure;
                           },
-                      .localTime = [] { return std::string("2026-12-08 17:30:05"); }}};
+                      .localTime = [] { return std::string("2026-12-08 17:30:05"); },
+                      .clock = &clock}};
 
   void SetUp() override {
     main.OnCreated(controls);
@@ -168,10 +169,6 @@ TEST_F(ProxyChecksTest, WorkingProxiesAndTheSelectedRowGoToTheClipboard) {
 }
 
 TEST_F(ProxyChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSaysNone) {
-  checks.ConnectFastest();
-  EXPECT_EQ(controls->titles.back(), "没有可用代理");
-  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
-
   checks.CheckAll();
   Finish(0, CheckOutcome::PassedHttpOnly, 20);
   Finish(1, CheckOutcome::Passed, 90);  // HTTPS preferred over a faster HTTP-only one
@@ -183,7 +180,41 @@ TEST_F(ProxyChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSa
   EXPECT_EQ(registry.ReadText(kProxyServerPath), "192.0.2.2:8080");
   EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
   EXPECT_EQ(threads.Pending(), 1);  // the pick's delay test
+
+  checks.CheckAll();
+  for (std::size_t job = 0; job < 3; ++job) Finish(job, CheckOutcome::Refused);
+  runner.events.done();
+  checks.ConnectFastest();
+  EXPECT_EQ(controls->titles.back(), "没有可用代理");
 }
+
+// One key from start: with no check yet Ctrl+F starts one and waits for a
+// full pass, taking the first once 3 s have gone by; a run that ends without
+// one gives the best there is.
+TEST_F(ProxyChecksTest, CtrlFBeforeAnyCheckStartsOneAndConnectsTheFirstFullPassAfterThreeSeconds) {
+  checks.ConnectFastest();
+  ASSERT_EQ(runner.starts, 1);
+  Finish(0, CheckOutcome::PassedHttpOnly, 20);
+  runner.events.progress();
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
+  clock.now += ProxyChecks::kConnectWaitMilliseconds;
+  runner.events.progress();
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");  // still no full pass
+  Finish(2, CheckOutcome::Passed, 300);
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "proxy.example:3128");
+  EXPECT_TRUE(checks.Checking());  // the run goes on
+
+  checks.ConnectFastest();  // during a run with a full pass: at once
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "proxy.example:3128");
+  controls->SetCaption(main_window::kConnectButton, "连接");
+  checks.OnListRunStarting();
+  controls->rows = {{"1", "192.0.2.1", "80"}};
+  checks.ConnectFastest();
+  Finish(0, CheckOutcome::PassedHttpOnly, 20);
+  runner.events.done();
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "192.0.2.1:80");
+}
+
 
 TEST_F(ProxyChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   controls->menuChoice = kEditSourcesCommand;
@@ -261,7 +292,9 @@ TEST_F(ProxyChecksTest, KeysF5CtrlTAndCtrlFDoWhatTheirItemsDo) {
   EXPECT_EQ(runner.starts, 1);
   press('T', 0);  // without Ctrl: nothing
   EXPECT_EQ(runner.starts, 1);
-  press('F', 1);
+  press('F', 1);  // during a run without a full pass: it waits for one
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
+  runner.events.done();
   EXPECT_EQ(controls->titles.back(), "没有可用代理");
   const int pending = threads.Pending();
   press(0x74, 0);  // F5
