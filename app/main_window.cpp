@@ -48,7 +48,11 @@ void MainWindow::OnCreated(const std::shared_ptr<WindowControls>& window) {
     window_->SetDisabled(main_window::kProxyList, true);
     if (parts_.proxyFoundOn) parts_.proxyFoundOn(target);
   }
+  window_->SetTrayTip(CompareText(window_->Caption(main_window::kConnectButton), "断开") == 0 ? ConnectedTip(target)
+                                                                                              : kDisconnectedTip);
 }
+
+std::string ConnectedTip(const std::string& target) { return "Vantoip：已连接 " + target; }
 
 void MainWindow::OnRowPick() {
   const int row = window_->CurrentRow(main_window::kProxyList);

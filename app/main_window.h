@@ -19,6 +19,10 @@ inline constexpr char kProxyEnablePath[] = "Software\\Microsoft\\Windows\\Curren
 // (no colon, or nothing after it) gives an empty port.
 ProxyTarget SplitTarget(const std::string& target);
 
+// The notification area icon's tip: the state.
+inline constexpr char kDisconnectedTip[] = "Vantoip：未连接";
+std::string ConnectedTip(const std::string& target);
+
 // Collaborators that other parts of the program supply.
 struct MainWindowParts {
   std::function<void()> applySkin;      // first step of the created handler

@@ -84,7 +84,7 @@ void ProxyGuard::OnChecked(const CheckResult& result) {
   failures_ = 0;
   if (!ours_ || !failover_) {
     // Not ours to change, or the user wants no changes: said, left alone.
-    if (actions_.tell) actions_.tell("代理失效");
+    Say("代理失效", false);
     return;
   }
   candidates_.clear();
@@ -110,12 +110,10 @@ void ProxyGuard::OnCandidate(std::size_t job, const CheckResult& result) {
     Interrupt();
     if (!actions_.switchTo || !actions_.switchTo(chosen)) {  // the user's settings are back
       watching_ = false;
-      if (actions_.tell) actions_.tell("代理失效，已恢复原设置");
-      return;
+      return Say("代理失效，已恢复原设置", true);
     }
     Watch(chosen, https, true);
-    if (actions_.tell) actions_.tell("代理失效，已切换到 " + Address(chosen));
-    return;
+    return Say("代理失效，已切换到 " + Address(chosen), true);
   }
   GiveBack();
 }
@@ -123,7 +121,12 @@ void ProxyGuard::OnCandidate(std::size_t job, const CheckResult& result) {
 void ProxyGuard::GiveBack() {
   Forget();
   if (actions_.restore) actions_.restore();
-  if (actions_.tell) actions_.tell("代理失效，已恢复原设置");
+  Say("代理失效，已恢复原设置", true);
+}
+
+void ProxyGuard::Say(const std::string& text, bool alert) {
+  if (actions_.tell) actions_.tell(text);
+  if (alert && actions_.alert) actions_.alert(text);
 }
 
 }  // namespace vantoip

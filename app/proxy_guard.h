@@ -34,8 +34,10 @@ class ProxyGuard {
     std::function<bool(const CheckJob&)> switchTo;
     // Gives the user's own settings back, as 断开 does.
     std::function<void()> restore;
-    // Tells the user: the title, and the notification area's balloon.
+    // Tells the user: the title; a failover or a restore also `alert`s (the
+    // notification area's balloon).
     std::function<void(const std::string&)> tell;
+    std::function<void(const std::string&)> alert;
   };
 
   // `post` carries the runner's events to the window's thread.
@@ -66,6 +68,7 @@ class ProxyGuard {
   void OnChecked(const CheckResult& result);
   void OnCandidate(std::size_t job, const CheckResult& result);
   void GiveBack();  // no candidate passed: the user's settings return
+  void Say(const std::string& text, bool alert);
   bool Healthy(const CheckResult& result) const;
   // Starts a run whose events reach the window's thread tagged with its number.
   void Start(std::vector<CheckJob> jobs);

@@ -33,7 +33,7 @@ void ProxySwitch::ToggleProxy() {
       window.SetCaption(main_window::kConnectButton, "连接");
       return;
     }
-    ShowOn(result);
+    ShowOn(result, target);
     window.SetCaption(main_window::kTimeLabel, "00:00");
     window.SetInterval(main_window::kConnectedTimer, 1000);
     if (onSwitched_) onSwitched_(target);
@@ -54,7 +54,7 @@ bool ProxySwitch::SwitchTo(const std::string& target) {
     ShowOff();
     return false;
   }
-  ShowOn(result);
+  ShowOn(result, target);
   window.SetCaption(main_window::kTargetLabel, target);
   const ProxyTarget split = SplitTarget(target);
   main_.State().SetTarget(split.host, split.port);
@@ -62,8 +62,9 @@ bool ProxySwitch::SwitchTo(const std::string& target) {
   return true;
 }
 
-void ProxySwitch::ShowOn(const SwitchResult& result) {
+void ProxySwitch::ShowOn(const SwitchResult& result, const std::string& target) {
   WindowControls& window = main_.Controls();
+  window.SetTrayTip(ConnectedTip(target));
   window.SetCaption(kThisWindow, result.connectionsNotSet == 0
                                      ? std::string("代理连接成功")
                                      : "代理连接成功（" + ToText(result.connectionsNotSet) + "个连接未能设置）");
@@ -74,6 +75,7 @@ void ProxySwitch::ShowOn(const SwitchResult& result) {
 
 void ProxySwitch::ShowOff() {
   WindowControls& window = main_.Controls();
+  window.SetTrayTip(kDisconnectedTip);
   window.SetCaption(main_window::kStatusLabel, "禁用");
   window.SetDisabled(main_window::kProxyList, false);
   window.SetInterval(main_window::kConnectedTimer, 0);

@@ -33,7 +33,7 @@ class ProxySwitch {
   std::int32_t ConnectedSeconds() const { return connectedSeconds_; }
 
  private:
-  void ShowOn(const SwitchResult& result);
+  void ShowOn(const SwitchResult& result, const std::string& target);
   void ShowOff();
 
   MainWindow& main_;

@@ -68,6 +68,11 @@ class WindowControls {
   // Puts the text on the clipboard (as Unicode text); false when the
   // clipboard could not be had.
   virtual bool CopyText(const std::string& text) = 0;
+  // The program's icon in the notification area (there from the first call
+  // until the window goes): the tip that says the state, and a balloon that
+  // tells what just happened.
+  virtual void SetTrayTip(const std::string& tip) = 0;
+  virtual void ShowTrayBalloon(const std::string& text) = 0;
   // The system's save dialog, then `bytes` written to the file chosen:
   // nothing when the user cancelled, an empty text when saved, else why not.
   virtual std::optional<std::string> SaveText(const std::string& suggestedName, const std::string& bytes) = 0;

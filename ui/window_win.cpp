@@ -11,6 +11,7 @@
 #include "ui/dispatcher_win.h"
 #include "ui/fonts_win.h"
 #include "ui/messages_win.h"
+#include "ui/notify_icon_win.h"
 #include "ui/picture_win.h"
 #include "ui/save_dialog_win.h"
 
@@ -391,6 +392,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       Raise(kThisWindow, EventKind::Destroying);
+      trayIcon_.reset();  // the icon goes with the window
       break;
     case WM_NCDESTROY: {
       for (Control& c : controls_)
@@ -644,6 +646,20 @@ bool Window::CopyText(const std::string& text) {
     if (!copied) GlobalFree(memory);
   });
   return copied;
+}
+
+void Window::SetTrayTip(const std::string& tip) {
+  Post([this, tip = GbkToWide(tip)] {
+    if (!trayIcon_) trayIcon_ = std::make_unique<NotifyIcon>(hwnd_);
+    trayIcon_->SetTip(tip);
+  });
+}
+
+void Window::ShowTrayBalloon(const std::string& text) {
+  Post([this, text = GbkToWide(text)] {
+    if (!trayIcon_) trayIcon_ = std::make_unique<NotifyIcon>(hwnd_);
+    trayIcon_->ShowBalloon(L"Vantoip", text);
+  });
 }
 
 std::optional<std::string> Window::SaveText(const std::string& suggestedName, const std::string& bytes) {

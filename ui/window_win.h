@@ -17,6 +17,8 @@
 
 namespace vantoip {
 
+class NotifyIcon;
+
 class TcpClient;
 
 class Window final : public WindowControls, public std::enable_shared_from_this<Window> {
@@ -56,6 +58,8 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   void SetProgress(int done, int total) override;
   bool CopyText(const std::string& text) override;
   std::optional<std::string> SaveText(const std::string& suggestedName, const std::string& bytes) override;
+  void SetTrayTip(const std::string& tip) override;
+  void ShowTrayBalloon(const std::string& text) override;
   bool ConnectClient(const std::string& client, const std::string& host, int port) override;
   void Post(std::function<void()> work) override;
 
@@ -109,6 +113,7 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   std::chrono::steady_clock::time_point lastCountSync_;
   ComPtr<IUnknown> taskbar_;  // an ITaskbarList3, made at the first progress shown
   bool taskbarTried_ = false;
+  std::unique_ptr<NotifyIcon> trayIcon_;  // made at the first tip or balloon
 };
 
 }  // namespace vantoip

@@ -20,7 +20,7 @@ using O = CheckOutcome;
 struct ProxyGuardTest : ::testing::Test {
   test::ScriptedRunner runner;
   std::vector<CheckJob> candidates;
-  std::vector<std::string> switches, told;
+  std::vector<std::string> switches, told, alerts;
   int restores = 0;
   bool switchWorks = true;
   ProxyGuard guard{runner, [](std::function<void()> work) { work(); },
@@ -31,7 +31,8 @@ struct ProxyGuardTest : ::testing::Test {
                           return switchWorks;
                         },
                     .restore = [this] { ++restores; },
-                    .tell = [this](const std::string& text) { told.push_back(text); }},
+                    .tell = [this](const std::string& text) { told.push_back(text); },
+                    .alert = [this](const std::string& text) { alerts.push_back(text); }},
                    5};
 
   // Five seconds pass; true when a check of the watched proxy started.
@@ -73,6 +74,7 @@ TEST_F(ProxyGuardTest, TwoFailuresInARowSwitchToTheBestCandidateThatPasses) {
   Answer(0, O::TimedOut);
   EXPECT_EQ(switches, (std::vector<std::string>{"10.0.0.4:80"}));
   EXPECT_EQ(told.back(), "代理失效，已切换到 10.0.0.4:80");
+  EXPECT_EQ(alerts, told);  // a failover is also a balloon
   const auto events = runner.events;
   events.finished(0, {O::Passed, 5});  // late: changes nothing
   EXPECT_EQ(switches.size(), 1u);
@@ -123,6 +125,7 @@ TEST_F(ProxyGuardTest, ItNeverChangesWhatIsNotItsToChangeAndGivesWayToTheUser) {
     Answer(0, O::TimedOut);
   }
   EXPECT_EQ(told, (std::vector<std::string>{"代理失效"}));
+  EXPECT_TRUE(alerts.empty());  // the title only
   guard.Watch({"10.0.0.1", 80}, false, true);
   guard.SetFailover(false);
   for (int i = 0; i < 2; ++i) {

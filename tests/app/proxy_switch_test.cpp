@@ -56,6 +56,7 @@ TEST_F(ProxySwitchTest, TurningOnWritesTheProxyAndChangesControlsInOrder) {
   EXPECT_EQ(controls->changes, (Changes{"title=代理连接成功", "超级列表框1 disabled", "标签_状态=启用", "按钮2=断开",
                                         "标签_计时=00:00", "时钟1 interval=1000"}));
   EXPECT_EQ(threads.Pending(), 0);  // turning on measures nothing; the pick did
+  EXPECT_EQ(controls->trayTip, "Vantoip：已连接 10.1.2.3:8080");
 }
 
 // Option 37 only rereads this process's settings: a refusal (as Wine's) does
@@ -135,6 +136,7 @@ TEST_F(ProxySwitchTest, ADamagedSnapshotIsSetAsideAndTurningOffClearsTheProxy) {
 
 TEST_F(ProxySwitchTest, TurningOffClearsTheProxyAndKeepsTheLabels) {
   Start(1, "10.1.2.3:8080");
+  EXPECT_EQ(controls->trayTip, "Vantoip：已连接 10.1.2.3:8080");  // on from before the start
   Ticks(207);  // 03:27
   controls->SetCaption(main_window::kDelayLabel, "47");
   controls->changes.clear();
@@ -149,6 +151,7 @@ TEST_F(ProxySwitchTest, TurningOffClearsTheProxyAndKeepsTheLabels) {
   EXPECT_EQ(controls->Caption(main_window::kTimeLabel), "03:27");
   EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "10.1.2.3:8080");
   EXPECT_EQ(controls->Caption(main_window::kDelayLabel), "47");
+  EXPECT_EQ(controls->trayTip, "Vantoip：未连接");
 
   internet.refreshAccepted = true;
   proxySwitch.ToggleProxy();  // the next turn-on restarts the time

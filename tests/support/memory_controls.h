@@ -102,6 +102,8 @@ class MemoryControls : public WindowControls {
     Locked([&] { clipboard = text; });
     return true;
   }
+  void SetTrayTip(const std::string& tip) override { Locked([&] { trayTip = tip; }); }
+  void ShowTrayBalloon(const std::string& text) override { Locked([&] { balloons.push_back(text); }); }
   std::optional<std::string> SaveText(const std::string& suggestedName, const std::string& bytes) override {
     Locked([&] { saved = {suggestedName, bytes}; });
     return saveAnswer;
@@ -132,6 +134,8 @@ class MemoryControls : public WindowControls {
   std::pair<int, int> progress{0, 0};        // the last SetProgress
   std::string clipboard;                     // the last CopyText
   std::pair<std::string, std::string> saved;  // the last SaveText's name and bytes
+  std::string trayTip;                         // the notification area icon's tip
+  std::vector<std::string> balloons;           // every balloon shown
   std::optional<std::string> saveAnswer = ""; // what SaveText answers: saved
 
  private:
