@@ -123,6 +123,7 @@ Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& p
 struct Connection {
   FakeProxyKind kind;
   Socket socket;
+  std::uint32_t address = 0;        // the local address it reached (host order)
   Socket peer;                      // the tunnel's far end, once it is open
   std::string toPeer, toClient;     // tunnel bytes not yet sent on
   std::string head;  // the request, up to its empty line
@@ -167,6 +168,7 @@ struct FakeProxies::Server {
   std::array<std::atomic<int>, kFakeProxyKindCount> most{};
   std::array<std::atomic<long long>, kFakeProxyKindCount> sent{};
   std::array<std::atomic<bool>, kFakeProxyKindCount> dead{};
+  std::function<unsigned(std::uint32_t)> workingDelay;
   std::vector<std::unique_ptr<Connection>> connections;
 
   void Serve(const std::atomic<bool>& stopping);
@@ -216,6 +218,9 @@ int FakeProxies::OpenConnections(FakeProxyKind kind) const { return server_->ope
 int FakeProxies::MostConnections(FakeProxyKind kind) const { return server_->most[Index(kind)]; }
 long long FakeProxies::BytesSent(FakeProxyKind kind) const { return server_->sent[Index(kind)]; }
 void FakeProxies::StopAnswering(FakeProxyKind kind) { server_->dead[Index(kind)] = true; }
+void FakeProxies::SetWorkingDelays(std::function<unsigned(std::uint32_t)> delay) {
+  server_->workingDelay = std::move(delay);
+}
 
 void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
   while (!stopping) {
@@ -265,6 +270,9 @@ void FakeProxies::Server::Accept(FakeProxyKind kind) {
     ioctlsocket(s.Get(), FIONBIO, &nonBlocking);
     auto& c = *connections.emplace_back(std::make_unique<Connection>());
     c.kind = kind;
+    sockaddr_in local{};
+    int size = sizeof local;
+    if (getsockname(s.Get(), reinterpret_cast<sockaddr*>(&local), &size) == 0) c.address = ntohl(local.sin_addr.s_addr);
     c.socket = std::move(s);
     const int count = ++open[Index(kind)];
     if (count > most[Index(kind)]) most[Index(kind)] = count;
@@ -284,6 +292,7 @@ void FakeProxies::Server::Read(Connection& c) {
   }
   c.answered = true;
   c.answer = dead[Index(c.kind)] ? AnswerFor(FakeProxyKind::Hanging, c.head, page) : AnswerFor(c.kind, c.head, page);
+  if (c.kind == FakeProxyKind::Working && workingDelay && !dead[Index(c.kind)]) c.answer.delay = workingDelay(c.address);
   c.hugeLeft = c.answer.huge ? kHugeBytes : 0;
   c.sendAt = GetTickCount() + c.answer.delay;
 }

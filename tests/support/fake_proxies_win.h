@@ -7,6 +7,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -67,6 +69,10 @@ class FakeProxies {
   long long BytesSent(FakeProxyKind kind) const;
   // From now on the kind answers nothing, as a proxy that died.
   void StopAnswering(FakeProxyKind kind);
+  // The working kind answers each of its addresses (with `anyAddress`, every
+  // 127.x.y.z is one) after its own delay: `delay` of the address in host
+  // order, in milliseconds. Set before the first connection.
+  void SetWorkingDelays(std::function<unsigned(std::uint32_t address)> delay);
 
  private:
   struct Server;
