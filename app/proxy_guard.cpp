@@ -16,13 +16,7 @@ std::string Address(const CheckJob& job) { return job.host + ":" + ToText(job.po
 }  // namespace
 
 int GuardSecondsFrom(const char* value) {
-  if (!value || !*value) return kDefaultGuardSeconds;
-  long long n = 0;
-  for (const char* c = value; *c; ++c) {
-    if (*c < '0' || *c > '9') return kDefaultGuardSeconds;
-    n = std::min<long long>(n * 10 + (*c - '0'), kMaxGuardSeconds);
-  }
-  return static_cast<int>(std::clamp<long long>(n, kMinGuardSeconds, kMaxGuardSeconds));
+  return BoundedNumberFrom(value, kDefaultGuardSeconds, kMinGuardSeconds, kMaxGuardSeconds);
 }
 
 ProxyGuard::ProxyGuard(ProxyCheckRunner& runner, std::function<void(std::function<void()>)> post, Actions actions,

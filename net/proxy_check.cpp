@@ -6,6 +6,8 @@
 #include <cstring>
 #include <optional>
 
+#include "runtime/convert.h"
+
 namespace vantoip {
 namespace {
 
@@ -144,13 +146,7 @@ HttpsPage HttpsPageFrom(const char* url, const char* status) {
 }
 
 int ChecksInFlightFrom(const char* value) {
-  if (!value || !*value) return kDefaultChecksInFlight;
-  long long n = 0;
-  for (const char* c = value; *c; ++c) {
-    if (*c < '0' || *c > '9') return kDefaultChecksInFlight;
-    n = std::min<long long>(n * 10 + (*c - '0'), kMaxChecksInFlight);
-  }
-  return static_cast<int>(std::clamp<long long>(n, 1, kMaxChecksInFlight));
+  return BoundedNumberFrom(value, kDefaultChecksInFlight, 1, kMaxChecksInFlight);
 }
 
 std::string ProxyGetRequest(const CheckPage& page) {

@@ -81,6 +81,16 @@ Int Saturate(double value) {
 
 }  // namespace
 
+int BoundedNumberFrom(const char* text, int fallback, int low, int high) {
+  if (!text || !*text) return fallback;
+  long long n = 0;
+  for (const char* c = text; *c; ++c) {
+    if (*c < '0' || *c > '9') return fallback;
+    n = std::min<long long>(n * 10 + (*c - '0'), high);
+  }
+  return static_cast<int>(std::clamp<long long>(n, low, high));
+}
+
 std::int64_t TruncateToInteger(double value) { return Saturate<std::int64_t>(value); }
 
 CivilTime ToCivilTime(DateTime date) {

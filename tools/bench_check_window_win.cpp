@@ -4,50 +4,24 @@
 // thread's CPU time against the wall time, and the memory above the idle
 // program with the list loaded.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "app/main_window_controls.h"
-#include "app/program_win.h"
-#include "tests/support/fake_proxies_win.h"
-#include "tests/support/gui_win.h"
-#include "tests/support/loopback_http_server_win.h"
+#include "tools/bench_listed_window_win.h"
 #include "tools/bench_process_win.h"
 #include "tools/bench_report.h"
-#include "tools/check_mix.h"
 #include "tools/window_probe_win.h"
-#include "ui/message_loop_win.h"
-#include "ui/window_win.h"
-
-namespace {
 
 using namespace vantoip;
 
-constexpr char kCheckUrl[] = "http://check.test/ncsi.txt";
-constexpr char kCheckText[] = "Vantoip check page";
-
-}  // namespace
-
 int main() {
   test::PrepareGuiTests();
-  test::SetCheckEnvironment(kCheckUrl, kCheckText);
-  test::FakeProxies fakes(test::LoopbackCheckPage(kCheckUrl, kCheckText), true);
-  std::string list;
-  for (int i = 0; i < bench::kCheckedProxies; ++i)
-    list += bench::MixedAddress(i) + ":" + std::to_string(fakes.Port(bench::MixedKind(i))) + "\n";
-  test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
-    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
-  });
-  Program program(FixedSources({server.Url("/list")}));
-  auto window = OpenMainWindow(program);
-  if (!window) return 2;
-  HWND view = window->ControlHandle(main_window::kProxyList);
-  const auto title = [&] { return test::WindowTextGbk(window->Handle()); };
-  if (!test::PumpUntil([&] { return title() == "读取完毕" && ListView_GetItemCount(view) == bench::kCheckedProxies; }, 30000))
-    return 2;
+  bench::ListedWindow listed;
+  if (!listed.Open()) return 2;
+  Program& program = listed.program();
+  auto window = &listed.window();
+  const auto title = [&] { return listed.Title(); };
   const FILETIME opened = FileTimeNow();
   test::PumpUntil([&] { return WineRegistryWrittenSince(opened); }, 31000);
   test::PumpFor(500);
@@ -75,7 +49,6 @@ int main() {
   Report("window check, memory above the idle program (fakes included)", peak - idle, "MiB", "<= 40");
   const std::string finalTitle = title();
   if (finalTitle != expected) std::printf("title: %s\n", finalTitle.c_str());
-  DestroyWindow(window->Handle());
   return finalTitle == expected && seconds <= bench::kCheckLimitSeconds && worst <= 50 &&
                  cpu / seconds <= 0.1 && peak - idle <= 40
              ? 0

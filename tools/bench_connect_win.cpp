@@ -7,32 +7,21 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/main_window_controls.h"
-#include "app/program_win.h"
-#include "tests/support/fake_proxies_win.h"
-#include "tests/support/gui_win.h"
-#include "tests/support/loopback_http_server_win.h"
+#include "tools/bench_listed_window_win.h"
 #include "tools/bench_process_win.h"
 #include "tools/bench_report.h"
-#include "tools/check_mix.h"
-#include "ui/message_loop_win.h"
-#include "ui/window_win.h"
 
 namespace {
 
 using namespace vantoip;
 
-constexpr char kCheckUrl[] = "http://check.test/ncsi.txt";
-constexpr char kCheckText[] = "Vantoip check page";
 constexpr double kLimitSeconds = 5;
 constexpr int kGood = bench::kCheckedProxies / 10;
 
@@ -57,36 +46,26 @@ int PlaceOf(std::uint32_t address) {
 
 int main() {
   test::PrepareGuiTests();
-  test::SetCheckEnvironment(kCheckUrl, kCheckText);
   const std::filesystem::path data = std::filesystem::temp_directory_path() / "vantoip-bench-connect";
   std::filesystem::create_directories(data);
   SetEnvironmentVariableW(L"VANTOIP_DATA_DIR", data.c_str());  // the snapshot of the settings: the bench's own
   const std::vector<unsigned> latency = Latencies();
-  test::FakeProxies fakes(test::LoopbackCheckPage(kCheckUrl, kCheckText), true);
-  fakes.SetWorkingDelays([&](std::uint32_t address) {
-    const int place = PlaceOf(address);
-    return place >= 0 && place < bench::kCheckedProxies ? latency[place] : 0u;
+  bench::ListedWindow listed([&](test::FakeProxies& fakes) {
+    fakes.SetWorkingDelays([&](std::uint32_t address) {
+      const int place = PlaceOf(address);
+      return place >= 0 && place < bench::kCheckedProxies ? latency[place] : 0u;
+    });
   });
-  std::string list;
-  for (int i = 0; i < bench::kCheckedProxies; ++i)
-    list += bench::MixedAddress(i) + ":" + std::to_string(fakes.Port(bench::MixedKind(i))) + "\n";
-  test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
-    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
-  });
-  Program program(FixedSources({server.Url("/list")}));
-  auto window = OpenMainWindow(program);
-  if (!window) return 2;
-  HWND view = window->ControlHandle(main_window::kProxyList);
-  const auto title = [&] { return test::WindowTextGbk(window->Handle()); };
-  if (!test::PumpUntil([&] { return title() == "读取完毕" && ListView_GetItemCount(view) == bench::kCheckedProxies; }, 30000))
-    return 2;
+  if (!listed.Open()) return 2;
+  Program& program = listed.program();
+  Window& window = listed.window();
 
   const double start = Now();
   program.checks.ConnectFastest();  // what Ctrl+F does
   test::PumpUntil([&] { return program.proxySwitch.IsOn(); }, 3 * kLimitSeconds * 1000);
   const double seconds = Now() - start;
   const bool on = program.proxySwitch.IsOn();
-  const std::string target = test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel));
+  const std::string target = test::WindowTextGbk(window.ControlHandle(main_window::kTargetLabel));
   const bool fullPass = program.checks.ResultFor(target).outcome == CheckOutcome::Passed;
   in_addr address{};
   const std::string host = target.substr(0, target.find(':'));
@@ -103,7 +82,6 @@ int main() {
   Report("one key, latency of the proxy switched on", chosen, "ms");
   Report("one key, its rank among the 300 good proxies (1: fastest)", rank, "", "<= 30");
   if (!fullPass) std::printf("switched on: %s, not a full pass\n", target.c_str());
-  DestroyWindow(window->Handle());
   std::error_code ignored;
   std::filesystem::remove_all(data, ignored);
   return on && fullPass && chosen > 0 && seconds <= kLimitSeconds && rank <= kGood / 10 ? 0 : 1;
