@@ -1,0 +1,40 @@
+// Where an IPv4 address is: the country table the program carries (built by
+// tools/update-country-table), unpacked once. Portable.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantoip {
+
+// The packed table built into the program.
+std::span<const std::uint8_t> CountryTableBytes();
+
+class CountryTable {
+ public:
+  // The table from its packed bytes (an .lzma "alone" stream); none when the
+  // bytes are damaged in any way: no wrong countries.
+  static std::optional<CountryTable> Unpack(std::span<const std::uint8_t> packed);
+
+  // 位置 for a host: the Chinese name of the country of an IPv4 address (GBK);
+  // "局域网" for private, loopback, link-local and shared addresses, "保留地址"
+  // for the other reserved ones; empty for a host name or an unknown range.
+  std::string Location(std::string_view host) const;
+  // The country's name of an address (host order), or empty.
+  std::string_view CountryOf(std::uint32_t address) const;
+  std::size_t Ranges() const { return starts_.size(); }
+
+ private:
+  std::vector<std::uint32_t> starts_;  // ascending, the first 0
+  std::vector<std::uint8_t> countries_;  // by range: an index of names_, or kNone
+  std::vector<std::string> names_;
+};
+
+// A dotted IPv4 address's value (host order); none for anything else.
+std::optional<std::uint32_t> ParseIpv4(std::string_view text);
+
+}  // namespace vantoip
