@@ -132,6 +132,11 @@ std::string_view CountryTable::CountryOf(std::uint32_t address) const {
   return country == kNone ? std::string_view() : std::string_view(names_[country]);
 }
 
+std::string LocationOf(std::string_view host) {
+  static const std::optional<CountryTable> table = CountryTable::Unpack(CountryTableBytes());
+  return table ? table->Location(host) : std::string();
+}
+
 std::string CountryTable::Location(std::string_view host) const {
   const std::optional<std::uint32_t> address = ParseIpv4(host);
   if (!address) return {};

@@ -34,6 +34,11 @@ class CountryTable {
   std::vector<std::string> names_;
 };
 
+// 位置 for a host by the carried table (CountryTable::Location); the first
+// call unpacks the table (tens of milliseconds), on whatever thread makes
+// it. Empty for every host when the carried table is damaged.
+std::string LocationOf(std::string_view host);
+
 // A dotted IPv4 address's value (host order); none for anything else.
 std::optional<std::uint32_t> ParseIpv4(std::string_view text);
 

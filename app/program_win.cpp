@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "app/country_table.h"
 #include "app/main_window_controls.h"
 #include "app/main_window_layout.h"
 #include "app/program_settings.h"
@@ -41,7 +42,7 @@ Program::Program(ProxySourceProvider listSources)
                                      },
                                  .proxyFoundOn = [this](const std::string& target) { Watch(target, false); },
                                  .statusToggled = [this] { guard.Interrupt(); }}),
-      listReader(std::move(listSources), &MakeWindowsPageReader, threads),
+      listReader(std::move(listSources), &MakeWindowsPageReader, threads, std::chrono::seconds(30), &LocationOf),
       checker(CheckPageFromEnvironment(), ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
       guardChecker(CheckPageFromEnvironment(), static_cast<int>(ProxyGuard::kMaxCandidates)),
       guard(guardChecker, [this](std::function<void()> work) { mainWindow.Controls().Post(std::move(work)); },

@@ -39,9 +39,10 @@ bool IsSuccessStatus(const std::string& rawHeaders) {
 }
 
 ProxyListReader::ProxyListReader(ProxySourceProvider sources, PageReaderFactory makeReader,
-                                 ThreadStarter& threads, std::chrono::milliseconds sourceTimeout)
+                                 ThreadStarter& threads, std::chrono::milliseconds sourceTimeout,
+                                 std::function<std::string(std::string_view)> locate)
     : sources_(std::move(sources)), makeReader_(std::move(makeReader)), threads_(threads),
-      sourceTimeout_(sourceTimeout) {}
+      sourceTimeout_(sourceTimeout), locate_(std::move(locate)) {}
 
 std::string ProxyListReader::LastPageText() const {
   std::lock_guard lock(pageMutex_);
@@ -132,6 +133,7 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
   }
   ByteBlock().swap(body);  // not held while the rows go out
   KeepPageText(run.number, std::move(text));
+  if (locate_) locate_({});  // a first call may take a while: not under the lock
   // The page's rows go out together, each as soon as its cells are read. The
   // source is settled first: a run that reaches its deadline meanwhile waits
   // for the lock, and then does not count as failed a source whose rows show.
@@ -148,6 +150,10 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
 void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells) {
   // A host:port listed already is not listed again.
   if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1]).second) return;
+  if (locate_ && (cells.size() < 3 || cells[2].empty())) {  // the source gave no 位置
+    cells.resize(std::max<std::size_t>(cells.size(), 3));
+    cells[2] = locate_(cells[0]);
+  }
   const int row = run.rows++;
   // One trip to the window's thread per row; there the row is appended, then
   // numbered, then each cell written, every write by its own call.

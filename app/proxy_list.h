@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/proxy_sources.h"
@@ -49,9 +50,11 @@ inline constexpr int kMaxRowsPerRun = 200000;
 class ProxyListReader {
  public:
   // `sources` is asked at the start of every run. Sources not answered within
-  // `sourceTimeout` of the run's start count as failed.
+  // `sourceTimeout` of the run's start count as failed. `locate` gives 位置
+  // for a host when its source gave none (its first call may take a while).
   ProxyListReader(ProxySourceProvider sources, PageReaderFactory makeReader, ThreadStarter& threads,
-                  std::chrono::milliseconds sourceTimeout = std::chrono::seconds(30));
+                  std::chrono::milliseconds sourceTimeout = std::chrono::seconds(30),
+                  std::function<std::string(std::string_view host)> locate = {});
 
   // The whole body of one list run's worker thread: empties the list, fetches
   // every source at once on threads of its own, adds each page's rows as soon
@@ -82,6 +85,7 @@ class ProxyListReader {
   const PageReaderFactory makeReader_;
   ThreadStarter& threads_;
   const std::chrono::milliseconds sourceTimeout_;
+  const std::function<std::string(std::string_view)> locate_;
   std::atomic<unsigned> newestRun_{0};
   // One page's rows at a time, and the counts of every run. One lock for all
   // runs: a lock made per run would leave its system object behind with

@@ -81,6 +81,15 @@ TEST_F(ProxyListGui, FillsNumberedRowsWithTheFiveGroups) {
   EXPECT_EQ(requests[0].RequestLine(), "GET /list HTTP/1.1");  // fetched directly, not through the machine's proxy
 }
 
+// A plain list gives no 位置: the carried table does, in Chinese.
+TEST_F(ProxyListGui, APlainListsAddressesShowTheirCountries) {
+  Serve({Page("1.0.1.1:80\n8.8.8.8:3128\n1.0.0.1:8080\n192.168.1.9:81\n5.249.170.1:82\nproxy.example:83\n")});
+  ASSERT_TRUE(test::PumpUntil([&] { return Settled(6); }, 15000)) << Title() << " " << Rows();
+  // The last two: a range no country holds, a host name.
+  const std::vector<std::string> expected = {"中国", "美国", "澳大利亚", "局域网", "", ""};
+  for (int row = 0; row < 6; ++row) EXPECT_EQ(Cell(row, 3), expected[row]) << Cell(row, 1);
+}
+
 TEST_F(ProxyListGui, CapitalTagsMatchAndMultiLineSpeedCellsToo) {
   std::string upper = test::ProxyRowHtml({"192.0.2.9", "1", "l", "5%", "t"});
   for (const char* tag : {"td>", "div", "span>", "strong>", "tr>"}) {
