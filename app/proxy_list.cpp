@@ -133,7 +133,7 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
   }
   ByteBlock().swap(body);  // not held while the rows go out
   KeepPageText(run.number, std::move(text));
-  if (locate_) locate_({});  // a first call may take a while: not under the lock
+  if (locate_ && matched == 0) locate_({});  // a first call may take a while: not under the lock
   // The page's rows go out together, each as soon as its cells are read. The
   // source is settled first: a run that reaches its deadline meanwhile waits
   // for the lock, and then does not count as failed a source whose rows show.
