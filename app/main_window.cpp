@@ -56,8 +56,8 @@ std::string ConnectedTip(const std::string& target) { return "Vantoip：已连�
 
 void MainWindow::OnRowPick() {
   const int row = window_->CurrentRow(main_window::kProxyList);
-  const std::string host = window_->GetCellText(main_window::kProxyList, row, 1);
-  const std::string port = window_->GetCellText(main_window::kProxyList, row, 2);
+  const std::string host = window_->GetCellText(main_window::kProxyList, row, kAddressColumn);
+  const std::string port = window_->GetCellText(main_window::kProxyList, row, kPortColumn);
   state_.SetTarget(host, port);
   window_->SetCaption(main_window::kTargetLabel, host + ":" + port);
   StartDelayTest();

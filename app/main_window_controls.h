@@ -26,3 +26,18 @@ inline constexpr char kConnectedTimer[] = "时钟1";
 inline constexpr char kDelayClient[] = "客户1";
 
 }  // namespace vantoip::main_window
+
+namespace vantoip {
+
+// The columns of main_window::kProxyList: the list page's six, then the check's result.
+enum ProxyListColumn {
+  kNumberColumn = 0,
+  kAddressColumn,
+  kPortColumn,
+  kLocationColumn,
+  kSpeedColumn,
+  kCheckTimeColumn,
+  kResultColumn,
+};
+
+}  // namespace vantoip

@@ -152,8 +152,8 @@ void ProxyChecks::CheckSelected() {
 
 CheckJob ProxyChecks::JobOf(int row) {
   WindowControls& w = Window();
-  const std::int64_t port = TruncateToInteger(ToNumber(w.GetCellText(kList, row, 2)));
-  return {w.GetCellText(kList, row, 1), static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))};
+  const std::int64_t port = TruncateToInteger(ToNumber(w.GetCellText(kList, row, kPortColumn)));
+  return {w.GetCellText(kList, row, kAddressColumn), static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))};
 }
 
 void ProxyChecks::Check(std::vector<int> rows) {

@@ -30,9 +30,6 @@ enum ListCommand {
   kFailoverCommand,
 };
 
-// The list's column of check results, after the six columns of the list page.
-inline constexpr int kResultColumn = 6;
-
 // What the checks work with besides the window, the switch and the runner.
 struct ProxyChecksParts {
   std::function<std::string()> editSources;  // opens the sources file: why it could not, or empty

@@ -7,12 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "app/main_window_controls.h"
 #include "net/proxy_check.h"
 
 namespace vantoip {
-
-// Columns of 超级列表框1 whose texts sort by their own rule.
-enum ProxyColumn { kNumberColumn = 0, kAddressColumn, kPortColumn, kLocationColumn, kSpeedColumn, kCheckTimeColumn };
 
 // Negative, zero or positive as `a` sorts before, with or after `b` in `column`:
 // 序号 and 端口 as numbers, 速度 by a measured time ("123 ms") before the
