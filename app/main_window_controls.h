@@ -30,14 +30,12 @@ inline constexpr char kDelayClient[] = "客户1";
 namespace vantoip {
 
 // The columns of main_window::kProxyList: the list page's six, then the check's result.
-enum ProxyListColumn {
-  kNumberColumn = 0,
-  kAddressColumn,
-  kPortColumn,
-  kLocationColumn,
-  kSpeedColumn,
-  kCheckTimeColumn,
-  kResultColumn,
-};
+inline constexpr int kNumberColumn = 0;
+inline constexpr int kAddressColumn = 1;
+inline constexpr int kPortColumn = 2;
+inline constexpr int kLocationColumn = 3;
+inline constexpr int kSpeedColumn = 4;
+inline constexpr int kCheckTimeColumn = 5;
+inline constexpr int kResultColumn = 6;
 
 }  // namespace vantoip
