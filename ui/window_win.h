@@ -70,6 +70,7 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   ~Window() override;
 
  private:
+  static constexpr int kFirstControlId = 1000;  // clear of IDOK/IDCANCEL, which the dialog manager sends
   struct Control {
     ControlLayout layout;
     HWND hwnd = nullptr;

@@ -1,0 +1,273 @@
+// The control operations of WindowControls: any thread may call them; reads
+// wait for the window's thread, writes are posted to it.
+#include "ui/window_win.h"
+
+#include <commctrl.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+
+#include "net/tcp_client_win.h"
+#include "runtime/encoding_win.h"
+#include "ui/dispatcher_win.h"
+#include "ui/notify_icon_win.h"
+#include "ui/save_dialog_win.h"
+
+namespace vantoip {
+namespace {
+
+std::wstring WindowTextOf(HWND hwnd) {
+  const int n = GetWindowTextLengthW(hwnd);
+  std::wstring text(n + 1, L'\0');
+  text.resize(GetWindowTextW(hwnd, text.data(), n + 1));
+  return text;
+}
+
+}  // namespace
+
+std::string Window::Caption(const std::string& control) {
+  std::string text;
+  Read([&] {
+    HWND target = control == kThisWindow ? hwnd_ : ControlHandle(control);
+    if (target) text = WideToGbk(WindowTextOf(target));
+  });
+  return text;
+}
+
+void Window::SetCaption(const std::string& control, const std::string& text) {
+  Post([this, control, text] {
+    HWND target = control == kThisWindow ? hwnd_ : ControlHandle(control);
+    if (!target) return;
+    if (target == hwnd_) SyncLists();  // the title reports on rows written before it
+    SetWindowTextW(target, GbkToWide(text).c_str());
+    if (Control* c = Find(control); c && c->layout.kind == ControlKind::TransparentLabel) {
+      // Nothing of a transparent label erases its old text: repaint what lies behind it.
+      RECT rc;
+      GetWindowRect(target, &rc);
+      MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&rc), 2);
+      RedrawWindow(hwnd_, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
+  });
+}
+
+bool Window::Disabled(const std::string& control) {
+  bool disabled = false;
+  Read([&] {
+    if (HWND target = ControlHandle(control)) disabled = !IsWindowEnabled(target);
+  });
+  return disabled;
+}
+
+void Window::SetDisabled(const std::string& control, bool disabled) {
+  Post([this, control, disabled] {
+    if (HWND target = ControlHandle(control)) EnableWindow(target, !disabled);
+  });
+}
+
+void Window::SetVisible(const std::string& control, bool visible) {
+  Post([this, control, visible] {
+    if (HWND target = ControlHandle(control)) ShowWindow(target, visible ? SW_SHOW : SW_HIDE);
+  });
+}
+
+int Window::Interval(const std::string& timer) {
+  int interval = 0;
+  Read([&] {
+    if (Control* c = Find(timer)) interval = c->interval;
+  });
+  return interval;
+}
+
+void Window::SetInterval(const std::string& timer, int milliseconds) {
+  Post([this, timer, milliseconds] {
+    Control* c = Find(timer);
+    if (!c || c->layout.kind != ControlKind::Timer) return;
+    c->interval = milliseconds > 0 ? milliseconds : 0;
+    if (c->interval) SetTimer(hwnd_, c->id, c->interval, nullptr);
+    else KillTimer(hwnd_, c->id);
+  });
+}
+
+int Window::CurrentRow(const std::string& list) {
+  int row = -1;
+  Read([&] {
+    SyncLists();  // a selection is only ever among rows the view shows
+    if (Control* c = Find(list); c && c->rows) row = c->rows->RowAt(ListView_GetNextItem(c->hwnd, -1, LVNI_SELECTED));
+  });
+  return row;
+}
+
+// A list fills with thousands of these: on the window's thread they are
+// carried out at once, without a copy of their arguments.
+void Window::InsertRow(const std::string& list) {
+  if (!UiDispatcher::OnUiThread()) return Post([this, list] { InsertRow(list); });
+  ListRows* rows = Alive() ? RowsOf(list) : nullptr;
+  if (!rows) return;
+  rows->Append();
+  ScheduleListSync();
+}
+
+void Window::SetCellText(const std::string& list, int row, int column, const std::string& text) {
+  if (!UiDispatcher::OnUiThread()) return Post([this, list, row, column, text] { SetCellText(list, row, column, text); });
+  ListRows* rows = Alive() ? RowsOf(list) : nullptr;
+  if (!rows) return;
+  rows->SetCell(row, column, GbkToWide(text));
+  ScheduleListSync();  // one redraw for the cells of a whole slice
+}
+
+std::string Window::GetCellText(const std::string& list, int row, int column) {
+  std::string text;
+  Read([&] {
+    if (ListRows* rows = RowsOf(list))
+      text = WideToGbk(rows->Cell(row, column));
+  });
+  return text;
+}
+
+void Window::DeleteAllRows(const std::string& list) {
+  Post([this, list] {
+    if (ListRows* rows = RowsOf(list)) rows->Clear();
+  });
+}
+
+int Window::RowCount(const std::string& list) {
+  int count = 0;
+  Read([&] {
+    if (ListRows* rows = RowsOf(list)) count = rows->Count();
+  });
+  return count;
+}
+
+void Window::SortRows(const std::string& list, int column, bool ascending, std::function<bool(int, int)> less) {
+  Post([this, list, column, ascending, less = std::move(less)] {
+    Control* c = Find(list);
+    if (!c || !c->rows) return;
+    SyncLists();
+    c->rows->Sort(less);
+    // The arrow in the heading of the sorted column, none elsewhere.
+    HWND header = ListView_GetHeader(c->hwnd);
+    for (int i = 0; i < Header_GetItemCount(header); ++i) {
+      HDITEMW item{};
+      item.mask = HDI_FORMAT;
+      SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
+      item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+      if (i == column) item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+      SendMessageW(header, HDM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
+  });
+}
+
+void Window::FilterRows(const std::string& list, std::function<bool(int)> shown) {
+  Post([this, list, shown = std::move(shown)] {
+    if (ListRows* rows = RowsOf(list)) {
+      SyncLists();
+      rows->Filter(shown);
+    }
+  });
+}
+
+void Window::SelectRow(const std::string& list, int row) {
+  Post([this, list, row] {
+    Control* c = Find(list);
+    if (!c || !c->rows) return;
+    SyncLists();
+    const int place = c->rows->PlaceOf(row);
+    if (place < 0) return;
+    ListView_SetItemState(c->hwnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(c->hwnd, place, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(c->hwnd, place, FALSE);
+  });
+}
+
+int Window::ShowMenu(const std::vector<MenuItem>& items) {
+  int chosen = 0;
+  Read([&] {
+    MenuHandle menu(CreatePopupMenu());
+    if (!menu) return;
+    for (const MenuItem& item : items) {
+      if (item.command == 0) {
+        AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+        continue;
+      }
+      const UINT flags = MF_STRING | (item.checked ? MF_CHECKED : 0) | (item.enabled ? 0 : MF_GRAYED);
+      AppendMenuW(menu.Get(), flags, item.command, GbkToWide(item.text).c_str());
+    }
+    POINT at;
+    GetCursorPos(&at);
+    SetForegroundWindow(hwnd_);  // so that a click elsewhere closes the menu
+    chosen = static_cast<int>(
+        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd_, nullptr));
+  });
+  return chosen;
+}
+
+void Window::SetProgress(int done, int total) {
+  Post([this, done, total] {
+    if (!taskbarTried_) {
+      taskbarTried_ = true;
+      ITaskbarList3* list = nullptr;
+      if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                     reinterpret_cast<void**>(&list)))) {
+        taskbar_.Reset(list);
+        if (FAILED(list->HrInit())) taskbar_.Reset();
+      }
+    }
+    auto* list = static_cast<ITaskbarList3*>(taskbar_.Get());
+    if (!list) return;  // the system has no such taskbar
+    list->SetProgressState(hwnd_, total > 0 ? TBPF_NORMAL : TBPF_NOPROGRESS);
+    if (total > 0) list->SetProgressValue(hwnd_, done, total);
+  });
+}
+
+bool Window::CopyText(const std::string& text) {
+  bool copied = false;
+  Read([&] {
+    const std::wstring wide = GbkToWide(text);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t));
+    if (!memory) return;
+    if (void* bytes = GlobalLock(memory)) {
+      std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(bytes));
+      GlobalUnlock(memory);
+    }
+    if (OpenClipboard(hwnd_)) {
+      EmptyClipboard();
+      copied = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;  // the clipboard owns it from here
+      CloseClipboard();
+    }
+    if (!copied) GlobalFree(memory);
+  });
+  return copied;
+}
+
+void Window::SetTrayTip(const std::string& tip) {
+  Post([this, tip = GbkToWide(tip)] {
+    if (!trayIcon_) trayIcon_ = std::make_unique<NotifyIcon>(hwnd_);
+    trayIcon_->SetTip(tip);
+  });
+}
+
+void Window::ShowTrayBalloon(const std::string& text) {
+  Post([this, text = GbkToWide(text)] {
+    if (!trayIcon_) trayIcon_ = std::make_unique<NotifyIcon>(hwnd_);
+    trayIcon_->ShowBalloon(L"Vantoip", text);
+  });
+}
+
+std::optional<std::string> Window::SaveText(const std::string& suggestedName, const std::string& bytes) {
+  std::optional<std::string> outcome;
+  Read([&] { outcome = SaveWithDialog(hwnd_, suggestedName, bytes); });
+  return outcome;
+}
+
+bool Window::ConnectClient(const std::string& client, const std::string& host, int port) {
+  // The connect blocks for as long as it takes: find the control on the UI
+  // thread, connect on the calling one. The client lives as long as the window object.
+  TcpClient* tcp = nullptr;
+  auto self = shared_from_this();
+  Read([&] {
+    if (Control* c = Find(client)) tcp = c->client.get();
+  });
+  return tcp && tcp->Connect(host, port);
+}
+
+}  // namespace vantoip
