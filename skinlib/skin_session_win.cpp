@@ -13,6 +13,7 @@
 #include "skinlib/skin_paint_win.h"
 #include "skinlib/window_chain_win.h"
 #include "skinlib/window_roles_win.h"
+#include "ui/transparent_repaint_win.h"
 
 namespace vantoip::skin {
 namespace {
@@ -416,20 +417,6 @@ bool ChangesBackdrop(UINT message, LPARAM lParam) {
     }
   }
   return false;
-}
-
-// Siblings above with WS_EX_TRANSPARENT are not clipped out of a window's
-// painting: once it has painted, they paint again on top.
-void RepaintTransparentAbove(HWND window, RECT painted) {
-  MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&painted), 2);
-  for (HWND sibling = GetWindow(window, GW_HWNDPREV); sibling; sibling = GetWindow(sibling, GW_HWNDPREV)) {
-    RECT r, overlap;
-    if (!(GetWindowLongW(sibling, GWL_EXSTYLE) & WS_EX_TRANSPARENT) || !IsWindowVisible(sibling)) continue;
-    GetWindowRect(sibling, &r);
-    if (!IntersectRect(&overlap, &r, &painted)) continue;
-    MapWindowPoints(HWND_DESKTOP, sibling, reinterpret_cast<POINT*>(&overlap), 2);
-    InvalidateRect(sibling, &overlap, FALSE);
-  }
 }
 
 LRESULT ContainerMessage(HWND window, const WindowState& state, UINT message, WPARAM wParam, LPARAM lParam) {

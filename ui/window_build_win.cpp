@@ -11,27 +11,19 @@
 #include "ui/fonts_win.h"
 #include "ui/messages_win.h"
 #include "ui/picture_win.h"
+#include "ui/transparent_repaint_win.h"
 
 namespace vantoip {
 namespace {
 
-// A tab control paints its page under the transparent controls above it
-// (they are not clipped out): once it has painted, they paint again on top.
+// A tab control paints its page under the transparent controls above it.
 LRESULT CALLBACK TabControlProc(HWND tabs, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
   if (message == WM_NCDESTROY) RemoveWindowSubclass(tabs, &TabControlProc, 1);
   if (message != WM_PAINT) return DefSubclassProc(tabs, message, wParam, lParam);
   RECT painted{};
   GetUpdateRect(tabs, &painted, FALSE);
   const LRESULT result = DefSubclassProc(tabs, message, wParam, lParam);
-  MapWindowPoints(tabs, nullptr, reinterpret_cast<POINT*>(&painted), 2);
-  for (HWND above = GetWindow(tabs, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
-    RECT r, overlap;
-    if (!(GetWindowLongW(above, GWL_EXSTYLE) & WS_EX_TRANSPARENT) || !IsWindowVisible(above)) continue;
-    GetWindowRect(above, &r);
-    if (!IntersectRect(&overlap, &r, &painted)) continue;
-    MapWindowPoints(nullptr, above, reinterpret_cast<POINT*>(&overlap), 2);
-    InvalidateRect(above, &overlap, FALSE);
-  }
+  RepaintTransparentAbove(tabs, painted);
   return result;
 }
 
