@@ -37,9 +37,9 @@ void MainWindow::OnCreated(const std::shared_ptr<WindowControls>& window) {
   OnRefresh();
   window_->SetCaption(main_window::kTargetLabel, services_.registry.ReadText(kProxyServerPath));
   const std::int32_t enable = services_.registry.ReadNumber(kProxyEnablePath);
-  window_->SetCaption(main_window::kStatusLabel, enable == 1 ? "启用" : "禁用");
+  window_->SetCaption(main_window::kStatusLabel, enable == 1 ? main_window::kStatusOn : main_window::kStatusOff);
   const std::string target = window_->Caption(main_window::kTargetLabel);
-  if (CompareText(window_->Caption(main_window::kStatusLabel), "启用") == 0 && !target.empty()) {
+  if (StatusOn() && !target.empty()) {
     const ProxyTarget split = SplitTarget(target);
     state_.SetTarget(split.host, split.port);
     StartDelayTest();
@@ -63,9 +63,13 @@ void MainWindow::OnRowPick() {
   StartDelayTest();
 }
 
+bool MainWindow::StatusOn() {
+  return CompareText(window_->Caption(main_window::kStatusLabel), main_window::kStatusOn) == 0;
+}
+
 void MainWindow::OnStatusToggle() {
-  const bool wasOn = CompareText(window_->Caption(main_window::kStatusLabel), "启用") == 0;
-  window_->SetCaption(main_window::kStatusLabel, wasOn ? "禁用" : "启用");
+  const bool wasOn = StatusOn();
+  window_->SetCaption(main_window::kStatusLabel, wasOn ? main_window::kStatusOff : main_window::kStatusOn);
   services_.registry.Write(kProxyEnablePath, std::int32_t{wasOn ? 0 : 1});
   if (parts_.statusToggled) parts_.statusToggled();
 }

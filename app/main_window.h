@@ -48,6 +48,8 @@ class MainWindow {
   void OnRowPick();
   void OnStatusToggle();
   void OnRefresh();
+  // 标签_状态 says the machine's proxy is enabled.
+  bool StatusOn();
 
   // The window's controls (set when it was created) and the shared values.
   WindowControls& Controls() { return *window_; }

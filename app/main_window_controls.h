@@ -25,6 +25,10 @@ inline constexpr char kAdvertGroup[] = "分组框2";
 inline constexpr char kConnectedTimer[] = "时钟1";
 inline constexpr char kDelayClient[] = "客户1";
 
+// 标签_状态's two captions: the machine's proxy is enabled, or not.
+inline constexpr char kStatusOn[] = "启用";
+inline constexpr char kStatusOff[] = "禁用";
+
 }  // namespace vantoip::main_window
 
 namespace vantoip {

@@ -40,7 +40,7 @@ const WindowLayout& MainWindowLayout() {
           {.name = kTargetCaption, .kind = K::Label,
            .left = 115, .top = 323, .width = 64, .height = 24, .caption = "代理目标："},
           {.name = kStatusLabel, .kind = K::Label,
-           .left = 75, .top = 323, .width = 40, .height = 24, .caption = "启用", .font = kValue},
+           .left = 75, .top = 323, .width = 40, .height = 24, .caption = main_window::kStatusOn, .font = kValue},
           {.name = kStatusCaption, .kind = K::Label,
            .left = 17, .top = 322, .width = 64, .height = 24, .caption = "代理状态："},
           {.name = kRefreshButton, .kind = K::PushButton,

@@ -69,14 +69,14 @@ void ProxySwitch::ShowOn(const SwitchResult& result, const std::string& target) 
                                      ? std::string("代理连接成功")
                                      : "代理连接成功（" + ToText(result.connectionsNotSet) + "个连接未能设置）");
   window.SetDisabled(main_window::kProxyList, true);
-  window.SetCaption(main_window::kStatusLabel, "启用");
+  window.SetCaption(main_window::kStatusLabel, main_window::kStatusOn);
   window.SetCaption(main_window::kConnectButton, "断开");
 }
 
 void ProxySwitch::ShowOff() {
   WindowControls& window = main_.Controls();
   window.SetTrayTip(kDisconnectedTip);
-  window.SetCaption(main_window::kStatusLabel, "禁用");
+  window.SetCaption(main_window::kStatusLabel, main_window::kStatusOff);
   window.SetDisabled(main_window::kProxyList, false);
   window.SetInterval(main_window::kConnectedTimer, 0);
 }

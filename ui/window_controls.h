@@ -29,14 +29,14 @@ class WindowControls {
  public:
   virtual ~WindowControls() = default;
 
-  // Caption of a label, push button or of the window (property 8 / 10).
+  // Caption of a label, push button or of the window (its title).
   virtual std::string Caption(const std::string& control) = 0;
   virtual void SetCaption(const std::string& control, const std::string& text) = 0;
   // Disabled (property 6) and visible (property 5).
   virtual bool Disabled(const std::string& control) = 0;
   virtual void SetDisabled(const std::string& control, bool disabled) = 0;
   virtual void SetVisible(const std::string& control, bool visible) = 0;
-  // Timer interval in milliseconds, 0 = stopped (property 8 of a timer).
+  // Timer interval in milliseconds, 0 = stopped.
   virtual int Interval(const std::string& timer) = 0;
   virtual void SetInterval(const std::string& timer, int milliseconds) = 0;
   // First selected row of a list view, -1 when none (property 35).

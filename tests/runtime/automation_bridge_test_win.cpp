@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "runtime/automation_win.h"
-#include "tests/runtime/test_dispatch_win.h"
+#include "tests/support/test_dispatch_win.h"
 
 namespace vantoip {
 namespace {

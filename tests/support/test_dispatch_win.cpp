@@ -1,4 +1,4 @@
-#include "tests/runtime/test_dispatch_win.h"
+#include "tests/support/test_dispatch_win.h"
 
 #include <gtest/gtest.h>
 
