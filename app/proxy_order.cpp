@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 
+#include "app/country_table.h"
 #include "runtime/text.h"
 
 namespace vantoip {
@@ -49,23 +50,6 @@ std::optional<double> Percentage(std::string_view text) {
   return Number(Trimmed(text));
 }
 
-// The address's 32-bit value; nothing unless four dotted numbers up to 255.
-std::optional<std::uint32_t> Ipv4(std::string_view text) {
-  std::uint32_t value = 0;
-  for (int part = 0; part < 4; ++part) {
-    const std::size_t end = part < 3 ? text.find('.') : text.size();
-    const std::string_view digits = text.substr(0, end);
-    if (end == std::string_view::npos || digits.empty() || digits.size() > 3 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      return std::nullopt;
-    const std::uint32_t number = std::stoul(std::string(digits));
-    if (number > 255) return std::nullopt;
-    value = value << 8 | number;
-    text.remove_prefix(part < 3 ? end + 1 : end);
-  }
-  return value;
-}
-
 // Texts with a value first, by the value; nothing when neither has one.
 template <class Parse>
 std::optional<int> ByValue(std::string_view a, std::string_view b, Parse parse) {
@@ -109,7 +93,7 @@ int CompareColumn(int column, std::string_view a, std::string_view b) {
     case kPortColumn: return ByValue(a, b, Number).value_or(CompareText(a, b));
     case kSpeedColumn:
       return ByValue(a, b, Measured).value_or(ByValue(a, b, Percentage).value_or(CompareText(a, b)));
-    case kAddressColumn: return ByValue(a, b, Ipv4).value_or(CompareNames(a, b));
+    case kAddressColumn: return ByValue(a, b, ParseIpv4).value_or(CompareNames(a, b));
     default: return CompareText(a, b);
   }
 }
