@@ -126,7 +126,10 @@ std::string Window::GetCellText(const std::string& list, int row, int column) {
 
 void Window::DeleteAllRows(const std::string& list) {
   Post([this, list] {
-    if (ListRows* rows = RowsOf(list)) rows->Clear();
+    if (ListRows* rows = RowsOf(list)) {
+      rows->Clear();
+      rows->SyncView();
+    }
   });
 }
 
@@ -144,6 +147,7 @@ void Window::SortRows(const std::string& list, int column, bool ascending, std::
     if (!c || !c->rows) return;
     SyncLists();
     c->rows->Sort(less);
+    c->rows->SyncView();
     // The arrow in the heading of the sorted column, none elsewhere.
     HWND header = ListView_GetHeader(c->hwnd);
     for (int i = 0; i < Header_GetItemCount(header); ++i) {
@@ -162,6 +166,7 @@ void Window::FilterRows(const std::string& list, std::function<bool(int)> shown)
     if (ListRows* rows = RowsOf(list)) {
       SyncLists();
       rows->Filter(shown);
+      rows->SyncView();
     }
   });
 }
