@@ -1,8 +1,8 @@
-# vantoip_test(<name> SOURCES ... LIBS ... [TIMEOUT s] [LABELS ...])
+# vantoip_test(<name> SOURCES ... LIBS ... [TIMEOUT s])
 # One test executable = one ctest entry; under the cross toolchain ctest runs it
 # through the emulator (Wine), so starting Wine once per executable, not per case.
 function(vantoip_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} vantoip_gtest)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -15,7 +15,4 @@ function(vantoip_test name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
                        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-  if(T_LABELS)
-    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
-  endif()
 endfunction()
