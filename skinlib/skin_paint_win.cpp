@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/window_enumeration_win.h"
 #include "skinlib/window_roles_win.h"
 
 namespace vantoip::skin {
@@ -26,31 +27,21 @@ bool ShownWithin(HWND window, HWND root) {
   return true;
 }
 
-struct ContainerSearch {
-  HWND root;
-  std::vector<Container> found;
-};
-
-BOOL CALLBACK CollectContainer(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<ContainerSearch*>(param);
-  const Role role = RoleOf(window, GetWindowLongW(window, GWL_STYLE));
-  if ((role == Role::GroupBox || role == Role::TabControl) && ShownWithin(window, search->root)) {
-    RECT r;
-    GetWindowRect(window, &r);
-    MapWindowPoints(HWND_DESKTOP, search->root, reinterpret_cast<POINT*>(&r), 2);
-    search->found.push_back({window, role, r});
-  }
-  return TRUE;
-}
-
 // Group boxes and tab controls of the root, enclosing ones first.
 std::vector<Container> ShownContainers(HWND root) {
-  ContainerSearch search{root, {}};
-  EnumChildWindows(root, &CollectContainer, reinterpret_cast<LPARAM>(&search));
+  std::vector<Container> found;
+  ForEachChildWindow(root, [&](HWND window) {
+    const Role role = RoleOf(window, GetWindowLongW(window, GWL_STYLE));
+    if ((role != Role::GroupBox && role != Role::TabControl) || !ShownWithin(window, root)) return;
+    RECT r;
+    GetWindowRect(window, &r);
+    MapWindowPoints(HWND_DESKTOP, root, reinterpret_cast<POINT*>(&r), 2);
+    found.push_back({window, role, r});
+  });
   const auto area = [](const RECT& r) { return static_cast<long long>(r.right - r.left) * (r.bottom - r.top); };
-  std::stable_sort(search.found.begin(), search.found.end(),
+  std::stable_sort(found.begin(), found.end(),
                    [&](const Container& a, const Container& b) { return area(a.rect) > area(b.rect); });
-  return search.found;
+  return found;
 }
 
 

@@ -16,6 +16,7 @@
 #include "app/program_win.h"
 #include "runtime/encoding_win.h"
 #include "runtime/registry_win.h"
+#include "runtime/window_enumeration_win.h"
 #include "tests/support/fake_proxies_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
@@ -60,17 +61,14 @@ std::string ClipboardText() {
   return text;
 }
 
-BOOL CALLBACK FindShownMenu(HWND hwnd, LPARAM found) {
-  wchar_t name[16] = {};
-  GetClassNameW(hwnd, name, 16);
-  if (IsWindowVisible(hwnd) && wcscmp(name, L"#32768") == 0) *reinterpret_cast<bool*>(found) = true;
-  return TRUE;
-}
-
 // Whether a popup menu of `thread` is on the screen.
 bool MenuShown(DWORD thread) {
   bool shown = false;
-  EnumThreadWindows(thread, FindShownMenu, reinterpret_cast<LPARAM>(&shown));
+  ForEachThreadWindow(thread, [&](HWND window) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    shown = shown || (IsWindowVisible(window) && wcscmp(name, L"#32768") == 0);
+  });
   return shown;
 }
 

@@ -2,42 +2,16 @@
 
 #include <gtest/gtest.h>
 
-
 #include "runtime/encoding_win.h"
+#include "runtime/window_enumeration_win.h"
 
 namespace vantoip::test {
 namespace {
 
-struct DialogSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<DialogSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  wchar_t cls[16] = {};
-  GetClassNameW(window, cls, 16);
-  if (pid == search->processId && std::wstring(cls) == L"#32770" && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
-  auto* text = reinterpret_cast<std::wstring*>(param);
-  wchar_t cls[16] = {};
-  GetClassNameW(child, cls, 16);
-  if (_wcsicmp(cls, L"Static") == 0) {
-    const int n = GetWindowTextLengthW(child);
-    std::wstring t(n + 1, L'\0');
-    GetWindowTextW(child, t.data(), n + 1);
-    t.resize(n);
-    if (!t.empty()) *text = t;
-  }
-  return TRUE;
+std::wstring ClassName(HWND window) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  return name;
 }
 
 std::wstring WindowText(HWND window) {
@@ -46,6 +20,28 @@ std::wstring WindowText(HWND window) {
   GetWindowTextW(window, t.data(), n + 1);
   t.resize(n);
   return t;
+}
+
+HWND ShownDialogOf(DWORD processId) {
+  HWND found = nullptr;
+  ForEachTopLevelWindow([&](HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != processId || ClassName(window) != L"#32770" || !IsWindowVisible(window)) return true;
+    found = window;
+    return false;
+  });
+  return found;
+}
+
+// The last label of a dialog with any text: a message box's message.
+std::wstring LastStaticText(HWND dialog) {
+  std::wstring text;
+  ForEachChildWindow(dialog, [&](HWND child) {
+    if (_wcsicmp(ClassName(child).c_str(), L"Static") != 0) return;
+    if (std::wstring t = WindowText(child); !t.empty()) text = std::move(t);
+  });
+  return text;
 }
 
 }  // namespace
@@ -71,14 +67,12 @@ ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs) {
       if (outcome.sawErrorBox) outcome.msFromBoxClosedToEnd = GetTickCount() - boxClosedAt;
       break;
     }
-    DialogSearch search{pi.dwProcessId, nullptr};
-    EnumWindows(&FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-    if (search.found && !outcome.sawErrorBox) {
+    if (const HWND box = outcome.sawErrorBox ? nullptr : ShownDialogOf(pi.dwProcessId)) {
       Sleep(200);  // let the box finish laying itself out
       outcome.sawErrorBox = true;
-      outcome.boxCaption = WindowText(search.found);
-      EnumChildWindows(search.found, &CollectStaticText, reinterpret_cast<LPARAM>(&outcome.boxText));
-      PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+      outcome.boxCaption = WindowText(box);
+      outcome.boxText = LastStaticText(box);
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
       boxClosedAt = GetTickCount();
     }
   }
