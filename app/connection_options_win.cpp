@@ -5,6 +5,7 @@
 #include <ras.h>
 #include <raserror.h>
 
+#include "runtime/handle_win.h"
 #include "runtime/native_bridge_win.h"
 
 namespace vantoip {
@@ -81,8 +82,8 @@ std::optional<ConnectionSettings> WinInetConnectionOptions::Read(const std::stri
   ConnectionSettings settings{name, options[0].Value.dwValue};
   std::string* texts[] = {&settings.proxyServer, &settings.bypass, &settings.autoConfigUrl};
   for (int i = 1; i < 4; ++i) {
+    const GlobalMemory owned(options[i].Value.pszValue);  // the query allocated it for us
     *texts[i - 1] = Utf8(options[i].Value.pszValue);
-    if (options[i].Value.pszValue) GlobalFree(options[i].Value.pszValue);
   }
   return settings;
 }

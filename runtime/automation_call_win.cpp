@@ -63,9 +63,9 @@ class BoundMember {
   BoundMember(const BoundMember&) = delete;
   BoundMember& operator=(const BoundMember&) = delete;
   ~BoundMember() {
-    if (kind_ == DESCKIND_FUNCDESC) owner_.Get()->ReleaseFuncDesc(bound_.lpfuncdesc);
-    if (kind_ == DESCKIND_VARDESC || kind_ == DESCKIND_IMPLICITAPPOBJ) owner_.Get()->ReleaseVarDesc(bound_.lpvardesc);
-    if (kind_ == DESCKIND_TYPECOMP) bound_.lptcomp->Release();
+    if (kind_ == DESCKIND_FUNCDESC) owner_->ReleaseFuncDesc(bound_.lpfuncdesc);
+    if (kind_ == DESCKIND_VARDESC || kind_ == DESCKIND_IMPLICITAPPOBJ) owner_->ReleaseVarDesc(bound_.lpvardesc);
+    if (kind_ == DESCKIND_TYPECOMP) ComPtr<ITypeComp>{bound_.lptcomp};  // adopted and released
   }
 
   // kCallSucceeded, kNameNotBound or kNoTypeInformation.
@@ -74,12 +74,12 @@ class BoundMember {
     {
       ComPtr<ITypeInfo> type;
       if (FAILED(dispatch->GetTypeInfo(0, locale, type.Receive())) || !type ||
-          FAILED(type.Get()->GetTypeComp(binder.Receive())) || !binder)
+          FAILED(type->GetTypeComp(binder.Receive())) || !binder)
         return kNoTypeInformation;
     }
     const ULONG hash = LHashValOfNameSys(SYS_WIN32, locale, name.data());
     for (WORD flags : FlagOrder(invocation)) {
-      if (SUCCEEDED(binder.Get()->Bind(name.data(), hash, flags, owner_.Receive(), &kind_, &bound_))) break;
+      if (SUCCEEDED(binder->Bind(name.data(), hash, flags, owner_.Receive(), &kind_, &bound_))) break;
       kind_ = DESCKIND_NONE;
     }
     if (kind_ == DESCKIND_FUNCDESC) {
@@ -245,10 +245,8 @@ std::int32_t InvokeByName(const AutomationObject& object, std::string_view name,
                           AutomationArguments arguments, VARIANT* result) {
   std::wstring wideName = GbkToWide(name);
   if (IsObjectEmpty(object)) return kObjectEmpty;
-  ComPtr<IDispatch> dispatch;
-  if (FAILED(object.Interface()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.Receive()))) ||
-      !dispatch)
-    return kNoDispatch;
+  const ComPtr<IDispatch> dispatch = object.As<IDispatch>();
+  if (!dispatch) return kNoDispatch;
   const LCID locale = GetUserDefaultLCID();
   const auto given = GivenArguments(arguments);
   BoundMember member;

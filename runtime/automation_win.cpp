@@ -44,8 +44,8 @@ ComPtr<IUnknown> CreateFromTypeLibrary(std::wstring className, const std::string
   MEMBERID member = MEMBERID_NIL;
   USHORT found = 1;
   ComPtr<IUnknown> instance;
-  if (SUCCEEDED(library.Get()->FindName(className.data(), hash, type.Receive(), &member, &found)) && found == 1 &&
-      SUCCEEDED(type.Get()->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(instance.Receive()))) &&
+  if (SUCCEEDED(library->FindName(className.data(), hash, type.Receive(), &member, &found)) && found == 1 &&
+      SUCCEEDED(type->CreateInstance(nullptr, IID_IUnknown, instance.ReceiveVoid())) &&
       path.find(L'\\') != std::wstring::npos) {
     RegisterTypeLib(library.Get(), path.data(), nullptr);
   }
@@ -61,12 +61,10 @@ ComPtr<IUnknown> CreateFromClassId(const std::string& classText) {
   constexpr DWORD kAnyServer =
       CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
   constexpr DWORD kLocalServers = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
-  ComPtr<IUnknown> instance;
-  HRESULT hr =
-      CoCreateInstance(classId, nullptr, kAnyServer, IID_IUnknown, reinterpret_cast<void**>(instance.Receive()));
+  HRESULT hr = S_OK;
+  ComPtr<IUnknown> instance = CoCreate<IUnknown>(classId, kAnyServer, &hr);
   if (hr == E_INVALIDARG)  // systems without remote activation
-    hr = CoCreateInstance(classId, nullptr, kLocalServers, IID_IUnknown, reinterpret_cast<void**>(instance.Receive()));
-  if (FAILED(hr)) return {};
+    instance = CoCreate<IUnknown>(classId, kLocalServers);
   return instance;
 }
 

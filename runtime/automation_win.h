@@ -26,6 +26,10 @@ class AutomationObject {
   explicit AutomationObject(ComPtr<IUnknown> object) : interface_(std::move(object)) {}
 
   IUnknown* Interface() const { return interface_.Get(); }
+  template <class Other>
+  ComPtr<Other> As() const {
+    return interface_.As<Other>();
+  }
 
  private:
   ComPtr<IUnknown> interface_;

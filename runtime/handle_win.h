@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 #include <unknwn.h>
 
 #include <utility>
@@ -60,7 +61,9 @@ inline void CloseFind(HANDLE h) { ::FindClose(h); }
 inline void CloseRegistryKey(HKEY k) { ::RegCloseKey(k); }
 inline void ReleaseModule(HMODULE m) { ::FreeLibrary(m); }
 inline void FreeGlobalMemory(HGLOBAL m) { ::GlobalFree(m); }
+inline void FreeLocalMemory(HLOCAL m) { ::LocalFree(m); }
 inline void DestroyMenuHandle(HMENU m) { ::DestroyMenu(m); }
+inline void DestroyWindowHandle(HWND w) { ::DestroyWindow(w); }
 template <class Interface>
 void ReleaseInterface(Interface* p) {
   p->Release();
@@ -72,10 +75,38 @@ using FindHandle = UniqueHandle<MinusOneIsInvalid<&CloseFind>>;
 using RegistryKey = UniqueHandle<NullIsInvalid<HKEY, &CloseRegistryKey>>;
 using ModuleHandle = UniqueHandle<NullIsInvalid<HMODULE, &ReleaseModule>>;
 using GlobalMemory = UniqueHandle<NullIsInvalid<HGLOBAL, &FreeGlobalMemory>>;
+using LocalMemory = UniqueHandle<NullIsInvalid<HLOCAL, &FreeLocalMemory>>;
 using MenuHandle = UniqueHandle<NullIsInvalid<HMENU, &DestroyMenuHandle>>;
+// A window this thread made and destroys (only its own thread may).
+using WindowHandle = UniqueHandle<NullIsInvalid<HWND, &DestroyWindowHandle>>;
+
 // An owned COM interface pointer (one reference).
 template <class Interface>
-using ComPtr = UniqueHandle<NullIsInvalid<Interface*, &ReleaseInterface<Interface>>>;
+class ComPtr : public UniqueHandle<NullIsInvalid<Interface*, &ReleaseInterface<Interface>>> {
+ public:
+  using UniqueHandle<NullIsInvalid<Interface*, &ReleaseInterface<Interface>>>::UniqueHandle;
+
+  Interface* operator->() const { return this->Get(); }
+  // For the `void**` out-parameter of calls that hand back an interface named by its IID.
+  void** ReceiveVoid() { return reinterpret_cast<void**>(this->Receive()); }
+  // The object's `Other` interface; empty when it has none.
+  template <class Other>
+  ComPtr<Other> As() const {
+    ComPtr<Other> other;
+    if (this->Get()) this->Get()->QueryInterface(__uuidof(Other), other.ReceiveVoid());
+    return other;
+  }
+};
+
+// A new object of class `classId`, as its `Interface`; empty when it cannot be
+// made, and then `result` (when given) says why.
+template <class Interface>
+ComPtr<Interface> CoCreate(REFCLSID classId, DWORD context, HRESULT* result = nullptr) {
+  ComPtr<Interface> object;
+  const HRESULT hr = CoCreateInstance(classId, nullptr, context, __uuidof(Interface), object.ReceiveVoid());
+  if (result) *result = hr;
+  return object;
+}
 
 // A window's device context (GetDC, GetWindowDC), released to that window at
 // the end of the scope.

@@ -69,11 +69,10 @@ void OpenWithShell(const std::string& target) {
 std::uint32_t TickCount() { return GetTickCount(); }
 
 std::string SystemErrorText(unsigned long code) {
-  wchar_t* text = nullptr;
+  LocalMemory text;
   const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message(text ? text : L"", n);
-  LocalFree(text);
+                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(text.Receive()), 0, nullptr);
+  std::wstring message(text ? static_cast<const wchar_t*>(text.Get()) : L"", n);
   while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
     message.pop_back();
   return message.empty() ? "错误 " + std::to_string(code) : WideToGbk(message);
@@ -88,7 +87,7 @@ std::string LocalTimeText() {
   return text;
 }
 
-bool StartThread(std::function<void()> body, void** handle) {
+bool StartThread(std::function<void()> body, KernelHandle* handle) {
   if (!handle) {  // nobody holds on to the thread: an idle one may take the body
     IdleThreads& pool = Idle();
     std::lock_guard lock(pool.mutex);
@@ -98,25 +97,20 @@ bool StartThread(std::function<void()> body, void** handle) {
       pool.bodyWaiting.notify_one();
       return true;
     }
-    HANDLE thread = CreateThread(nullptr, 0, &PooledThreadMain, nullptr, 0, nullptr);
-    if (thread) {
-      CloseHandle(thread);
-      return true;
-    }
+    if (KernelHandle(CreateThread(nullptr, 0, &PooledThreadMain, nullptr, 0, nullptr))) return true;
     pool.bodies.pop_back();
     --g_running;
     return false;
   }
   auto owned = std::make_unique<std::function<void()>>(std::move(body));
   ++g_running;
-  HANDLE thread = CreateThread(nullptr, 0, &ThreadMain, owned.get(), 0, nullptr);
+  KernelHandle thread(CreateThread(nullptr, 0, &ThreadMain, owned.get(), 0, nullptr));
   if (!thread) {
     --g_running;
     return false;
   }
   owned.release();  // the thread owns it now
-  if (handle) *handle = thread;
-  else CloseHandle(thread);
+  if (handle) *handle = std::move(thread);
   return true;
 }
 

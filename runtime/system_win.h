@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "runtime/handle_win.h"
+
 namespace vantoip {
 
 // The shell's "open" action on a URL or document, shown normally; the owner is
@@ -21,10 +23,10 @@ std::uint32_t TickCount();
 std::string LocalTimeText();
 
 // Runs `body` on a thread of its own with the default stack size. When
-// `handle` is given the thread is a new one and `handle` receives its handle
-// (the caller closes it); otherwise a thread whose earlier body has returned
+// `handle` is given the thread is a new one and `handle` receives its handle;
+// otherwise a thread whose earlier body has returned
 // may take it, and no handle is kept. Nobody waits for the thread.
-bool StartThread(std::function<void()> body, void** handle = nullptr);
+bool StartThread(std::function<void()> body, KernelHandle* handle = nullptr);
 
 // Number of threads started by StartThread whose body has not yet returned.
 int RunningThreadCount();

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "runtime/handle_win.h"
 #include "ui/messages_win.h"
 
 namespace vantoip {
@@ -51,6 +52,12 @@ WorkQueue& Queue() {
 // its own posts only.
 thread_local std::uint64_t t_lastPosted = 0;
 
+// The window the UI thread drains work on, kept to the end like the queue;
+// g_window is the same, for posting threads.
+WindowHandle& DispatchWindow() {
+  static WindowHandle* window = new WindowHandle;
+  return *window;
+}
 std::atomic<HWND> g_window{nullptr};
 std::atomic<DWORD> g_uiThread{0};
 
@@ -141,10 +148,10 @@ bool UiDispatcher::Start() {
       return RegisterClassW(&wc);
     }();
     if (!atom) return false;
-    HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    if (!window) return false;
-    g_window = window;
+    DispatchWindow().Reset(CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                           GetModuleHandleW(nullptr), nullptr));
+    if (!DispatchWindow()) return false;
+    g_window = DispatchWindow().Get();
   }
   std::lock_guard lock(Queue().mutex);
   Queue().open = true;
@@ -161,7 +168,8 @@ void UiDispatcher::Stop() {
     dropped.swap(q.work);
   }
   q.space.notify_all();  // waiting posters give up
-  if (HWND window = g_window.exchange(nullptr)) DestroyWindow(window);
+  g_window = nullptr;
+  DispatchWindow().Reset();
 }
 
 bool UiDispatcher::Idle() {

@@ -11,7 +11,14 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"VantoipPicture";
 
+// The box's extra bytes hold the one reference to its picture.
 IPicture* PictureOf(HWND box) { return reinterpret_cast<IPicture*>(GetWindowLongPtrW(box, 0)); }
+
+// Puts `picture` in the box and hands back the one it had.
+ComPtr<IPicture> SwapPicture(HWND box, ComPtr<IPicture> picture) {
+  const LONG_PTR old = SetWindowLongPtrW(box, 0, reinterpret_cast<LONG_PTR>(picture.Release()));
+  return ComPtr<IPicture>(reinterpret_cast<IPicture*>(old));
+}
 
 void Paint(HWND box) {
   PAINTSTRUCT ps;
@@ -39,8 +46,7 @@ LRESULT CALLBACK PictureProc(HWND box, UINT message, WPARAM wParam, LPARAM lPara
     case WM_ERASEBKGND:
       return 1;
     case WM_NCDESTROY:
-      if (IPicture* picture = PictureOf(box)) picture->Release();
-      SetWindowLongPtrW(box, 0, 0);
+      SwapPicture(box, {});
       break;
   }
   return DefWindowProcW(box, message, wParam, lParam);
@@ -78,12 +84,11 @@ bool SetStoredPicture(HWND box, const std::string& name) {
   ComPtr<IStream> stream;
   if (FAILED(CreateStreamOnHGlobal(copy.Get(), TRUE, stream.Receive()))) return false;
   copy.Release();  // the stream frees it now
-  IPicture* picture = nullptr;
-  const HRESULT hr = OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                                    reinterpret_cast<void**>(&picture));
-  if (FAILED(hr) || !picture) return false;
-  if (IPicture* old = PictureOf(box)) old->Release();
-  SetWindowLongPtrW(box, 0, reinterpret_cast<LONG_PTR>(picture));
+  ComPtr<IPicture> picture;
+  if (FAILED(OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture, picture.ReceiveVoid())) ||
+      !picture)
+    return false;
+  SwapPicture(box, std::move(picture));
   InvalidateRect(box, nullptr, TRUE);
   return true;
 }

@@ -210,17 +210,12 @@ void Window::SetProgress(int done, int total) {
   Post([this, done, total] {
     if (!taskbarTried_) {
       taskbarTried_ = true;
-      ITaskbarList3* list = nullptr;
-      if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                                     reinterpret_cast<void**>(&list)))) {
-        taskbar_.Reset(list);
-        if (FAILED(list->HrInit())) taskbar_.Reset();
-      }
+      taskbar_ = CoCreate<ITaskbarList3>(CLSID_TaskbarList, CLSCTX_INPROC_SERVER);
+      if (taskbar_ && FAILED(taskbar_->HrInit())) taskbar_.Reset();
     }
-    auto* list = static_cast<ITaskbarList3*>(taskbar_.Get());
-    if (!list) return;  // the system has no such taskbar
-    list->SetProgressState(hwnd_, total > 0 ? TBPF_NORMAL : TBPF_NOPROGRESS);
-    if (total > 0) list->SetProgressValue(hwnd_, done, total);
+    if (!taskbar_) return;  // the system has no such taskbar
+    taskbar_->SetProgressState(hwnd_, total > 0 ? TBPF_NORMAL : TBPF_NOPROGRESS);
+    if (total > 0) taskbar_->SetProgressValue(hwnd_, done, total);
   });
 }
 
@@ -228,18 +223,18 @@ bool Window::CopyText(const std::string& text) {
   bool copied = false;
   Read([&] {
     const std::wstring wide = GbkToWide(text);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t));
+    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t)));
     if (!memory) return;
-    if (void* bytes = GlobalLock(memory)) {
+    if (void* bytes = GlobalLock(memory.Get())) {
       std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(bytes));
-      GlobalUnlock(memory);
+      GlobalUnlock(memory.Get());
     }
     if (OpenClipboard(hwnd_)) {
       EmptyClipboard();
-      copied = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;  // the clipboard owns it from here
+      copied = SetClipboardData(CF_UNICODETEXT, memory.Get()) != nullptr;
+      if (copied) memory.Release();  // the clipboard owns it from here
       CloseClipboard();
     }
-    if (!copied) GlobalFree(memory);
   });
   return copied;
 }

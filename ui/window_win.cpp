@@ -58,18 +58,17 @@ std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<E
   auto window = std::make_shared<Window>(layout, std::move(events));
   // No WS_CLIPCHILDREN: group boxes do not paint their inside, the window does.
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  HWND hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, GbkToWide(layout.title).c_str(), style,
-                              layout.left, layout.top, layout.width, layout.height, owner, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
-  if (!hwnd) return nullptr;
+  WindowHandle created(CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, GbkToWide(layout.title).c_str(), style,
+                                       layout.left, layout.top, layout.width, layout.height, owner, nullptr,
+                                       GetModuleHandleW(nullptr), nullptr));
+  if (!created) return nullptr;
+  const HWND hwnd = created.Get();
   window->hwnd_ = hwnd;
   LiveWindows()[hwnd] = window;
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window.get()));
   SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc));
-  if (!window->CreateControls()) {
-    DestroyWindow(hwnd);
-    return nullptr;
-  }
+  if (!window->CreateControls()) return nullptr;
+  created.Release();  // from here it lives until it is closed
   window->Raise(kThisWindow, EventKind::Created);
   if (!window->Alive()) return nullptr;  // the handler closed it
   ShowWindow(hwnd, SW_SHOWNORMAL);

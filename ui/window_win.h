@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shobjidl.h>
 
 #include <chrono>
 #include <map>
@@ -112,7 +113,7 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   std::vector<Control> controls_;
   bool listSyncScheduled_ = false;
   std::chrono::steady_clock::time_point lastCountSync_;
-  ComPtr<IUnknown> taskbar_;  // an ITaskbarList3, made at the first progress shown
+  ComPtr<ITaskbarList3> taskbar_;  // made at the first progress shown
   bool taskbarTried_ = false;
   std::unique_ptr<NotifyIcon> trayIcon_;  // made at the first tip or balloon
 };

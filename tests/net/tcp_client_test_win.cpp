@@ -13,9 +13,6 @@ namespace {
 
 constexpr UINT kNotification = WM_APP;
 
-void DestroyWindowHandle(HWND window) { DestroyWindow(window); }
-using WindowHandle = UniqueHandle<NullIsInvalid<HWND, &DestroyWindowHandle>>;
-
 // A listener on 127.0.0.1:`port`; empty when the port cannot be had.
 Socket ListenOnLoopback(u_short port) {
   Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));

@@ -210,20 +210,20 @@ std::wstring WriteTypeLibrary(const GUID& libraryId) {
   std::wstring path = std::wstring(folder) + L"vantoip_automation_test.tlb";
   ComPtr<ICreateTypeLib2> library;
   EXPECT_EQ(CreateTypeLib2(SYS_WIN32, path.data(), library.Receive()), S_OK);
-  library.Get()->SetGuid(libraryId);
-  library.Get()->SetName(const_cast<LPOLESTR>(L"VantoipAutomationTest"));
-  library.Get()->SetVersion(1, 0);
+  library->SetGuid(libraryId);
+  library->SetName(const_cast<LPOLESTR>(L"VantoipAutomationTest"));
+  library->SetVersion(1, 0);
   CLSID regexp;
   CLSIDFromString(kRegExpClassId, &regexp);
   const wchar_t* names[] = {L"VantoipTestRegExp", L"{6B1D2A40-2F4E-4A5C-9E61-0D5A37C4E111}"};
   for (const wchar_t* name : names) {
     ComPtr<ICreateTypeInfo> type;
-    library.Get()->CreateTypeInfo(const_cast<LPOLESTR>(name), TKIND_COCLASS, type.Receive());
-    type.Get()->SetGuid(regexp);
-    type.Get()->SetTypeFlags(TYPEFLAG_FCANCREATE);
-    type.Get()->LayOut();
+    library->CreateTypeInfo(const_cast<LPOLESTR>(name), TKIND_COCLASS, type.Receive());
+    type->SetGuid(regexp);
+    type->SetTypeFlags(TYPEFLAG_FCANCREATE);
+    type->LayOut();
   }
-  EXPECT_EQ(library.Get()->SaveAllChanges(), S_OK);
+  EXPECT_EQ(library->SaveAllChanges(), S_OK);
   return path;
 }
 
@@ -249,7 +249,7 @@ TEST_F(AutomationBridge, ClassNamesAreLookedUpInATypeLibraryUnlessTheyAreClassId
   ComPtr<ITypeInfo> found;
   MEMBERID member;
   USHORT count = 1;
-  ASSERT_EQ(loaded.Get()->FindName(bracedName.data(), 0, found.Receive(), &member, &count), S_OK);
+  ASSERT_EQ(loaded->FindName(bracedName.data(), 0, found.Receive(), &member, &count), S_OK);
   EXPECT_EQ(count, 1);
   EXPECT_FALSE(CreateObject(object, "{6B1D2A40-2F4E-4A5C-9E61-0D5A37C4E111}", gbkPath));
   std::string regexpId(std::begin(kRegExpClassId), std::end(kRegExpClassId) - 1);

@@ -76,17 +76,15 @@ TEST_F(Files, AttributesAreMaskedToTheFourFileBits) {
 }
 
 TEST(Threads, StartThreadRunsTheBodyAndHandsOutTheHandleOnRequest) {
-  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  EXPECT_TRUE(StartThread([done] { SetEvent(done); }));
-  EXPECT_EQ(WaitForSingleObject(done, 5000), WAIT_OBJECT_0);
-  CloseHandle(done);
+  const KernelHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  EXPECT_TRUE(StartThread([event = done.Get()] { SetEvent(event); }));
+  EXPECT_EQ(WaitForSingleObject(done.Get(), 5000), WAIT_OBJECT_0);
 
   int value = 0;
-  void* handle = nullptr;
+  KernelHandle handle;
   EXPECT_TRUE(StartThread([&value] { value = 42; }, &handle));
-  ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(WaitForSingleObject(handle, 5000), WAIT_OBJECT_0);
-  CloseHandle(handle);
+  ASSERT_TRUE(handle);
+  EXPECT_EQ(WaitForSingleObject(handle.Get(), 5000), WAIT_OBJECT_0);
   EXPECT_EQ(value, 42);
 
   const std::uint32_t t0 = TickCount();

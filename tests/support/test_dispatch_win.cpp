@@ -67,7 +67,7 @@ ComPtr<ITypeInfo> MakeTestTypeInfo() {
   ComPtr<ICreateTypeLib2> library;
   CreateTypeLib2(SYS_WIN32, const_cast<LPOLESTR>(L"vantoip_test_object.tlb"), library.Receive());
   ComPtr<ICreateTypeInfo> type;
-  library.Get()->CreateTypeInfo(const_cast<LPOLESTR>(L"ITestObject"), TKIND_DISPATCH, type.Receive());
+  library->CreateTypeInfo(const_cast<LPOLESTR>(L"ITestObject"), TKIND_DISPATCH, type.Receive());
   ICreateTypeInfo* t = type.Get();
   AddFunction(t, 0, kNameMember, INVOKE_PROPERTYGET, VT_BSTR, {}, {L"Name"});
   AddFunction(t, 1, kNameMember, INVOKE_PROPERTYPUT, VT_VOID, {Parameter(VT_BSTR)},
