@@ -21,6 +21,7 @@
 #include "app/program_win.h"
 #include "app/proxy_list.h"
 #include "app/proxy_list_win.h"
+#include "runtime/handle_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/proxy_page.h"
@@ -128,40 +129,39 @@ class HugePageServer {
  public:
   HugePageServer() {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE childOut = nullptr, childIn = nullptr;
-    CreatePipe(&out_, &childOut, &inherit, 0);
-    CreatePipe(&childIn, &in_, &inherit, 0);
-    SetHandleInformation(out_, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(in_, HANDLE_FLAG_INHERIT, 0);
+    KernelHandle childOut, childIn;
+    CreatePipe(out_.Receive(), childOut.Receive(), &inherit, 0);
+    CreatePipe(childIn.Receive(), in_.Receive(), &inherit, 0);
+    SetHandleInformation(out_.Get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(in_.Get(), HANDLE_FLAG_INHERIT, 0);
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(self) + L"\" --serve-huge";
     STARTUPINFOW start{sizeof start};
     start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = childIn;
-    start.hStdOutput = childOut;
+    start.hStdInput = childIn.Get();
+    start.hStdOutput = childOut.Get();
     start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &child_);
-    CloseHandle(childOut);
-    CloseHandle(childIn);
+    PROCESS_INFORMATION started{};
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &started))
+      child_ = StartedProcess(started);
+    childOut.Reset();  // the child's ends are the child's alone now
+    childIn.Reset();
     char line[16] = {};
     DWORD read = 0;
-    for (DWORD n = 0; n < sizeof line - 1 && ReadFile(out_, line + n, 1, &read, nullptr) && read == 1 && line[n] != '\n'; ++n) {
+    for (DWORD n = 0; n < sizeof line - 1 && ReadFile(out_.Get(), line + n, 1, &read, nullptr) && read == 1 && line[n] != '\n'; ++n) {
     }
     port_ = std::atoi(line);
   }
   ~HugePageServer() {
-    CloseHandle(in_);  // the child's input closes: it ends
-    WaitForSingleObject(child_.hProcess, 10000);
-    CloseHandle(out_);
-    CloseHandle(child_.hProcess);
-    CloseHandle(child_.hThread);
+    in_.Reset();  // the child's input closes: it ends
+    WaitForSingleObject(child_.process.Get(), 10000);
   }
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/huge"; }
 
  private:
-  HANDLE out_ = nullptr, in_ = nullptr;
-  PROCESS_INFORMATION child_{};
+  KernelHandle out_, in_;
+  StartedProcess child_;
   int port_ = 0;
 };
 

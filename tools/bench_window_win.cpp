@@ -9,6 +9,7 @@
 
 #include "app/main_window_layout.h"
 #include "app/main_window_controls.h"
+#include "runtime/handle_win.h"
 #include "tests/support/gui_win.h"
 #include "tools/bench_report.h"
 #include "ui/message_loop_win.h"
@@ -35,6 +36,7 @@ double StartUpMilliseconds() {
   std::string cmd = "\"" + path + "\"";
   const double start = Now();
   if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  const StartedProcess program(pi);
   double shown = -1;
   while (Now() - start < 20 && shown < 0) {
     for (HWND w = FindWindowExW(nullptr, nullptr, L"VantoipWindow", nullptr); w;
@@ -48,9 +50,7 @@ double StartUpMilliseconds() {
     }
     Sleep(1);
   }
-  WaitForSingleObject(pi.hProcess, 5000);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  WaitForSingleObject(program.process.Get(), 5000);
   return shown;
 }
 

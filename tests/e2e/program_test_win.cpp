@@ -13,6 +13,7 @@
 #include <string>
 
 #include "runtime/encoding_win.h"
+#include "runtime/handle_win.h"
 #include "runtime/registry_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
@@ -45,7 +46,7 @@ HWND WindowOfProcess(DWORD processId) {
 }
 
 struct RunningProgram {
-  PROCESS_INFORMATION pi{};
+  StartedProcess process;
   HWND window = nullptr;
   DWORD startedAt = 0;
   DWORD shownAfterMs = 0;
@@ -57,9 +58,11 @@ struct RunningProgram {
     STARTUPINFOA si{sizeof si};
     std::string cmd = "\"" + ProgramPath() + "\"";
     startedAt = GetTickCount();
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &started)) return false;
+    process = StartedProcess(started);
     while (GetTickCount() - startedAt < 20000) {
-      window = WindowOfProcess(pi.dwProcessId);
+      window = WindowOfProcess(process.id);
       if (window && IsWindowVisible(window)) {
         shownAfterMs = GetTickCount() - startedAt;
         return true;
@@ -76,9 +79,8 @@ struct RunningProgram {
     return std::string(temp) + "vantoip-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + test->name();
   }
   ~RunningProgram() {
-    if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 9);
-    if (pi.hProcess) CloseHandle(pi.hProcess);
-    if (pi.hThread) CloseHandle(pi.hThread);
+    if (process.process && WaitForSingleObject(process.process.Get(), 0) == WAIT_TIMEOUT)
+      TerminateProcess(process.process.Get(), 9);
   }
 };
 
@@ -100,9 +102,9 @@ TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
   ASSERT_TRUE(program.Start());
   std::printf("process start to window shown: %lu ms\n", program.shownAfterMs);
   PostMessageW(program.window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
   DWORD code = 1;
-  GetExitCodeProcess(program.pi.hProcess, &code);
+  GetExitCodeProcess(program.process.process.Get(), &code);
   EXPECT_EQ(code, 0u);
 }
 
@@ -110,10 +112,10 @@ TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
 void ExpectQuickCleanEnd(RunningProgram& program, const char* when) {
   const DWORD closedAt = GetTickCount();
   PostMessageW(program.window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(program.pi.hProcess, 2000), WAIT_OBJECT_0) << "did not end within 2 s " << when;
+  ASSERT_EQ(WaitForSingleObject(program.process.process.Get(), 2000), WAIT_OBJECT_0) << "did not end within 2 s " << when;
   std::printf("close to process end %s: %lu ms\n", when, GetTickCount() - closedAt);
   DWORD code = 1;
-  GetExitCodeProcess(program.pi.hProcess, &code);
+  GetExitCodeProcess(program.process.process.Get(), &code);
   EXPECT_EQ(code, 0u) << when;
 }
 
@@ -239,7 +241,7 @@ TEST(Program, OneClickTurnsAProxyThatIsOnOff) {
   Sleep(2200);
   EXPECT_EQ(test::WindowTextGbk(time), stopped) << "the timer still runs";
   PostMessageW(program.window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
   test::SetProxyValues(nullptr, nullptr);
 }
 
@@ -259,7 +261,7 @@ TEST(Program, TurningOnWritesTheValuesAndGoesOnWhateverTheRefreshAnswers) {
   EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), "10.1.2.3:8080");
   EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 1);
   PostMessageW(program.window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
   test::SetProxyValues(nullptr, nullptr);
 }
 
@@ -310,8 +312,8 @@ TEST(Program, TheUsersOwnSettingsComeBackAfterTheProgramWasKilled) {
     EXPECT_TRUE(options[0].Value.dwValue & PROXY_TYPE_PROXY);
     EXPECT_EQ(WideToGbk(options[1].Value.pszValue ? options[1].Value.pszValue : L""), picked);
     GlobalFree(options[1].Value.pszValue);
-    TerminateProcess(program.pi.hProcess, 9);  // killed while the proxy is on
-    WaitForSingleObject(program.pi.hProcess, 5000);
+    TerminateProcess(program.process.process.Get(), 9);  // killed while the proxy is on
+    WaitForSingleObject(program.process.process.Get(), 5000);
   }
   RunningProgram program;  // starts On, with the kept snapshot
   ASSERT_TRUE(program.Start(server.Url("/list")));
@@ -324,7 +326,7 @@ TEST(Program, TheUsersOwnSettingsComeBackAfterTheProgramWasKilled) {
   EXPECT_EQ(ReadRegistryText(kCurrentUser, overridePath), "*.corp.example");
   EXPECT_EQ(ReadRegistryText(kCurrentUser, scriptPath), "http://wpad.example/proxy.pac");
   PostMessageW(program.window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
   DeleteRegistryItem(kCurrentUser, overridePath);
   DeleteRegistryItem(kCurrentUser, scriptPath);
   test::SetProxyValues(nullptr, nullptr);
@@ -386,9 +388,9 @@ TEST(Program, TheWholeRoadFromTheDemoListToASwitchedProxy) {
   EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 1);
 
   PostMessageW(program.window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(program.pi.hProcess, 5000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
   DWORD code = 1;
-  GetExitCodeProcess(program.pi.hProcess, &code);
+  GetExitCodeProcess(program.process.process.Get(), &code);
   EXPECT_EQ(code, 0u);
   test::SetProxyValues(nullptr, nullptr);
 }

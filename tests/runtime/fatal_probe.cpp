@@ -9,14 +9,14 @@
 #include "runtime/convert.h"
 #include "runtime/fatal.h"
 #include "runtime/fatal_win.h"
+#include "runtime/handle_win.h"
 #include "runtime/native_commands_win.h"
 #include "runtime/text_array.h"
 
 namespace {
 
 void MarkEndOfRun() {
-  HANDLE f = CreateFileA("fatal_probe_end.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(f);
+  vantoip::FileHandle(CreateFileA("fatal_probe_end.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
 }  // namespace

@@ -2,10 +2,11 @@
 // name: loading it leaves a marker file in the current directory.
 #include <windows.h>
 
+#include "runtime/handle_win.h"
+
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    HANDLE f = CreateFileA("planted_dll_was_loaded.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    vantoip::FileHandle(CreateFileA("planted_dll_was_loaded.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   }
   return TRUE;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/encoding_win.h"
+#include "runtime/handle_win.h"
 #include "runtime/window_enumeration_win.h"
 
 namespace vantoip::test {
@@ -56,18 +57,20 @@ std::string BesideTestExecutable(const std::string& fileName) {
 ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs) {
   ChildOutcome outcome;
   STARTUPINFOA si{sizeof si};
-  PROCESS_INFORMATION pi{};
+  PROCESS_INFORMATION started{};
   std::string cmd = commandLine;
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &started))
     return outcome;
+  const StartedProcess child(started);
+  const HANDLE process = child.process.Get();
   const DWORD start = GetTickCount();
   DWORD boxClosedAt = 0;
   while (GetTickCount() - start < timeoutMs) {
-    if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process, 100) == WAIT_OBJECT_0) {
       if (outcome.sawErrorBox) outcome.msFromBoxClosedToEnd = GetTickCount() - boxClosedAt;
       break;
     }
-    if (const HWND box = outcome.sawErrorBox ? nullptr : ShownDialogOf(pi.dwProcessId)) {
+    if (const HWND box = outcome.sawErrorBox ? nullptr : ShownDialogOf(child.id)) {
       Sleep(200);  // let the box finish laying itself out
       outcome.sawErrorBox = true;
       outcome.boxCaption = WindowText(box);
@@ -76,14 +79,12 @@ ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs) {
       boxClosedAt = GetTickCount();
     }
   }
-  if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
+  if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
     outcome.exited = true;
-    GetExitCodeProcess(pi.hProcess, &outcome.exitCode);
+    GetExitCodeProcess(process, &outcome.exitCode);
   } else {
-    TerminateProcess(pi.hProcess, 1);
+    TerminateProcess(process, 1);
   }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   return outcome;
 }
 

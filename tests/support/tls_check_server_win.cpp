@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/socket_win.h"
+#include "runtime/handle_win.h"
 
 #ifndef VANTOIP_TLS_SERVER_SCRIPT
 #error "VANTOIP_TLS_SERVER_SCRIPT names the helper's host path"
@@ -66,8 +67,7 @@ TlsCheckServer::TlsCheckServer() {
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     throw std::runtime_error("the TLS helper does not start: " + command);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  StartedProcess{process};  // our handles go now; the helper ends when our connection does
 
   fd_set readable;
   FD_ZERO(&readable);

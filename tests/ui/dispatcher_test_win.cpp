@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/handle_win.h"
 #include "tests/support/gui_win.h"
 
 namespace vantoip {
@@ -86,8 +87,9 @@ TEST_F(Dispatcher, AWorkerFarAheadWaitsForTheQueueToEmpty) {
 // A read waits for its own thread's posts only: one worker streaming rows
 // holds back neither another worker's read nor the window.
 TEST_F(Dispatcher, AReadWhileAnotherWorkerStreamsReturnsWithinASlice) {
-  HWND probe = CreateWindowW(L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(probe);
+  const WindowHandle window(CreateWindowW(L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(window);
+  const HWND probe = window.Get();
   std::atomic<bool> stop{false}, streamed{false};
   std::thread streamer([&] {
     while (!stop) UiDispatcher::Post(Spin);
@@ -121,7 +123,6 @@ TEST_F(Dispatcher, AReadWhileAnotherWorkerStreamsReturnsWithinASlice) {
   EXPECT_LT(readMs, 100);
   EXPECT_LT(slowestAnswerMs, 200);
   std::printf("read: %lld ms; the window's slowest answer meanwhile: %lld ms\n", readMs.load(), slowestAnswerMs.load());
-  DestroyWindow(probe);
 }
 
 TEST_F(Dispatcher, AfterStopPostsAndReadsFailAtOnceAndWaitingPostersGoOn) {
