@@ -27,7 +27,7 @@ std::wstring WindowTextOf(HWND hwnd) {
 
 std::string Window::Caption(const std::string& control) {
   std::string text;
-  Read([&] {
+  RunAndWait([&] {
     HWND target = control == kThisWindow ? hwnd_ : ControlHandle(control);
     if (target) text = WideToGbk(WindowTextOf(target));
   });
@@ -52,7 +52,7 @@ void Window::SetCaption(const std::string& control, const std::string& text) {
 
 bool Window::Disabled(const std::string& control) {
   bool disabled = false;
-  Read([&] {
+  RunAndWait([&] {
     if (HWND target = ControlHandle(control)) disabled = !IsWindowEnabled(target);
   });
   return disabled;
@@ -72,7 +72,7 @@ void Window::SetVisible(const std::string& control, bool visible) {
 
 int Window::Interval(const std::string& timer) {
   int interval = 0;
-  Read([&] {
+  RunAndWait([&] {
     if (Control* c = Find(timer)) interval = c->interval;
   });
   return interval;
@@ -90,7 +90,7 @@ void Window::SetInterval(const std::string& timer, int milliseconds) {
 
 int Window::CurrentRow(const std::string& list) {
   int row = -1;
-  Read([&] {
+  RunAndWait([&] {
     SyncLists();  // a selection is only ever among rows the view shows
     if (Control* c = Find(list); c && c->rows) row = c->rows->RowAt(ListView_GetNextItem(c->hwnd, -1, LVNI_SELECTED));
   });
@@ -117,7 +117,7 @@ void Window::SetCellText(const std::string& list, int row, int column, const std
 
 std::string Window::GetCellText(const std::string& list, int row, int column) {
   std::string text;
-  Read([&] {
+  RunAndWait([&] {
     if (ListRows* rows = RowsOf(list))
       text = WideToGbk(rows->Cell(row, column));
   });
@@ -135,7 +135,7 @@ void Window::DeleteAllRows(const std::string& list) {
 
 int Window::RowCount(const std::string& list) {
   int count = 0;
-  Read([&] {
+  RunAndWait([&] {
     if (ListRows* rows = RowsOf(list)) count = rows->Count();
   });
   return count;
@@ -186,7 +186,7 @@ void Window::SelectRow(const std::string& list, int row) {
 
 int Window::ShowMenu(const std::vector<MenuItem>& items) {
   int chosen = 0;
-  Read([&] {
+  RunAndWait([&] {
     MenuHandle menu(CreatePopupMenu());
     if (!menu) return;
     for (const MenuItem& item : items) {
@@ -221,7 +221,7 @@ void Window::SetProgress(int done, int total) {
 
 bool Window::CopyText(const std::string& text) {
   bool copied = false;
-  Read([&] {
+  RunAndWait([&] {
     const std::wstring wide = GbkToWide(text);
     GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t)));
     if (!memory) return;
@@ -255,7 +255,7 @@ void Window::ShowTrayBalloon(const std::string& text) {
 
 std::optional<std::string> Window::SaveText(const std::string& suggestedName, const std::string& bytes) {
   std::optional<std::string> outcome;
-  Read([&] { outcome = SaveWithDialog(hwnd_, suggestedName, bytes); });
+  RunAndWait([&] { outcome = SaveWithDialog(hwnd_, suggestedName, bytes); });
   return outcome;
 }
 
@@ -264,7 +264,7 @@ bool Window::ConnectClient(const std::string& client, const std::string& host, i
   // thread, connect on the calling one. The client lives as long as the window object.
   TcpClient* tcp = nullptr;
   auto self = shared_from_this();
-  Read([&] {
+  RunAndWait([&] {
     if (Control* c = Find(client)) tcp = c->client.get();
   });
   return tcp && tcp->Connect(host, port);

@@ -40,11 +40,10 @@ bool RegisterWindowClass() {
   return atom != 0;
 }
 
-
-int KeyMask(WPARAM flags) {
-  return ((flags & MK_CONTROL) ? 1 : 0) | ((flags & MK_SHIFT) ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+// An event's keys held down: 1 Ctrl, 2 Shift, 4 Alt.
+int KeyMask(bool control, bool shift) {
+  return (control ? 1 : 0) | (shift ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
 }
-
 
 }  // namespace
 
@@ -149,7 +148,7 @@ LRESULT CALLBACK Window::LabelProc(HWND label, UINT message, WPARAM wParam, LPAR
     auto* window = reinterpret_cast<Window*>(owner);
     if (Control* c = window->FindById(GetDlgCtrlID(label)))
       window->Raise(c->layout.name, EventKind::MouseDown,
-                    {nullptr, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), KeyMask(wParam)});
+                    {nullptr, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), KeyMask(wParam & MK_CONTROL, wParam & MK_SHIFT)});
   } else if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(label, &Window::LabelProc, 1);
   }
@@ -225,7 +224,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
-bool Window::Read(const std::function<void()>& work) {
+bool Window::RunAndWait(const std::function<void()>& work) {
   bool ran = false;
   UiDispatcher::Run([&] {
     if (!Alive()) return;
@@ -244,7 +243,8 @@ void Window::Post(std::function<void()> work) {
 void Window::OnKeyDown(WPARAM key) {
   EventArgs args;
   args.key = static_cast<int>(key);
-  args.keys = (GetKeyState(VK_CONTROL) < 0 ? 1 : 0) | (GetKeyState(VK_SHIFT) < 0 ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+  args.keys = KeyMask(GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0);
   Raise(kThisWindow, EventKind::Key, args);
 }
+
 }  // namespace vantoip

@@ -103,9 +103,9 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   void SyncLists(bool paced = false);
   void ScheduleListSync();
   Control* FindById(int id);
-  // Runs `work` on the UI thread while the window is alive and waits for it;
-  // false when it did not run.
-  bool Read(const std::function<void()>& work);
+  // Runs `work` on the UI thread while the window is alive and waits for it
+  // (reads, menus, dialogs, connecting a client); false when it did not run.
+  bool RunAndWait(const std::function<void()>& work);
 
   WindowLayout layout_;
   std::vector<EventBinding> events_;
