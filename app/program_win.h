@@ -5,16 +5,16 @@
 
 #include "app/connection_options_win.h"
 #include "app/internet_options_win.h"
+#include "app/list_checks.h"
 #include "app/main_window.h"
 #include "app/modal_window_win.h"
 #include "app/promotion.h"
-#include "app/proxy_checks.h"
 #include "app/proxy_guard.h"
 #include "app/proxy_list.h"
 #include "app/proxy_switch.h"
 #include "app/services_win.h"
 #include "app/shell_opener_win.h"
-#include "net/proxy_checker_win.h"
+#include "net/socket_check_runner_win.h"
 
 namespace vantoip {
 
@@ -34,10 +34,10 @@ struct Program {
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};
   ProxyListReader listReader;
-  ProxyChecker checker;  // the check pages from the environment, VANTOIP_CHECK_PARALLEL at once
-  ProxyChecker guardChecker;  // the guard's: the proxy on, then its candidates
+  SocketCheckRunner checkRunner;  // the check pages from the environment, VANTOIP_CHECK_PARALLEL at once
+  SocketCheckRunner guardRunner;  // the guard's: the proxy on, then its candidates
   ProxyGuard guard;           // every VANTOIP_GUARD_SECONDS
-  ProxyChecks checks;
+  ListChecks checks;
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
 

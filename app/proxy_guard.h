@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "net/proxy_check.h"
+#include "net/check_protocol.h"
 
 namespace vantoip {
 

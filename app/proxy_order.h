@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/main_window_controls.h"
-#include "net/proxy_check.h"
+#include "net/check_protocol.h"
 
 namespace vantoip {
 

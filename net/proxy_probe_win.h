@@ -1,5 +1,5 @@
 // One proxy under check, as a state machine over non-blocking sockets that the
-// checker's loop drives: the host's lookup, the check page's GET, then for a
+// runner's loop drives: the host's lookup, the check page's GET, then for a
 // right page the CONNECT to the HTTPS page's host, TLS through the tunnel and
 // the HTTPS page. Each step has its own time limit; a shown time is the GET's,
 // from the start of its connect to the moment its answer was read ready.
@@ -14,8 +14,8 @@
 #include <optional>
 #include <string>
 
+#include "net/check_protocol.h"
 #include "net/name_resolver_win.h"
-#include "net/proxy_check.h"
 #include "net/socket_win.h"
 
 namespace vantoip {

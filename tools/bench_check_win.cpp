@@ -1,4 +1,4 @@
-// Checks 3,000 loopback proxies through the checker alone (no window): 10%
+// Checks 3,000 loopback proxies through the runner alone (no window): 10%
 // work (HTTPS proven through their tunnels), 40% refuse, 50% hang after accepting. Each has an address of its own
 // (127.0.x.y; the fake proxies listen on every address, which Linux's loopback
 // under Wine answers for the whole 127/8). Fails when all are not checked
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/proxy_checker_win.h"
+#include "net/socket_check_runner_win.h"
 #include "tests/support/fake_proxies_win.h"
 #include "tools/bench_process_win.h"
 #include "tools/bench_report.h"
@@ -40,12 +40,12 @@ int main() {
   std::mutex mutex;
   std::vector<CheckOutcome> outcomes(kCheckedProxies, CheckOutcome::NotChecked);
   std::atomic<bool> done{false};
-  vantoip::ProxyChecker checker(page, vantoip::bench::kChecksInFlight);
+  vantoip::SocketCheckRunner runner(page, vantoip::bench::kChecksInFlight);
   const double memoryBefore = PrivateMegabytes();
   double memoryPeak = memoryBefore;
   const double cpuBefore = ProcessCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
-  checker.Start(jobs, {.finished = [&](std::size_t job, vantoip::CheckResult result) {
+  runner.Start(jobs, {.finished = [&](std::size_t job, vantoip::CheckResult result) {
                          std::lock_guard lock(mutex);
                          outcomes[job] = result.outcome;
                        },
@@ -57,7 +57,7 @@ int main() {
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = ProcessCpuSeconds() - cpuBefore;
-  checker.Stop();
+  runner.Stop();
 
   int wrong = 0;
   {

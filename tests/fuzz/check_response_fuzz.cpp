@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string>
 
-#include "net/proxy_check.h"
+#include "net/check_protocol.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,7 +1,7 @@
 // Loopback proxies of every kind a proxy check meets, each kind on a port of
 // its own, all served by one thread of non-blocking sockets (so that hundreds
 // of connections may hang at once). The working kinds answer only the check
-// page's GET and CONNECT exactly as the checker sends them, and a 400 to
+// page's GET and CONNECT exactly as the runner sends them, and a 400 to
 // anything else; their tunnels reach the test's HTTPS page (the page given
 // must name it: LoopbackCheckPage).
 #pragma once
@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "net/proxy_check.h"
+#include "net/check_protocol.h"
 #include "tests/support/tls_check_server_win.h"
 
 namespace vantoip::test {

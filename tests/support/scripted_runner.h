@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "net/proxy_check.h"
+#include "net/check_protocol.h"
 
 namespace vantoip::test {
 

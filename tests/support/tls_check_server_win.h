@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "net/proxy_check.h"
+#include "net/check_protocol.h"
 
 namespace vantoip::test {
 

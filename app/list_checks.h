@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "net/proxy_check.h"
 #include "app/proxy_guard.h"
 #include "app/proxy_switch.h"
+#include "net/check_protocol.h"
 
 namespace vantoip {
 
@@ -31,7 +31,7 @@ enum ListCommand {
 };
 
 // What the checks work with besides the window, the switch and the runner.
-struct ProxyChecksParts {
+struct ListChecksParts {
   std::function<std::string()> editSources;  // opens the sources file: why it could not, or empty
   std::function<std::string()> localTime;    // the local time now ("2026-12-08 17:30:05") for 检查时间
   ProxyGuard* guard = nullptr;               // its failover is the menu's check item
@@ -39,9 +39,9 @@ struct ProxyChecksParts {
   MonotonicClock* clock = nullptr;           // Ctrl+F's wait for a first full pass
 };
 
-class ProxyChecks {
+class ListChecks {
  public:
-  ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner, ProxyChecksParts parts);
+  ListChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner, ListChecksParts parts);
 
   // The list's context menu and header clicks, F5, Ctrl+T and Ctrl+F.
   std::vector<EventBinding> Events();
@@ -109,7 +109,7 @@ class ProxyChecks {
   MainWindow& mainWindow_;
   ProxySwitch& proxySwitch_;
   ProxyCheckRunner& runner_;
-  ProxyChecksParts parts_;
+  ListChecksParts parts_;
   // Everything below lives on the window's thread.
   std::vector<CheckResult> results_;  // by list row
   std::vector<int> jobRows_;          // the list row of each job of the current run

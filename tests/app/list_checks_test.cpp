@@ -1,13 +1,13 @@
 // Checking the list from its context menu and keys against a runner driven
 // by the test: results in the list, progress titles, stopping, the filter,
 // sorting and switching to the fastest proxy.
-#include "app/proxy_checks.h"
+#include "app/list_checks.h"
 
 #include <gtest/gtest.h>
 
 #include "app/main_window_controls.h"
-#include "app/proxy_order.h"
 #include "app/main_window_layout.h"
+#include "app/proxy_order.h"
 #include "tests/support/memory_controls.h"
 #include "tests/support/scripted_runner.h"
 
@@ -16,7 +16,7 @@ namespace {
 
 using test::ScriptedRunner;
 
-struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
+struct ListChecksTest : ::testing::Test, test::MemoryServices {
   std::shared_ptr<test::MemoryControls> controls = std::make_shared<test::MemoryControls>(MainWindowLayout());
   SharedState state;
   MainWindow main{services, state, {.readProxyList = [](const std::shared_ptr<WindowControls>&) {}}};
@@ -24,7 +24,7 @@ struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
   ScriptedRunner runner;
   int sourceEdits = 0;
   std::string sourcesFailure;  // what opening the sources file answers
-  ProxyChecks checks{main, proxySwitch, runner,
+  ListChecks checks{main, proxySwitch, runner,
                      {.editSources =
                           [this] {
                             ++sourceEdits;
@@ -42,7 +42,7 @@ struct ProxyChecksTest : ::testing::Test, test::MemoryServices {
   void Finish(std::size_t job, CheckOutcome outcome, int ms = 0) { runner.events.finished(job, {outcome, ms}); }
 };
 
-TEST_F(ProxyChecksTest, CheckingAllShowsEachResultAndTheProgressThenTheEnd) {
+TEST_F(ListChecksTest, CheckingAllShowsEachResultAndTheProgressThenTheEnd) {
   checks.CheckAll();
   ASSERT_EQ(runner.jobs.size(), 3u);
   EXPECT_EQ(runner.jobs[1].host, "192.0.2.2");
@@ -80,7 +80,7 @@ TEST_F(ProxyChecksTest, CheckingAllShowsEachResultAndTheProgressThenTheEnd) {
 
 // The selected row joins a run going on, which then counts it; a row in the
 // run already is not checked twice.
-TEST_F(ProxyChecksTest, CheckingTheSelectedRowDuringARunJoinsIt) {
+TEST_F(ListChecksTest, CheckingTheSelectedRowDuringARunJoinsIt) {
   controls->selectedRow = 0;
   checks.CheckSelected();
   runner.events.started(0);
@@ -107,7 +107,7 @@ TEST_F(ProxyChecksTest, CheckingTheSelectedRowDuringARunJoinsIt) {
   EXPECT_EQ(runner.jobs.size(), 1u);
 }
 
-TEST_F(ProxyChecksTest, StoppingEndsTheRunAndLateEventsOfItChangeNothing) {
+TEST_F(ListChecksTest, StoppingEndsTheRunAndLateEventsOfItChangeNothing) {
   checks.CheckAll();
   auto events = runner.events;
   events.started(0);
@@ -133,7 +133,7 @@ TEST_F(ProxyChecksTest, StoppingEndsTheRunAndLateEventsOfItChangeNothing) {
 
 // Results taken elsewhere: the working proxies, full passes first, each kind
 // fastest first; Ctrl+C the selected row.
-TEST_F(ProxyChecksTest, WorkingProxiesAndTheSelectedRowGoToTheClipboard) {
+TEST_F(ListChecksTest, WorkingProxiesAndTheSelectedRowGoToTheClipboard) {
   controls->menuChoice = kCopyWorkingCommand;
   checks.OnListMenu();
   EXPECT_EQ(controls->titles.back(), "没有可用代理");
@@ -168,7 +168,7 @@ TEST_F(ProxyChecksTest, WorkingProxiesAndTheSelectedRowGoToTheClipboard) {
   EXPECT_EQ(controls->clipboard, "proxy.example:3128\r\n");
 }
 
-TEST_F(ProxyChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSaysNone) {
+TEST_F(ListChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSaysNone) {
   checks.CheckAll();
   Finish(0, CheckOutcome::PassedHttpOnly, 20);
   Finish(1, CheckOutcome::Passed, 90);  // HTTPS preferred over a faster HTTP-only one
@@ -191,13 +191,13 @@ TEST_F(ProxyChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSa
 // One key from start: with no check yet Ctrl+F starts one and waits for a
 // full pass, taking the first once 3 s have gone by; a run that ends without
 // one gives the best there is.
-TEST_F(ProxyChecksTest, CtrlFBeforeAnyCheckStartsOneAndConnectsTheFirstFullPassAfterThreeSeconds) {
+TEST_F(ListChecksTest, CtrlFBeforeAnyCheckStartsOneAndConnectsTheFirstFullPassAfterThreeSeconds) {
   checks.ConnectFastest();
   ASSERT_EQ(runner.starts, 1);
   Finish(0, CheckOutcome::PassedHttpOnly, 20);
   runner.events.progress();
   EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
-  clock.now += ProxyChecks::kConnectWaitMilliseconds;
+  clock.now += ListChecks::kConnectWaitMilliseconds;
   runner.events.progress();
   EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");  // still no full pass
   Finish(2, CheckOutcome::Passed, 300);
@@ -216,7 +216,7 @@ TEST_F(ProxyChecksTest, CtrlFBeforeAnyCheckStartsOneAndConnectsTheFirstFullPassA
 }
 
 
-TEST_F(ProxyChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
+TEST_F(ListChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   controls->menuChoice = kEditSourcesCommand;
   checks.OnListMenu();
   EXPECT_EQ(sourceEdits, 1);
@@ -252,7 +252,7 @@ TEST_F(ProxyChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   EXPECT_FALSE(controls->filter);
 }
 
-TEST_F(ProxyChecksTest, HeaderClicksSortByTheColumnAndAgainReversed) {
+TEST_F(ListChecksTest, HeaderClicksSortByTheColumnAndAgainReversed) {
   controls->rows = {{"1", "10.0.0.9", "80"}, {"2", "10.0.0.10", "8080"}, {"3", "a.example", "3128"}};
   checks.SortBy(1);
   EXPECT_EQ(controls->order, (std::vector<int>{0, 1, 2}));  // 10.0.0.9 before 10.0.0.10: by value, names last
@@ -279,7 +279,7 @@ TEST_F(ProxyChecksTest, HeaderClicksSortByTheColumnAndAgainReversed) {
   EXPECT_EQ(controls->order, (std::vector<int>{0, 1, 2}));
 }
 
-TEST_F(ProxyChecksTest, KeysF5CtrlTAndCtrlFDoWhatTheirItemsDo) {
+TEST_F(ListChecksTest, KeysF5CtrlTAndCtrlFDoWhatTheirItemsDo) {
   std::vector<EventBinding> events = checks.Events();
   auto press = [&](int key, int keys) {
     EventArgs args;

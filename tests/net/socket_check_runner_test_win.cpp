@@ -1,4 +1,4 @@
-#include "net/proxy_checker_win.h"
+#include "net/socket_check_runner_win.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +18,15 @@ namespace {
 using test::FakeProxyKind;
 using Clock = std::chrono::steady_clock;
 
-// Events as they come from the checker's worker.
+// Events as they come from the runner's worker.
 struct Recorder {
   std::mutex mutex;
   std::map<std::size_t, CheckResult> results;
   std::atomic<int> started{0};
   std::atomic<bool> done{false};
 
-  ProxyChecker::Events Events() {
-    ProxyChecker::Events events;
+  SocketCheckRunner::Events Events() {
+    SocketCheckRunner::Events events;
     events.started = [this](std::size_t) { ++started; };
     events.finished = [this](std::size_t job, CheckResult result) {
       std::lock_guard lock(mutex);
@@ -47,16 +47,16 @@ bool WaitFor(Condition condition, int milliseconds) {
   return true;
 }
 
-TEST(ProxyChecker, EveryKindOfProxyIsClassified) {
+TEST(SocketCheckRunner, EveryKindOfProxyIsClassified) {
   const CheckPage page = test::LoopbackCheckPage("http://check.test/ncsi.txt", "Vantoip check page");
   test::FakeProxies fakes(page);
   std::vector<CheckJob> jobs;
   for (FakeProxyKind kind : test::kFakeProxyKinds) jobs.push_back({"127.0.0.1", fakes.Port(kind)});
   jobs.push_back({"localhost", fakes.Port(FakeProxyKind::Working)});  // a name, looked up off the worker
   Recorder recorder;
-  ProxyChecker checker(page);
+  SocketCheckRunner runner(page);
   const auto start = Clock::now();
-  checker.Start(jobs, recorder.Events());
+  runner.Start(jobs, recorder.Events());
   ASSERT_TRUE(WaitFor([&] { return recorder.done.load(); }, 20000));
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   // The hanging ones are given the whole 10 s for their answer; the slow tunnel
@@ -84,13 +84,13 @@ TEST(ProxyChecker, EveryKindOfProxyIsClassified) {
   EXPECT_LT(fakes.BytesSent(FakeProxyKind::Huge), 16 << 20);
 }
 
-TEST(ProxyChecker, HoldsAtMost512AndAStopClosesThemAtOnce) {
+TEST(SocketCheckRunner, HoldsAtMost512AndAStopClosesThemAtOnce) {
   const CheckPage page = test::LoopbackCheckPage(nullptr, nullptr);
   test::FakeProxies fakes(page);
   const std::vector<CheckJob> jobs(600, {"127.0.0.1", fakes.Port(FakeProxyKind::Hanging)});
   Recorder recorder;
-  ProxyChecker checker(page);
-  checker.Start(jobs, recorder.Events());
+  SocketCheckRunner runner(page);
+  runner.Start(jobs, recorder.Events());
   ASSERT_TRUE(WaitFor([&] { return fakes.OpenConnections(FakeProxyKind::Hanging) == kDefaultChecksInFlight; }, 5000))
       << fakes.OpenConnections(FakeProxyKind::Hanging);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -98,7 +98,7 @@ TEST(ProxyChecker, HoldsAtMost512AndAStopClosesThemAtOnce) {
   EXPECT_EQ(recorder.started, kDefaultChecksInFlight);
 
   const auto stop = Clock::now();
-  checker.Stop();
+  runner.Stop();
   const double stopMs = std::chrono::duration<double, std::milli>(Clock::now() - stop).count();
   EXPECT_LT(stopMs, 5.0);
   EXPECT_TRUE(WaitFor([&] { return fakes.OpenConnections(FakeProxyKind::Hanging) == 0; }, 500))
@@ -112,8 +112,8 @@ TEST(ProxyChecker, HoldsAtMost512AndAStopClosesThemAtOnce) {
 
 // Two threads that keep the processor busy while they live. They give way to
 // threads ready to run between slices: on two cores, loops that never yield
-// delay every wake-up of Wine's server and of the checker by tens of
-// milliseconds at random, which is the machine's noise, not the checker's.
+// delay every wake-up of Wine's server and of the runner by tens of
+// milliseconds at random, which is the machine's noise, not the runner's.
 struct BusyLoops {
   std::atomic<bool> stop{false};
   std::vector<std::thread> threads;
@@ -135,26 +135,26 @@ struct BusyLoops {
 
 // A check's time is its own: not what starting hundreds of others took, nor
 // the wait of a check queued behind them.
-TEST(ProxyChecker, ATimeIsTheChecksOwnUnderLoad) {
+TEST(SocketCheckRunner, ATimeIsTheChecksOwnUnderLoad) {
   const CheckPage page = test::LoopbackCheckPage(nullptr, nullptr);
   // Proxies on the host: under Wine, fake proxies in this process would share
-  // the processor and Wine's server with the checker they are timed by.
+  // the processor and Wine's server with the runner they are timed by.
   const test::TlsCheckServer& host = test::SharedTlsCheckServer();
   const CheckJob working{"127.0.0.1", host.QuickPort()}, dead{"127.0.0.1", host.HangingPort()};
   BusyLoops busy;
-  ProxyChecker checker(page);
+  SocketCheckRunner runner(page);
   const auto run = [&](const std::vector<CheckJob>& jobs, int waitMs) {
     Recorder recorder;
-    checker.Start(jobs, recorder.Events());
+    runner.Start(jobs, recorder.Events());
     EXPECT_TRUE(WaitFor([&] { return recorder.done.load(); }, waitMs));
-    checker.Stop();
+    runner.Stop();
     std::lock_guard lock(recorder.mutex);
     return recorder.results;
   };
   // Four working ones first in a burst of 520 starts, and four queued behind
   // 512 hanging checks. The processor is shared with the busy loops, Wine's
   // server and the fake proxies, and a time slice lost now and then is not the
-  // checker's: the best of each four is compared, and the best of three tries.
+  // runner's: the best of each four is compared, and the best of three tries.
   constexpr int kEach = 4;
   std::vector<CheckJob> jobs(kDefaultChecksInFlight + 2 * kEach, dead);
   std::fill_n(jobs.begin(), kEach, working);
@@ -195,14 +195,14 @@ std::optional<in_addr> SlowLookup(const std::string&) {
   return loopback;
 }
 
-TEST(ProxyChecker, SlowNamesAreAllTriedOnBoundedThreadsAndAStopDropsTheirLookups) {
+TEST(SocketCheckRunner, SlowNamesAreAllTriedOnBoundedThreadsAndAStopDropsTheirLookups) {
   const CheckPage page = test::LoopbackCheckPage(nullptr, nullptr);
   test::FakeProxies fakes(page);
   std::vector<CheckJob> jobs;
   for (int i = 0; i < 1000; ++i) jobs.push_back({"proxy" + std::to_string(i) + ".test", fakes.Port(FakeProxyKind::Working)});
-  ProxyChecker checker(page, kDefaultChecksInFlight, SlowLookup);
+  SocketCheckRunner runner(page, kDefaultChecksInFlight, SlowLookup);
   Recorder recorder;
-  checker.Start(jobs, recorder.Events());
+  runner.Start(jobs, recorder.Events());
   // 1,000 lookups of 500 ms on at most 32 threads: about 16 s. None waits
   // against its check's time: all are tried and pass.
   ASSERT_TRUE(WaitFor([&] { return recorder.done.load(); }, 40000));
@@ -218,9 +218,9 @@ TEST(ProxyChecker, SlowNamesAreAllTriedOnBoundedThreadsAndAStopDropsTheirLookups
   // waiting lookups are never made.
   for (int i = 0; i < 3; ++i) {
     Recorder stopped;
-    checker.Start(jobs, stopped.Events());
+    runner.Start(jobs, stopped.Events());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    checker.Stop();
+    runner.Stop();
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the lookups under way end
   const int made = g_lookups;

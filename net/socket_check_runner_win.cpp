@@ -3,7 +3,7 @@
 // first read.
 #define FD_SETSIZE 2048
 
-#include "net/proxy_checker_win.h"
+#include "net/socket_check_runner_win.h"
 
 static_assert(FD_SETSIZE >= vantoip::kMaxChecksInFlight);
 
@@ -38,10 +38,10 @@ constexpr int kWorkBetweenReadsMilliseconds = 1;
 constexpr std::size_t kClosesBetweenBusyReads = 1;
 constexpr std::size_t kClosesBetweenIdleReads = 8;
 
-// What a run is given and how it is told to stop; shared by the checker and the worker.
+// What a run is given and how it is told to stop; shared by the runner and the worker.
 struct RunState {
   RunState(const CheckPage& page, int maxInFlight, LookupFunction lookup, std::vector<CheckJob> jobs,
-           ProxyChecker::Events events)
+           SocketCheckRunner::Events events)
       : requests(page, lookup), maxInFlight(static_cast<std::size_t>(std::clamp(maxInFlight, 1, FD_SETSIZE))),
         jobs(std::move(jobs)), events(std::move(events)) {}
 
@@ -73,7 +73,7 @@ struct RunState {
   const ProbeRequests requests;
   const std::size_t maxInFlight;
   std::vector<CheckJob> jobs;  // the worker's, once it runs
-  const ProxyChecker::Events events;
+  const SocketCheckRunner::Events events;
   std::atomic<bool> stopped{false};
   std::atomic<bool> hasAdded{false};
   std::vector<CheckJob> added;  // under AddMutex()
@@ -189,24 +189,24 @@ std::int64_t CheckLoop::Wait(bool startsWaiting) {
 
 }  // namespace
 
-struct ProxyChecker::Run : RunState {
+struct SocketCheckRunner::Run : RunState {
   using RunState::RunState;
 };
 
-ProxyChecker::ProxyChecker(CheckPage page, int maxInFlight, LookupFunction lookup)
+SocketCheckRunner::SocketCheckRunner(CheckPage page, int maxInFlight, LookupFunction lookup)
     : page_(std::move(page)), maxInFlight_(maxInFlight), lookup_(lookup) {}
 
-ProxyChecker::~ProxyChecker() { Stop(); }
+SocketCheckRunner::~SocketCheckRunner() { Stop(); }
 
-void ProxyChecker::Start(std::vector<CheckJob> jobs, Events events) {
+void SocketCheckRunner::Start(std::vector<CheckJob> jobs, Events events) {
   Stop();
   run_ = std::make_shared<Run>(page_, maxInFlight_, lookup_, std::move(jobs), std::move(events));
   std::thread([run = run_] { CheckLoop(*run).Work(); }).detach();
 }
 
-bool ProxyChecker::Add(std::vector<CheckJob> jobs) { return run_ && run_->Add(std::move(jobs)); }
+bool SocketCheckRunner::Add(std::vector<CheckJob> jobs) { return run_ && run_->Add(std::move(jobs)); }
 
-void ProxyChecker::Stop() {
+void SocketCheckRunner::Stop() {
   if (run_) run_->stopped = true;
 }
 

@@ -72,7 +72,7 @@ bool MenuShown(DWORD thread) {
   return shown;
 }
 
-class ProxyChecksGui : public test::WindowTest {
+class ListChecksGui : public test::WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
@@ -155,7 +155,7 @@ class ProxyChecksGui : public test::WindowTest {
   std::unique_ptr<Program> program;
 };
 
-TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnectsTheFastest) {
+TEST_F(ListChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnectsTheFastest) {
   Keys({VK_CONTROL}, 'T');
   ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("正在检测 ", 0) == 0; }, 3000)) << Title();
   ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("检测完毕", 0) == 0; }, 20000)) << Title();
@@ -230,7 +230,7 @@ TEST_F(ProxyChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnect
             fastest);
 }
 
-TEST_F(ProxyChecksGui, TheMenuStartsAndStopsChecksAndANewListRunClearsTheResults) {
+TEST_F(ListChecksGui, TheMenuStartsAndStopsChecksAndANewListRunClearsTheResults) {
   ChooseFromMenu({'T'});  // 检测全部代理(&T)
   ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("正在检测 ", 0) == 0; }, 3000)) << Title();
   ASSERT_TRUE(test::PumpUntil([&] { return Result(RowOf(FakeProxyKind::Working)).find(" ms") != std::string::npos; }));
@@ -252,7 +252,7 @@ TEST_F(ProxyChecksGui, TheMenuStartsAndStopsChecksAndANewListRunClearsTheResults
 // The guard, every 5 s here: the proxy on dies and the next best takes over
 // everywhere within two checks; when every candidate is dead too, the user's
 // settings come back; with failover off, a dead proxy is left alone.
-TEST_F(ProxyChecksGui, ADeadProxyIsReplacedByTheNextBestElseTheUsersSettingsComeBack) {
+TEST_F(ListChecksGui, ADeadProxyIsReplacedByTheNextBestElseTheUsersSettingsComeBack) {
   const std::string before = Registered();
   Keys({VK_CONTROL}, 'T');
   ASSERT_TRUE(test::PumpUntil([&] { return Title().rfind("检测完毕", 0) == 0; }, 20000)) << Title();

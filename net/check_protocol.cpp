@@ -1,4 +1,4 @@
-#include "net/proxy_check.h"
+#include "net/check_protocol.h"
 
 #include <algorithm>
 #include <cctype>

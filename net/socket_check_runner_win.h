@@ -10,18 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "net/check_protocol.h"
 #include "net/name_resolver_win.h"
-#include "net/proxy_check.h"
 #include "net/socket_win.h"
 
 namespace vantoip {
 
-class ProxyChecker final : public ProxyCheckRunner {
+class SocketCheckRunner final : public ProxyCheckRunner {
  public:
-  explicit ProxyChecker(CheckPage page, int maxInFlight = kDefaultChecksInFlight, LookupFunction lookup = LookupIPv4);
-  ~ProxyChecker() override;  // stops the run, as Stop does
-  ProxyChecker(const ProxyChecker&) = delete;
-  ProxyChecker& operator=(const ProxyChecker&) = delete;
+  explicit SocketCheckRunner(CheckPage page, int maxInFlight = kDefaultChecksInFlight, LookupFunction lookup = LookupIPv4);
+  ~SocketCheckRunner() override;  // stops the run, as Stop does
+  SocketCheckRunner(const SocketCheckRunner&) = delete;
+  SocketCheckRunner& operator=(const SocketCheckRunner&) = delete;
 
   // Events come on the run's worker thread; its sockets close within about
   // 50 ms of a Stop.

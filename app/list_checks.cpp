@@ -1,4 +1,4 @@
-#include "app/proxy_checks.h"
+#include "app/list_checks.h"
 
 #include <algorithm>
 #include <memory>
@@ -24,11 +24,11 @@ std::string Count(int done, int total) { return ToText(done) + "/" + ToText(tota
 
 }  // namespace
 
-ProxyChecks::ProxyChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
-                         ProxyChecksParts parts)
+ListChecks::ListChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner,
+                         ListChecksParts parts)
     : mainWindow_(mainWindow), proxySwitch_(proxySwitch), runner_(runner), parts_(std::move(parts)) {}
 
-std::vector<EventBinding> ProxyChecks::Events() {
+std::vector<EventBinding> ListChecks::Events() {
   return {
       {kList, EventKind::ListMenu, [this](const EventArgs&) { OnListMenu(); }},
       {kList, EventKind::HeaderClick, [this](const EventArgs& e) { SortBy(e.column); }},
@@ -42,7 +42,7 @@ std::vector<EventBinding> ProxyChecks::Events() {
   };
 }
 
-void ProxyChecks::OnListMenu() {
+void ListChecks::OnListMenu() {
   WindowControls& w = Window();
   const bool selected = w.CurrentRow(kList) >= 0;
   const std::vector<MenuItem> items = {
@@ -72,53 +72,53 @@ void ProxyChecks::OnListMenu() {
   }
 }
 
-void ProxyChecks::EditSources() {
+void ListChecks::EditSources() {
   if (!parts_.editSources) return;
   const std::string failure = parts_.editSources();
   if (!failure.empty()) Window().SetCaption(kThisWindow, failure);
 }
 
-std::string ProxyChecks::AddressLine(int row) {
+std::string ListChecks::AddressLine(int row) {
   WindowControls& w = Window();
   return w.GetCellText(kList, row, kAddressColumn) + ":" + w.GetCellText(kList, row, kPortColumn) + "\r\n";
 }
 
-void ProxyChecks::CopySelected() {
+void ListChecks::CopySelected() {
   const int row = Window().CurrentRow(kList);
   if (row >= 0) Window().CopyText(AddressLine(row));
 }
 
-std::vector<CheckJob> ProxyChecks::UsableInOrder() {
+std::vector<CheckJob> ListChecks::UsableInOrder() {
   std::vector<CheckJob> jobs;
   for (std::size_t row : PassesInOrder(results_)) jobs.push_back(JobOf(static_cast<int>(row)));
   return jobs;
 }
 
-CheckResult ProxyChecks::ResultFor(const std::string& target) {
+CheckResult ListChecks::ResultFor(const std::string& target) {
   for (int row = 0; row < static_cast<int>(results_.size()); ++row)
     if (AddressLine(row) == target + "\r\n") return results_[row];
   return {};
 }
 
-void ProxyChecks::ToggleFailover() {
+void ListChecks::ToggleFailover() {
   if (!parts_.guard) return;
   parts_.guard->SetFailover(!parts_.guard->Failover());
   if (parts_.settings) WriteProgramSettings(*parts_.settings, {.failover = parts_.guard->Failover()});
 }
 
-std::string ProxyChecks::WorkingLines() {
+std::string ListChecks::WorkingLines() {
   std::string text;
   for (std::size_t row : PassesInOrder(results_)) text += AddressLine(static_cast<int>(row));
   if (text.empty()) Window().SetCaption(kThisWindow, "没有可用代理");
   return text;
 }
 
-void ProxyChecks::CopyWorking() {
+void ListChecks::CopyWorking() {
   const std::string text = WorkingLines();
   if (!text.empty()) Window().CopyText(text);
 }
 
-void ProxyChecks::ExportWorking() {
+void ListChecks::ExportWorking() {
   const std::string text = WorkingLines();
   if (text.empty()) return;
   // host:port lines are ASCII, so the bytes are UTF-8 as they stand.
@@ -129,13 +129,13 @@ void ProxyChecks::ExportWorking() {
                                                     : "导出失败：" + *failure);
 }
 
-void ProxyChecks::CheckAll() {
+void ListChecks::CheckAll() {
   std::vector<int> rows(Window().RowCount(kList));
   for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
   Check(std::move(rows));
 }
 
-void ProxyChecks::CheckSelected() {
+void ListChecks::CheckSelected() {
   const int row = Window().CurrentRow(kList);
   if (row < 0) return;
   // During a run the row joins it, unless it is in it already.
@@ -150,13 +150,13 @@ void ProxyChecks::CheckSelected() {
   Check({row});
 }
 
-CheckJob ProxyChecks::JobOf(int row) {
+CheckJob ListChecks::JobOf(int row) {
   WindowControls& w = Window();
   const std::int64_t port = TruncateToInteger(ToNumber(w.GetCellText(kList, row, kPortColumn)));
   return {w.GetCellText(kList, row, kAddressColumn), static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))};
 }
 
-void ProxyChecks::Check(std::vector<int> rows) {
+void ListChecks::Check(std::vector<int> rows) {
   EndRun();
   results_.resize(Window().RowCount(kList));
   std::vector<CheckJob> jobs;
@@ -183,7 +183,7 @@ void ProxyChecks::Check(std::vector<int> rows) {
   OnProgress(run);
 }
 
-bool ProxyChecks::EndRun() {
+bool ListChecks::EndRun() {
   connectFrom_.reset();
   if (!checking_) return false;
   runner_.Stop();
@@ -195,33 +195,33 @@ bool ProxyChecks::EndRun() {
   return true;
 }
 
-void ProxyChecks::StopChecks() {
+void ListChecks::StopChecks() {
   if (EndRun())
     Window().SetCaption(kThisWindow, "检测已停止：可用 " + Count(passed_, static_cast<int>(jobRows_.size())));
 }
 
-CheckResult ProxyChecks::ResultOf(int row) const {
+CheckResult ListChecks::ResultOf(int row) const {
   return row >= 0 && row < static_cast<int>(results_.size()) ? results_[row] : CheckResult{};
 }
 
-void ProxyChecks::ShowResult(int row, const CheckResult& result) {
+void ListChecks::ShowResult(int row, const CheckResult& result) {
   if (row < 0 || row >= static_cast<int>(results_.size())) return;
   results_[row] = result;
   Window().SetCellText(kList, row, kResultColumn, CheckResultText(result));
   resortOwed_ = resortOwed_ || sortColumn_ == kResultColumn;
 }
 
-void ProxyChecks::KeepSorted() {
+void ListChecks::KeepSorted() {
   if (!resortOwed_) return;
   resortOwed_ = false;
   Sort();
 }
 
-void ProxyChecks::OnStarted(unsigned run, std::size_t job) {
+void ListChecks::OnStarted(unsigned run, std::size_t job) {
   if (run == run_ && job < jobRows_.size()) ShowResult(jobRows_[job], {CheckOutcome::Checking, 0});
 }
 
-void ProxyChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) {
+void ListChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) {
   if (run != run_ || job >= jobRows_.size()) return;
   ++finished_;
   if (IsPass(result)) ++passed_;
@@ -237,7 +237,7 @@ void ProxyChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) 
   ConnectWhenDue(false);
 }
 
-void ProxyChecks::OnProgress(unsigned run) {
+void ListChecks::OnProgress(unsigned run) {
   if (run != run_ || !checking_) return;
   const int total = static_cast<int>(jobRows_.size());
   const std::string title =
@@ -250,7 +250,7 @@ void ProxyChecks::OnProgress(unsigned run) {
   Window().SetProgress(finished_, total);
 }
 
-void ProxyChecks::OnDone(unsigned run) {
+void ListChecks::OnDone(unsigned run) {
   if (run != run_ || !checking_) return;
   checking_ = false;
   KeepSorted();
@@ -260,21 +260,21 @@ void ProxyChecks::OnDone(unsigned run) {
   ConnectWhenDue(true);
 }
 
-bool ProxyChecks::NetworkDown() const {
+bool ListChecks::NetworkDown() const {
   // Nearly every answer so far says the network itself is not there.
   constexpr int kEnoughToTell = 10;
   const int total = static_cast<int>(jobRows_.size());
   return finished_ >= std::min(kEnoughToTell, total) && finished_ > 0 && unreachable_ * 10 >= finished_ * 9;
 }
 
-void ProxyChecks::ToggleOnlyWorking() {
+void ListChecks::ToggleOnlyWorking() {
   onlyWorking_ = !onlyWorking_;
   std::function<bool(int)> shown;
   if (onlyWorking_) shown = [this](int row) { return IsPass(ResultOf(row)); };
   Window().FilterRows(kList, shown);
 }
 
-void ProxyChecks::ConnectFastest() {
+void ListChecks::ConnectFastest() {
   const bool checked = std::any_of(results_.begin(), results_.end(),
                                    [](const CheckResult& r) { return r.outcome != CheckOutcome::NotChecked; });
   if (checking_ ? fullPasses_ > 0 : checked || Window().RowCount(kList) == 0) return ConnectBest();
@@ -282,13 +282,13 @@ void ProxyChecks::ConnectFastest() {
   connectFrom_ = parts_.clock ? parts_.clock->Milliseconds() : 0;
 }
 
-void ProxyChecks::ConnectWhenDue(bool runEnded) {
+void ListChecks::ConnectWhenDue(bool runEnded) {
   if (!connectFrom_) return;
   const bool waited = !parts_.clock || parts_.clock->Milliseconds() - *connectFrom_ >= kConnectWaitMilliseconds;
   if (runEnded || fullPasses_ >= kEnoughFullPasses || (waited && fullPasses_ > 0)) ConnectBest();
 }
 
-void ProxyChecks::ConnectBest() {
+void ListChecks::ConnectBest() {
   connectFrom_.reset();
   const std::optional<std::size_t> fastest = FastestPassed(results_);
   WindowControls& w = Window();
@@ -303,14 +303,14 @@ void ProxyChecks::ConnectBest() {
   proxySwitch_.ToggleProxy();
 }
 
-void ProxyChecks::SortBy(int column) {
+void ListChecks::SortBy(int column) {
   if (column < 0 || column > kResultColumn) return;
   ascending_ = column == sortColumn_ ? !ascending_ : true;
   sortColumn_ = column;
   Sort();
 }
 
-void ProxyChecks::Sort() {
+void ListChecks::Sort() {
   const int column = sortColumn_;
   const bool ascending = ascending_;
   std::function<bool(int, int)> less;
@@ -332,7 +332,7 @@ void ProxyChecks::Sort() {
   Window().SortRows(kList, column, ascending, less);
 }
 
-void ProxyChecks::OnListRunStarting() {
+void ListChecks::OnListRunStarting() {
   EndRun();
   results_.clear();
   jobRows_.clear();
