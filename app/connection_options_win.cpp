@@ -5,8 +5,10 @@
 #include <ras.h>
 #include <raserror.h>
 
+#include "runtime/encoding_win.h"
 #include "runtime/handle_win.h"
 #include "runtime/native_bridge_win.h"
+#include "runtime/system_win.h"
 
 namespace vantoip {
 namespace {
@@ -103,7 +105,10 @@ bool WinInetConnectionOptions::Write(const ConnectionSettings& settings) {
   options[3].dwOption = INTERNET_PER_CONN_AUTOCONFIG_URL;
   options[3].Value.pszValue = autoConfig.data();
   INTERNET_PER_CONN_OPTION_LISTW list{sizeof list, settings.name.empty() ? nullptr : connection.data(), 4, 0, options};
-  return set(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list) != FALSE;
+  if (set(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list)) return true;
+  NoteFailure("InternetSetOptionW " + (settings.name.empty() ? std::string("LAN") : WideToGbk(connection)),
+              GetLastError());
+  return false;
 }
 
 }  // namespace vantoip

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/data_folder_win.h"
+#include "runtime/encoding_win.h"
 #include "runtime/file_win.h"
 #include "runtime/handle_win.h"
 #include "runtime/registry_win.h"
@@ -44,8 +45,14 @@ std::optional<std::string> WindowsDataFile::Read() {
 
 bool WindowsDataFile::Write(const std::string& text) {
   const std::wstring path = Path();
-  if (path.empty() || EnsureFolder(DataFolder()) != ERROR_SUCCESS) return false;
-  return ReplaceFileContents(path, text) == ERROR_SUCCESS;
+  if (path.empty()) return false;
+  if (const unsigned long error = EnsureFolder(DataFolder()); error != ERROR_SUCCESS) {
+    NoteFailure("SHCreateDirectoryExW " + WideToGbk(DataFolder()), error);
+    return false;
+  }
+  const unsigned long error = ReplaceFileContents(path, text);
+  if (error != ERROR_SUCCESS) NoteFailure("ReplaceFileContents " + WideToGbk(path), error);
+  return error == ERROR_SUCCESS;
 }
 
 void WindowsDataFile::Forget() {

@@ -8,6 +8,7 @@
 #include "runtime/encoding_win.h"
 #include "runtime/handle_win.h"
 #include "runtime/registry_path.h"
+#include "runtime/system_win.h"
 
 namespace vantoip {
 namespace {
@@ -97,10 +98,11 @@ std::int32_t ReadRegistryNumber(int root, std::string_view path, std::optional<s
 bool WriteRegistryValue(int root, std::string_view path, const Value& value) {
   const WidePath p = SplitWide(path);
   RegistryKey key;
-  if (RegCreateKeyExW(RootKey(root), p.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr) !=
-      ERROR_SUCCESS)
+  LONG rc = RegCreateKeyExW(RootKey(root), p.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr);
+  if (rc != ERROR_SUCCESS) {
+    NoteFailure("RegCreateKeyExW " + std::string(path), rc);
     return false;
-  LONG rc;
+  }
   if (const auto* text = std::get_if<std::string>(&value)) {
     const std::wstring stored = GbkToWide(text->c_str());  // up to its first zero
     rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.c_str()),
@@ -113,6 +115,7 @@ bool WriteRegistryValue(int root, std::string_view path, const Value& value) {
     rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                         sizeof number);
   }
+  if (rc != ERROR_SUCCESS) NoteFailure("RegSetValueExW " + std::string(path), rc);
   return rc == ERROR_SUCCESS;
 }
 

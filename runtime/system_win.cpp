@@ -78,6 +78,18 @@ std::string SystemErrorText(unsigned long code) {
   return message.empty() ? "错误 " + std::to_string(code) : WideToGbk(message);
 }
 
+namespace {
+std::atomic<FailureSink> g_failureSink{nullptr};
+}  // namespace
+
+void NoteFailure(std::string_view what, unsigned long code) {
+  const std::string note = "Vantoip: " + std::string(what) + ": " + SystemErrorText(code) + " (" + std::to_string(code) + ")";
+  if (const FailureSink sink = g_failureSink.load()) sink(note);
+  else OutputDebugStringW((GbkToWide(note) + L"\n").c_str());
+}
+
+FailureSink SetFailureSink(FailureSink sink) { return g_failureSink.exchange(sink); }
+
 std::string LocalTimeText() {
   SYSTEMTIME t;
   GetLocalTime(&t);
@@ -98,6 +110,7 @@ bool StartThread(std::function<void()> body, KernelHandle* handle) {
       return true;
     }
     if (KernelHandle(CreateThread(nullptr, 0, &PooledThreadMain, nullptr, 0, nullptr))) return true;
+    NoteFailure("CreateThread", GetLastError());
     pool.bodies.pop_back();
     --g_running;
     return false;
@@ -106,6 +119,7 @@ bool StartThread(std::function<void()> body, KernelHandle* handle) {
   ++g_running;
   KernelHandle thread(CreateThread(nullptr, 0, &ThreadMain, owned.get(), 0, nullptr));
   if (!thread) {
+    NoteFailure("CreateThread", GetLastError());
     --g_running;
     return false;
   }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "runtime/handle_win.h"
 
@@ -15,6 +16,14 @@ void OpenWithShell(const std::string& target);
 
 // The system's text for an error code, without its line end ("拒绝访问。"), in GBK.
 std::string SystemErrorText(unsigned long code);
+
+// Notes why a system call failed where the failure becomes a plain result
+// (false, a title, a default): "Vantoip: <what>: <system text> (<code>)", on
+// the debugger's output unless a sink is set (tests). The program's own
+// messages say what went wrong; this says why.
+void NoteFailure(std::string_view what, unsigned long code);
+using FailureSink = void (*)(const std::string& note);
+FailureSink SetFailureSink(FailureSink sink);  // null: the debugger's output again
 
 // Milliseconds since the system started (wraps after 49.7 days).
 std::uint32_t TickCount();

@@ -8,6 +8,7 @@
 
 #include "net/tcp_client_win.h"
 #include "runtime/encoding_win.h"
+#include "runtime/system_win.h"
 #include "ui/fonts_win.h"
 #include "ui/messages_win.h"
 #include "ui/picture_win.h"
@@ -128,7 +129,10 @@ void Window::CreateControl(Control& control) {
   HWND hwnd = CreateWindowExW(exStyle, cls, caption.c_str(), style, rc.left, rc.top, rc.right - rc.left,
                               rc.bottom - rc.top, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                               GetModuleHandleW(nullptr), nullptr);
-  if (!hwnd) return;
+  if (!hwnd) {
+    NoteFailure("CreateWindowExW " + layout_.name + "." + l.name, GetLastError());
+    return;
+  }
   control.hwnd = hwnd;
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(l.font)), FALSE);
   switch (l.kind) {

@@ -8,6 +8,7 @@
 
 #include "net/tcp_client_win.h"
 #include "runtime/encoding_win.h"
+#include "runtime/system_win.h"
 #include "ui/dispatcher_win.h"
 #include "ui/messages_win.h"
 #include "ui/notify_icon_win.h"
@@ -60,7 +61,10 @@ std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<E
   WindowHandle created(CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, GbkToWide(layout.title).c_str(), style,
                                        layout.left, layout.top, layout.width, layout.height, owner, nullptr,
                                        GetModuleHandleW(nullptr), nullptr));
-  if (!created) return nullptr;
+  if (!created) {
+    NoteFailure("CreateWindowExW " + layout.name, GetLastError());
+    return nullptr;
+  }
   const HWND hwnd = created.Get();
   window->hwnd_ = hwnd;
   LiveWindows()[hwnd] = window;

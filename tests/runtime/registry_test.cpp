@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "runtime/encoding_win.h"
+#include "runtime/system_win.h"
 
 namespace vantoip {
 namespace {
@@ -54,6 +58,19 @@ TEST_F(Registry, WritesCreateMissingKeysAndReadBack) {
 
   EXPECT_TRUE(WriteRegistryValue(kCurrentUser, kBase + "\\Blob", ByteBlock{1, 2, 3}));
   EXPECT_EQ(RawType(kBase, "Blob"), static_cast<DWORD>(REG_BINARY));
+}
+
+// A write the system refuses says why, for whoever watches the debugger's output.
+TEST_F(Registry, ARefusedWriteNotesTheCallAndTheSystemsReason) {
+  static std::vector<std::string> notes;
+  notes.clear();
+  const FailureSink before = SetFailureSink([](const std::string& note) { notes.push_back(note); });
+  const std::string path = kBase + "\\" + std::string(300, 'k') + "\\Server";  // key names end at 255
+  EXPECT_FALSE(WriteRegistryValue(kCurrentUser, path, std::string("x")));
+  SetFailureSink(before);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].rfind("Vantoip: RegCreateKeyExW " + path + ": ", 0), 0u) << notes[0];
+  EXPECT_NE(notes[0].find(" (87)"), std::string::npos) << notes[0];  // ERROR_INVALID_PARAMETER
 }
 
 TEST_F(Registry, ValueNamesIgnoreCaseAndEmptyTextIsStored) {
