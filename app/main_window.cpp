@@ -39,17 +39,17 @@ void MainWindow::OnCreated(const std::shared_ptr<WindowControls>& window) {
   const std::int32_t enable = services_.registry.ReadNumber(kProxyEnablePath);
   window_->SetCaption(main_window::kStatusLabel, enable == 1 ? main_window::kStatusOn : main_window::kStatusOff);
   const std::string target = window_->Caption(main_window::kTargetLabel);
-  if (StatusOn() && !target.empty()) {
+  const bool proxyOn = StatusOn() && !target.empty();
+  if (proxyOn) {
     const ProxyTarget split = SplitTarget(target);
     state_.SetTarget(split.host, split.port);
     StartDelayTest();
-    window_->SetCaption(main_window::kConnectButton, "断开");
+    window_->SetCaption(main_window::kConnectButton, main_window::kDisconnectCaption);
     window_->SetInterval(main_window::kConnectedTimer, 1000);
     window_->SetDisabled(main_window::kProxyList, true);
     if (parts_.proxyFoundOn) parts_.proxyFoundOn(target);
   }
-  window_->SetTrayTip(CompareText(window_->Caption(main_window::kConnectButton), "断开") == 0 ? ConnectedTip(target)
-                                                                                              : kDisconnectedTip);
+  window_->SetTrayTip(proxyOn ? ConnectedTip(target) : kDisconnectedTip);
 }
 
 std::string ConnectedTip(const std::string& target) { return "Vantoip：已连接 " + target; }

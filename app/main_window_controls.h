@@ -25,6 +25,10 @@ inline constexpr char kAdvertGroup[] = "分组框2";
 inline constexpr char kConnectedTimer[] = "时钟1";
 inline constexpr char kDelayClient[] = "客户1";
 
+// 按钮2's two captions: it turns the proxy on, or off again.
+inline constexpr char kConnectCaption[] = "连接";
+inline constexpr char kDisconnectCaption[] = "断开";
+
 // 标签_状态's two captions: the machine's proxy is enabled, or not.
 inline constexpr char kStatusOn[] = "启用";
 inline constexpr char kStatusOff[] = "禁用";

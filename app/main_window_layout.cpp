@@ -32,7 +32,7 @@ const WindowLayout& MainWindowLayout() {
            .left = 560, .top = 327, .width = 60, .height = 24, .caption = "00:00", .font = kValue},
           {.name = kConnectedTimer, .kind = K::Timer},
           {.name = kConnectButton, .kind = K::PushButton,
-           .left = 426, .top = 324, .width = 56, .height = 24, .caption = "连接", .tabStop = true},
+           .left = 426, .top = 324, .width = 56, .height = 24, .caption = main_window::kConnectCaption, .tabStop = true},
           {.name = kDelayLabel, .kind = K::Label, .left = 361, .top = 323, .width = 50, .height = 24, .font = kValue},
           {.name = kDelayCaption, .kind = K::Label,
            .left = 329, .top = 322, .width = 40, .height = 24, .caption = "延迟："},

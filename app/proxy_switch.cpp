@@ -20,7 +20,9 @@ std::vector<EventBinding> ProxySwitch::Events() {
   };
 }
 
-bool ProxySwitch::IsOn() { return CompareText(main_.Controls().Caption(main_window::kConnectButton), "连接") != 0; }
+bool ProxySwitch::IsOn() {
+  return CompareText(main_.Controls().Caption(main_window::kConnectButton), main_window::kConnectCaption) != 0;
+}
 
 void ProxySwitch::ToggleProxy() {
   WindowControls& window = main_.Controls();
@@ -30,7 +32,7 @@ void ProxySwitch::ToggleProxy() {
     const SwitchResult result = systemProxy_.TurnOn(target);
     if (!result.on) {  // the user's own settings are back
       window.SetCaption(kThisWindow, "代理连接失败");
-      window.SetCaption(main_window::kConnectButton, "连接");
+      window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
       return;
     }
     ShowOn(result, target);
@@ -38,7 +40,7 @@ void ProxySwitch::ToggleProxy() {
     window.SetInterval(main_window::kConnectedTimer, 1000);
     if (onSwitched_) onSwitched_(target);
   } else {
-    window.SetCaption(main_window::kConnectButton, "连接");
+    window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
     systemProxy_.TurnOff();
     window.SetCaption(kThisWindow, "取消代理");
     ShowOff();
@@ -50,7 +52,7 @@ bool ProxySwitch::SwitchTo(const std::string& target) {
   WindowControls& window = main_.Controls();
   const SwitchResult result = systemProxy_.TurnOn(target);
   if (!result.on) {
-    window.SetCaption(main_window::kConnectButton, "连接");
+    window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
     ShowOff();
     return false;
   }
@@ -70,7 +72,7 @@ void ProxySwitch::ShowOn(const SwitchResult& result, const std::string& target) 
                                      : "代理连接成功（" + ToText(result.connectionsNotSet) + "个连接未能设置）");
   window.SetDisabled(main_window::kProxyList, true);
   window.SetCaption(main_window::kStatusLabel, main_window::kStatusOn);
-  window.SetCaption(main_window::kConnectButton, "断开");
+  window.SetCaption(main_window::kConnectButton, main_window::kDisconnectCaption);
 }
 
 void ProxySwitch::ShowOff() {

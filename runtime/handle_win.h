@@ -64,6 +64,8 @@ inline void FreeGlobalMemory(HGLOBAL m) { ::GlobalFree(m); }
 inline void FreeLocalMemory(HLOCAL m) { ::LocalFree(m); }
 inline void DestroyMenuHandle(HMENU m) { ::DestroyMenu(m); }
 inline void DestroyWindowHandle(HWND w) { ::DestroyWindow(w); }
+inline void DeleteGdiObject(HGDIOBJ object) { ::DeleteObject(object); }
+inline void DeleteMemoryDc(HDC dc) { ::DeleteDC(dc); }
 template <class Interface>
 void ReleaseInterface(Interface* p) {
   p->Release();
@@ -77,6 +79,8 @@ using ModuleHandle = UniqueHandle<NullIsInvalid<HMODULE, &ReleaseModule>>;
 using GlobalMemory = UniqueHandle<NullIsInvalid<HGLOBAL, &FreeGlobalMemory>>;
 using LocalMemory = UniqueHandle<NullIsInvalid<HLOCAL, &FreeLocalMemory>>;
 using MenuHandle = UniqueHandle<NullIsInvalid<HMENU, &DestroyMenuHandle>>;
+using GdiObject = UniqueHandle<NullIsInvalid<HGDIOBJ, &DeleteGdiObject>>;  // pens, brushes, fonts, bitmaps
+using MemoryDc = UniqueHandle<NullIsInvalid<HDC, &DeleteMemoryDc>>;
 // A window this thread made and destroys (only its own thread may).
 using WindowHandle = UniqueHandle<NullIsInvalid<HWND, &DestroyWindowHandle>>;
 

@@ -1,4 +1,4 @@
-// GDI objects owned by RAII, and a memory surface: a 32-bit DIB section
+// A memory surface: a 32-bit DIB section
 // selected into its own device context, drawn on by GDI and as a Canvas.
 #pragma once
 
@@ -10,11 +10,6 @@
 #include "skinlib/canvas.h"
 
 namespace vantoip::skin {
-
-inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
-inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
-using GdiObject = UniqueHandle<NullIsInvalid<HGDIOBJ, &DeleteGdiObject>>;
-using MemoryDc = UniqueHandle<NullIsInvalid<HDC, &DeleteMemoryDc>>;
 
 constexpr Rgb kWhite{255, 255, 255};
 

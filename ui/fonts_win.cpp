@@ -48,9 +48,9 @@ HFONT MakeFont(const std::wstring& family, int height) {
 
 HFONT FontFor(FontRole role) {
   static const std::wstring family = ChooseFamily();
-  static const HFONT defaultFont = MakeFont(family, 12);
-  static const HFONT valueFont = MakeFont(family, 16);
-  return role == FontRole::Value ? valueFont : defaultFont;
+  static const GdiObject defaultFont(MakeFont(family, 12));
+  static const GdiObject valueFont(MakeFont(family, 16));
+  return static_cast<HFONT>((role == FontRole::Value ? valueFont : defaultFont).Get());
 }
 
 }  // namespace vantoip
