@@ -3,6 +3,12 @@
 #include <ws2tcpip.h>
 
 namespace vantoip {
+namespace {
+
+void FreeAddresses(addrinfo* list) { freeaddrinfo(list); }
+using AddressList = UniqueHandle<NullIsInvalid<addrinfo*, &FreeAddresses>>;
+
+}  // namespace
 
 bool StartWinsock() {
   static const bool started = [] {
@@ -19,11 +25,9 @@ std::optional<in_addr> LookupIPv4(const std::string& host) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
-  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return address;
+  AddressList found;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, found.Receive()) != 0 || !found) return std::nullopt;
+  return reinterpret_cast<const sockaddr_in*>(found.Get()->ai_addr)->sin_addr;
 }
 
 Socket StartConnect(const sockaddr_in& address, int& error) {

@@ -41,6 +41,8 @@ void FreeCertificate(PCCERT_CONTEXT c) { CertFreeCertificateContext(c); }
 void FreeChain(PCCERT_CHAIN_CONTEXT c) { CertFreeCertificateChain(c); }
 using Certificate = UniqueHandle<NullIsInvalid<PCCERT_CONTEXT, FreeCertificate>>;
 using CertificateChain = UniqueHandle<NullIsInvalid<PCCERT_CHAIN_CONTEXT, FreeChain>>;
+void FreeBuffer(void* buffer) { FreeContextBuffer(buffer); }
+using ContextBuffer = UniqueHandle<NullIsInvalid<void*, FreeBuffer>>;  // what the security package allocated
 
 SecBuffer Buffer(unsigned long type, void* data = nullptr, std::size_t size = 0) {
   return SecBuffer{static_cast<unsigned long>(size), type, data};
@@ -95,9 +97,9 @@ void TlsClient::Handshake() {
         first ? nullptr : &inDesc, 0, &session_->context, &outDesc, &attributes, nullptr);
     if (first && (status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED)) session_->hasContext = true;
     for (SecBuffer& buffer : out) {
+      const ContextBuffer owned(buffer.pvBuffer);
       if (buffer.BufferType == SECBUFFER_TOKEN && buffer.pvBuffer && buffer.cbBuffer)
         output_.append(static_cast<const char*>(buffer.pvBuffer), buffer.cbBuffer);
-      if (buffer.pvBuffer) FreeContextBuffer(buffer.pvBuffer);
     }
     if (status == SEC_E_INCOMPLETE_MESSAGE) return;  // the rest of the token is on its way
     if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED && status != SEC_I_INCOMPLETE_CREDENTIALS) {

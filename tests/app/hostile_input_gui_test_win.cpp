@@ -165,11 +165,10 @@ TEST(HostileHeaders, ThousandsOfSetCookieLines) {
 class HostileRegistry : public test::WindowTest {
  protected:
   void SetRaw(const char* name, DWORD type, const void* data, DWORD size) {
-    HKEY key;
+    RegistryKey key;
     RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr,
-                    0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
+                    0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
+    RegSetValueExA(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
   }
   void Open() {
     window = OpenMainWindow(program);

@@ -189,12 +189,9 @@ TEST(RegexObjectThread, DestroyEndsTheThreadsUseOfCom) {
     regex.Create("x", "xx");
     matches = regex.MatchCount();
     regex.Destroy();
-    IUnknown* object = nullptr;
     CLSID regexp;
     CLSIDFromProgID(L"VBScript.RegExp", &regexp);
-    afterDestroy =
-        CoCreateInstance(regexp, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object));
-    if (object) object->Release();
+    CoCreate<IUnknown>(regexp, CLSCTX_INPROC_SERVER, &afterDestroy);
   }).join();
   EXPECT_EQ(matches, 2);
   EXPECT_EQ(afterDestroy, CO_E_NOTINITIALIZED);

@@ -10,6 +10,8 @@ namespace vantoip {
 namespace {
 
 using test::TestDispatch;
+void FreeSystemString(BSTR text) { SysFreeString(text); }
+using SystemString = UniqueHandle<NullIsInvalid<BSTR, &FreeSystemString>>;
 
 constexpr wchar_t kRegExpClassId[] = L"{3F4DACA4-160D-11D2-A8E9-00104B365C9F}";
 
@@ -236,9 +238,8 @@ TEST_F(AutomationBridge, ClassNamesAreLookedUpInATypeLibraryUnlessTheyAreClassId
   EXPECT_FALSE(CreateObject(object, "VantoipTestRegExp"));  // not a ProgID
   ASSERT_TRUE(CreateObject(object, "VantoipTestRegExp", gbkPath));
   EXPECT_TRUE(WriteProperty(object, "Pattern", {"x"}));
-  BSTR registered = nullptr;
-  EXPECT_EQ(QueryPathOfRegTypeLib(libraryId, 1, 0, LOCALE_NEUTRAL, &registered), S_OK);  // registered on success
-  SysFreeString(registered);
+  SystemString registered;
+  EXPECT_EQ(QueryPathOfRegTypeLib(libraryId, 1, 0, LOCALE_NEUTRAL, registered.Receive()), S_OK);  // registered on success
   UnRegisterTypeLib(libraryId, 1, 0, LOCALE_NEUTRAL, SYS_WIN32);
 
   // A class text in braces goes straight to the class id, never to the library,

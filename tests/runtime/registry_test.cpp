@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/encoding_win.h"
+#include "runtime/handle_win.h"
 #include "runtime/system_win.h"
 
 namespace vantoip {
@@ -21,12 +22,11 @@ class Registry : public ::testing::Test {
 
   // Keys and names are GBK texts, stored as what they spell; so are the texts of the values.
   static void SetRaw(const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size) {
-    HKEY k;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, GbkToWide(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k,
+    RegistryKey k;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, GbkToWide(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.Receive(),
                               nullptr),
               0);
-    ASSERT_EQ(RegSetValueExW(k, GbkToWide(name).c_str(), 0, type, static_cast<const BYTE*>(data), size), 0);
-    RegCloseKey(k);
+    ASSERT_EQ(RegSetValueExW(k.Get(), GbkToWide(name).c_str(), 0, type, static_cast<const BYTE*>(data), size), 0);
   }
   static DWORD RawType(const std::string& key, const std::string& name) {
     DWORD type = 0;

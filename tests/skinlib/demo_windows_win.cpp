@@ -104,11 +104,10 @@ LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   const COLORREF colours[] = {RGB(66, 133, 244), RGB(52, 168, 83), RGB(251, 188, 5), RGB(234, 67, 53)};
   for (int i = 0; i < 12; ++i) {
-    HBRUSH bar = CreateSolidBrush(colours[i % 4]);
+    const GdiObject bar(CreateSolidBrush(colours[i % 4]));
     const int height = 30 + (i * 37) % (r.bottom - 40);
     RECT b{20 + i * 50, r.bottom - 10 - height, 55 + i * 50, r.bottom - 10};
-    FillRect(dc, &b, bar);
-    DeleteObject(bar);
+    FillRect(dc, &b, static_cast<HBRUSH>(bar.Get()));
   }
   EndPaint(window, &ps);
   return 0;

@@ -60,13 +60,11 @@ struct LabelColours {
 };
 
 LabelColours ColoursOfLabel(HWND window, HWND label) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  SetTextColor(dc, RGB(1, 2, 3));
+  const MemoryDc dc(CreateCompatibleDC(nullptr));
+  SetTextColor(dc.Get(), RGB(1, 2, 3));
   const auto brush = reinterpret_cast<HGDIOBJ>(
-      SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label)));
-  const LabelColours colours{FromColorRef(GetTextColor(dc)), brush};
-  DeleteDC(dc);
-  return colours;
+      SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.Get()), reinterpret_cast<LPARAM>(label)));
+  return {FromColorRef(GetTextColor(dc.Get())), brush};
 }
 
 constexpr int kBackgroundX = 1, kBackgroundY = 200;  // left of the group boxes

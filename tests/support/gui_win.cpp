@@ -67,16 +67,16 @@ std::string ListTextShown(HWND list, int place, int column) {
 }
 
 void SetProxyValues(const DWORD* enable, const char* server) {
-  HKEY key;
+  RegistryKey owned;
   RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr, 0,
-                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+                  KEY_ALL_ACCESS, nullptr, owned.Receive(), nullptr);
+  const HKEY key = owned.Get();
   if (enable) RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(enable), sizeof *enable);
   else RegDeleteValueA(key, "ProxyEnable");
   if (server)
     RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server),
                    static_cast<DWORD>(strlen(server) + 1));
   else RegDeleteValueA(key, "ProxyServer");
-  RegCloseKey(key);
 }
 
 void PrepareGuiTests() {

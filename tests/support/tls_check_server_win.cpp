@@ -26,25 +26,33 @@ std::vector<unsigned char> FromHex(const std::string& hex) {
   return bytes;
 }
 
+void CloseStore(HCERTSTORE store) { CertCloseStore(store, 0); }
+using CertificateStore = UniqueHandle<NullIsInvalid<HCERTSTORE, &CloseStore>>;
+
+HCERTSTORE OpenRootStore() {
+  return CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+}
+
 }  // namespace
 
 void TrustAuthority(const std::vector<unsigned char>& certificate, bool untilExit) {
-  HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-  if (!root) throw std::runtime_error("the root store does not open");
   PCCERT_CONTEXT added = nullptr;
-  const BOOL ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, certificate.data(),
-                                                   static_cast<DWORD>(certificate.size()),
-                                                   CERT_STORE_ADD_REPLACE_EXISTING, untilExit ? &added : nullptr);
-  CertCloseStore(root, 0);  // written to the prefix: other processes see it
-  if (!ok) throw std::runtime_error("the authority is not taken");
+  {
+    const CertificateStore root(OpenRootStore());  // closed at once: written to the prefix, other processes see it
+    if (!root) throw std::runtime_error("the root store does not open");
+    if (!CertAddEncodedCertificateToStore(root.Get(), X509_ASN_ENCODING, certificate.data(),
+                                          static_cast<DWORD>(certificate.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                          untilExit ? &added : nullptr))
+      throw std::runtime_error("the authority is not taken");
+  }
   if (!untilExit) return;
   static PCCERT_CONTEXT kept = added;
   std::atexit([] {
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    const CertificateStore store(OpenRootStore());
     if (!store) return;
-    if (PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, kept, nullptr))
-      CertDeleteCertificateFromStore(found);
-    CertCloseStore(store, 0);
+    if (PCCERT_CONTEXT found =
+            CertFindCertificateInStore(store.Get(), X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, kept, nullptr))
+      CertDeleteCertificateFromStore(found);  // frees `found` too
   });
 }
 
