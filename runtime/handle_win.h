@@ -84,15 +84,6 @@ using MemoryDc = UniqueHandle<NullIsInvalid<HDC, &DeleteMemoryDc>>;
 // A window this thread made and destroys (only its own thread may).
 using WindowHandle = UniqueHandle<NullIsInvalid<HWND, &DestroyWindowHandle>>;
 
-// What CreateProcess hands back, owned.
-struct StartedProcess {
-  StartedProcess() = default;
-  explicit StartedProcess(const PROCESS_INFORMATION& started)
-      : process(started.hProcess), thread(started.hThread), id(started.dwProcessId) {}
-  KernelHandle process, thread;
-  DWORD id = 0;
-};
-
 // An owned COM interface pointer (one reference).
 template <class Interface>
 class ComPtr : public UniqueHandle<NullIsInvalid<Interface*, &ReleaseInterface<Interface>>> {

@@ -22,6 +22,7 @@
 #include "app/proxy_list.h"
 #include "app/proxy_list_win.h"
 #include "runtime/handle_win.h"
+#include "tests/support/child_process_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/proxy_page.h"
@@ -144,7 +145,7 @@ class HugePageServer {
     start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION started{};
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &started))
-      child_ = StartedProcess(started);
+      child_ = test::StartedProcess(started);
     childOut.Reset();  // the child's ends are the child's alone now
     childIn.Reset();
     char line[16] = {};
@@ -161,7 +162,7 @@ class HugePageServer {
 
  private:
   KernelHandle out_, in_;
-  StartedProcess child_;
+  test::StartedProcess child_;
   int port_ = 0;
 };
 

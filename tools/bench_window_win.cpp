@@ -10,6 +10,7 @@
 #include "app/main_window_layout.h"
 #include "app/main_window_controls.h"
 #include "runtime/handle_win.h"
+#include "tests/support/child_process_win.h"
 #include "tests/support/gui_win.h"
 #include "tools/bench_report.h"
 #include "ui/message_loop_win.h"
@@ -36,7 +37,7 @@ double StartUpMilliseconds() {
   std::string cmd = "\"" + path + "\"";
   const double start = Now();
   if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-  const StartedProcess program(pi);
+  const test::StartedProcess program(pi);
   double shown = -1;
   while (Now() - start < 20 && shown < 0) {
     for (HWND w = FindWindowExW(nullptr, nullptr, L"VantoipWindow", nullptr); w;

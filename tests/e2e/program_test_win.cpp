@@ -14,6 +14,7 @@
 
 #include "runtime/encoding_win.h"
 #include "runtime/handle_win.h"
+#include "tests/support/child_process_win.h"
 #include "runtime/registry_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
@@ -46,7 +47,7 @@ HWND WindowOfProcess(DWORD processId) {
 }
 
 struct RunningProgram {
-  StartedProcess process;
+  test::StartedProcess process;
   HWND window = nullptr;
   DWORD startedAt = 0;
   DWORD shownAfterMs = 0;
@@ -60,7 +61,7 @@ struct RunningProgram {
     startedAt = GetTickCount();
     PROCESS_INFORMATION started{};
     if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &started)) return false;
-    process = StartedProcess(started);
+    process = test::StartedProcess(started);
     while (GetTickCount() - startedAt < 20000) {
       window = WindowOfProcess(process.id);
       if (window && IsWindowVisible(window)) {

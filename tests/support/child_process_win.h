@@ -6,7 +6,18 @@
 
 #include <string>
 
+#include "runtime/handle_win.h"
+
 namespace vantoip::test {
+
+// What CreateProcess hands back, owned.
+struct StartedProcess {
+  StartedProcess() = default;
+  explicit StartedProcess(const PROCESS_INFORMATION& started)
+      : process(started.hProcess), thread(started.hThread), id(started.dwProcessId) {}
+  KernelHandle process, thread;
+  DWORD id = 0;
+};
 
 struct ChildOutcome {
   bool exited = false;      // ended within the time limit

@@ -10,6 +10,7 @@
 
 #include "net/socket_win.h"
 #include "runtime/handle_win.h"
+#include "tests/support/child_process_win.h"
 
 #ifndef VANTOIP_TLS_SERVER_SCRIPT
 #error "VANTOIP_TLS_SERVER_SCRIPT names the helper's host path"
