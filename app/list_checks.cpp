@@ -90,7 +90,7 @@ void ListChecks::CopySelected() {
 
 std::vector<CheckJob> ListChecks::UsableInOrder() {
   std::vector<CheckJob> jobs;
-  for (std::size_t row : PassesInOrder(results_)) jobs.push_back(JobOf(static_cast<int>(row)));
+  for (std::size_t row : PassesInOrder(results_)) jobs.push_back(JobOfRow(static_cast<int>(row)));
   return jobs;
 }
 
@@ -140,7 +140,7 @@ void ListChecks::CheckSelected() {
   if (row < 0) return;
   // During a run the row joins it, unless it is in it already.
   if (checking_ && std::find(jobRows_.begin(), jobRows_.end(), row) != jobRows_.end()) return;
-  if (checking_ && runner_.Add({JobOf(row)})) {
+  if (checking_ && runner_.Add({JobOfRow(row)})) {
     jobRows_.push_back(row);
     ShowResult(row, {});
     progressShown_.clear();
@@ -150,10 +150,9 @@ void ListChecks::CheckSelected() {
   Check({row});
 }
 
-CheckJob ListChecks::JobOf(int row) {
+CheckJob ListChecks::JobOfRow(int row) {
   WindowControls& w = Window();
-  const std::int64_t port = TruncateToInteger(ToNumber(w.GetCellText(kList, row, kPortColumn)));
-  return {w.GetCellText(kList, row, kAddressColumn), static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))};
+  return JobOf(ProxyTarget{w.GetCellText(kList, row, kAddressColumn), w.GetCellText(kList, row, kPortColumn)});
 }
 
 void ListChecks::Check(std::vector<int> rows) {
@@ -161,7 +160,7 @@ void ListChecks::Check(std::vector<int> rows) {
   results_.resize(Window().RowCount(kList));
   std::vector<CheckJob> jobs;
   for (int row : rows) {
-    jobs.push_back(JobOf(row));
+    jobs.push_back(JobOfRow(row));
     ShowResult(row, {});
   }
   jobRows_ = std::move(rows);

@@ -83,7 +83,7 @@ class ListChecks {
 
  private:
   void Check(std::vector<int> rows);
-  CheckJob JobOf(int row);  // the row's host and port
+  CheckJob JobOfRow(int row);  // the row's host and port
   std::string AddressLine(int row);  // "host:port" and a line end
   // The working proxies' lines in their order; none: empty, and the title says so.
   std::string WorkingLines();

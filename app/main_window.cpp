@@ -17,6 +17,11 @@ ProxyTarget SplitTarget(const std::string& target) {
   return split;
 }
 
+CheckJob JobOf(const ProxyTarget& target) {
+  const std::int64_t port = TruncateToInteger(ToNumber(target.port));
+  return {target.host, static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))};
+}
+
 MainWindow::MainWindow(Services& services, SharedState& state, MainWindowParts parts)
     : services_(services), state_(state), parts_(std::move(parts)) {}
 

@@ -8,6 +8,7 @@
 
 #include "app/services.h"
 #include "app/shared_state.h"
+#include "net/check_protocol.h"
 #include "ui/window_controls.h"
 
 namespace vantoip {
@@ -18,6 +19,9 @@ inline constexpr char kProxyEnablePath[] = "Software\\Microsoft\\Windows\\Curren
 // Host and port of a target text "host:port"; a text without a port part
 // (no colon, or nothing after it) gives an empty port.
 ProxyTarget SplitTarget(const std::string& target);
+// The proxy to check that a host and a port text name: the port is the text's
+// number, kept within 0..65536 (out of range: no connect succeeds).
+CheckJob JobOf(const ProxyTarget& target);
 
 // The notification area icon's tip: the state.
 inline constexpr char kDisconnectedTip[] = "Vantoip：未连接";

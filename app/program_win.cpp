@@ -12,7 +12,6 @@
 #include "app/proxy_list_win.h"
 #include "app/proxy_sources_win.h"
 #include "app/skin_win.h"
-#include "runtime/convert.h"
 #include "runtime/native_commands_win.h"
 #include "runtime/system_win.h"
 #include "ui/message_loop_win.h"
@@ -47,7 +46,7 @@ Program::Program(ProxySourceProvider listSources)
       guardRunner(CheckPageFromEnvironment(), static_cast<int>(ProxyGuard::kMaxCandidates)),
       guard(guardRunner, [this](std::function<void()> work) { mainWindow.Controls().Post(std::move(work)); },
             {.candidates = [this] { return checks.UsableInOrder(); },
-             .switchTo = [this](const CheckJob& job) { return proxySwitch.SwitchTo(job.host + ":" + ToText(job.port)); },
+             .switchTo = [this](const CheckJob& job) { return proxySwitch.SwitchTo(TargetText(job)); },
              .restore = [this] { proxySwitch.ToggleProxy(); },
              .tell = [this](const std::string& text) { mainWindow.Controls().SetCaption(kThisWindow, text); },
              .alert = [this](const std::string& text) { mainWindow.Controls().ShowTrayBalloon(text); }},
@@ -66,9 +65,7 @@ Program::Program(ProxySourceProvider listSources)
 }
 
 void Program::Watch(const std::string& target, bool ours) {
-  const ProxyTarget split = SplitTarget(target);
-  const CheckJob proxy{split.host, static_cast<int>(TruncateToInteger(ToNumber(split.port)))};
-  guard.Watch(proxy, checks.ResultFor(target).outcome == CheckOutcome::Passed, ours);
+  guard.Watch(JobOf(SplitTarget(target)), checks.ResultFor(target).outcome == CheckOutcome::Passed, ours);
 }
 
 std::vector<EventBinding> Program::MainWindowEvents() {

@@ -11,8 +11,6 @@ namespace {
 constexpr int kMinGuardSeconds = 5;
 constexpr int kMaxGuardSeconds = 3600;
 
-std::string Address(const CheckJob& job) { return job.host + ":" + ToText(job.port); }
-
 }  // namespace
 
 int GuardSecondsFrom(const char* value) {
@@ -107,7 +105,7 @@ void ProxyGuard::OnCandidate(std::size_t job, const CheckResult& result) {
       return Say("代理失效，已恢复原设置", true);
     }
     Watch(chosen, https, true);
-    return Say("代理失效，已切换到 " + Address(chosen), true);
+    return Say("代理失效，已切换到 " + TargetText(chosen), true);
   }
   GiveBack();
 }

@@ -149,6 +149,8 @@ int ChecksInFlightFrom(const char* value) {
   return BoundedNumberFrom(value, kDefaultChecksInFlight, 1, kMaxChecksInFlight);
 }
 
+std::string TargetText(const CheckJob& job) { return job.host + ":" + std::to_string(job.port); }
+
 std::string ProxyGetRequest(const CheckPage& page) {
   const std::string host = HostAndPort(page.host, page.port, 80);
   return "GET http://" + host + page.path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";

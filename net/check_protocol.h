@@ -85,6 +85,8 @@ struct CheckJob {
   std::string host;
   int port = 0;
 };
+// "host:port", as the switch and the titles name a proxy.
+std::string TargetText(const CheckJob& job);
 
 // Checks many proxies at once; the program's runner works on sockets.
 class ProxyCheckRunner {
