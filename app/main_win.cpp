@@ -1,8 +1,8 @@
 // Entry point of Vantoip.exe.
 #include <windows.h>
 
+#include "app/list/proxy_sources_win.h"
 #include "app/program_win.h"
-#include "app/proxy_sources_win.h"
 #include "runtime/fatal.h"
 #include "runtime/fatal_win.h"
 #include "ui/message_loop_win.h"

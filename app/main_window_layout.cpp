@@ -1,7 +1,7 @@
 #include "app/main_window_layout.h"
 
 #include "app/main_window_controls.h"
-#include "app/promotion_data.h"
+#include "app/promotion/promotion_data.h"
 
 namespace vantoip {
 

@@ -5,12 +5,12 @@
 
 #include <cstdlib>
 
-#include "app/country_table.h"
+#include "app/list/country_table.h"
+#include "app/list/proxy_list_win.h"
+#include "app/list/proxy_sources_win.h"
 #include "app/main_window_controls.h"
 #include "app/main_window_layout.h"
-#include "app/program_settings.h"
-#include "app/proxy_list_win.h"
-#include "app/proxy_sources_win.h"
+#include "app/settings/program_settings.h"
 #include "app/skin_win.h"
 #include "runtime/native_commands_win.h"
 #include "runtime/system_win.h"

@@ -3,17 +3,17 @@
 
 #include <memory>
 
-#include "app/connection_options_win.h"
-#include "app/internet_options_win.h"
-#include "app/list_checks.h"
+#include "app/checks/list_checks.h"
+#include "app/list/proxy_list.h"
 #include "app/main_window.h"
 #include "app/modal_window_win.h"
-#include "app/promotion.h"
-#include "app/proxy_guard.h"
-#include "app/proxy_list.h"
-#include "app/proxy_switch.h"
+#include "app/promotion/promotion.h"
 #include "app/services_win.h"
 #include "app/shell_opener_win.h"
+#include "app/switch/connection_options_win.h"
+#include "app/switch/internet_options_win.h"
+#include "app/switch/proxy_guard.h"
+#include "app/switch/proxy_switch.h"
 #include "net/socket_check_runner_win.h"
 
 namespace vantoip {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app/proxy_settings.h"
 #include "app/services.h"
+#include "app/switch/proxy_settings.h"
 
 namespace vantoip {
 

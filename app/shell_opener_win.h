@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/promotion.h"
+#include "app/promotion/promotion.h"
 
 namespace vantoip {
 

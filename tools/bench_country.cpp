@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/country_table.h"
+#include "app/list/country_table.h"
 #include "tools/bench_report.h"
 
 namespace {

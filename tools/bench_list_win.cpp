@@ -17,10 +17,10 @@
 #include <string>
 #include <thread>
 
+#include "app/list/proxy_list.h"
+#include "app/list/proxy_list_win.h"
 #include "app/main_window_controls.h"
 #include "app/program_win.h"
-#include "app/proxy_list.h"
-#include "app/proxy_list_win.h"
 #include "runtime/handle_win.h"
 #include "tests/support/child_process_win.h"
 #include "tests/support/gui_win.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/plain_proxy_list.h"
+#include "app/list/plain_proxy_list.h"
 #include "tools/bench_report.h"
 
 namespace {

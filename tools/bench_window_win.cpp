@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "app/main_window_layout.h"
 #include "app/main_window_controls.h"
+#include "app/main_window_layout.h"
 #include "runtime/handle_win.h"
 #include "tests/support/child_process_win.h"
 #include "tests/support/gui_win.h"

@@ -9,8 +9,8 @@
 #include <random>
 #include <thread>
 
-#include "app/program_win.h"
 #include "app/main_window_controls.h"
+#include "app/program_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/proxy_page.h"

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/main_window_layout.h"
 #include "app/main_window_controls.h"
+#include "app/main_window_layout.h"
 #include "app/program_win.h"
 #include "runtime/encoding_win.h"
 #include "runtime/registry_win.h"

@@ -6,8 +6,8 @@
 
 #include <atomic>
 
-#include "app/program_win.h"
 #include "app/main_window_controls.h"
+#include "app/program_win.h"
 #include "runtime/system_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"

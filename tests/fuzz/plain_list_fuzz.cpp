@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/plain_proxy_list.h"
+#include "app/list/plain_proxy_list.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/proxy_settings.h"
 #include "app/services.h"
+#include "app/switch/proxy_settings.h"
 #include "runtime/convert.h"
 #include "ui/layout.h"
 #include "ui/window_controls.h"

@@ -1,0 +1,127 @@
+// Checking the listed proxies through themselves, from the list's context
+// menu and keys: the 检测结果 column, progress in the title and on the
+// taskbar, sorting by a column, showing only working proxies, and switching
+// to the fastest one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/switch/proxy_guard.h"
+#include "app/switch/proxy_switch.h"
+#include "net/check_protocol.h"
+
+namespace vantoip {
+
+// Commands of the list's context menu.
+enum ListCommand {
+  kEditSourcesCommand = 1,
+  kCheckAllCommand,
+  kCheckSelectedCommand,
+  kStopChecksCommand,
+  kOnlyWorkingCommand,
+  kConnectFastestCommand,
+  kCopyWorkingCommand,
+  kExportWorkingCommand,
+  kFailoverCommand,
+};
+
+// What the checks work with besides the window, the switch and the runner.
+struct ListChecksParts {
+  std::function<std::string()> editSources;  // opens the sources file: why it could not, or empty
+  std::function<std::string()> localTime;    // the local time now ("2026-12-08 17:30:05") for 检查时间
+  ProxyGuard* guard = nullptr;               // its failover is the menu's check item
+  DataFile* settings = nullptr;              // where that choice is kept
+  MonotonicClock* clock = nullptr;           // Ctrl+F's wait for a first full pass
+};
+
+class ListChecks {
+ public:
+  ListChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner, ListChecksParts parts);
+
+  // The list's context menu and header clicks, F5, Ctrl+T and Ctrl+F.
+  std::vector<EventBinding> Events();
+
+  void OnListMenu();
+  // Opens the sources file; the title says why when it cannot.
+  void EditSources();
+  void CheckAll();
+  // host:port lines on the clipboard: of the selected row (Ctrl+C), or of
+  // every working proxy, full passes first, each kind fastest first.
+  void CopySelected();
+  void CopyWorking();
+  // The same lines of the working proxies to a file the user chooses.
+  void ExportWorking();
+  void CheckSelected();
+  // Stops the checks still going; their rows go back to unchecked.
+  void StopChecks();
+  void ToggleOnlyWorking();
+  // Ctrl+F: switches on the best proxy of the last check. With no check yet
+  // it starts one; while one runs without a full pass yet, it waits: the
+  // fastest full pass within kConnectWaitMilliseconds of the key (at once
+  // with kEnoughFullPasses in), else the first to come, else at the end the best.
+  void ConnectFastest();
+  static constexpr std::uint64_t kConnectWaitMilliseconds = 3000;
+  static constexpr int kEnoughFullPasses = 20;
+  // A click on a column heading: sorts by it, again reversed.
+  void SortBy(int column);
+  // A new list run is starting: checks stop, results and filter go.
+  void OnListRunStarting();
+
+  const std::vector<CheckResult>& Results() const { return results_; }
+  // The usable proxies of the last check, best first (Ctrl+F's order).
+  std::vector<CheckJob> UsableInOrder();
+  // The last result of the row whose address is `target` ("host:port").
+  CheckResult ResultFor(const std::string& target);
+  // The menu's "自动切换失效代理": flips the guard's failover and keeps the choice.
+  void ToggleFailover();
+  bool Checking() const { return checking_; }
+
+ private:
+  void Check(std::vector<int> rows);
+  CheckJob JobOfRow(int row);  // the row's host and port
+  std::string AddressLine(int row);  // "host:port" and a line end
+  // The working proxies' lines in their order; none: empty, and the title says so.
+  std::string WorkingLines();
+  // Nearly every check of the run so far found no route: the network is down.
+  bool NetworkDown() const;
+  void ConnectBest();
+  // A Ctrl+F waiting for full passes: connects when their time has come.
+  void ConnectWhenDue(bool runEnded);
+  // Ends the current run; false when none was going.
+  bool EndRun();
+  CheckResult ResultOf(int row) const;
+  void ShowResult(int row, const CheckResult& result);
+  // Results that landed in the sorted column move their rows to their places:
+  // four times a second with the progress, and at the end.
+  void KeepSorted();
+  void Sort();  // by sortColumn_ and ascending_
+  void OnStarted(unsigned run, std::size_t job);
+  void OnFinished(unsigned run, std::size_t job, CheckResult result);
+  void OnProgress(unsigned run);
+  void OnDone(unsigned run);
+  WindowControls& Window() { return mainWindow_.Controls(); }
+
+  MainWindow& mainWindow_;
+  ProxySwitch& proxySwitch_;
+  ProxyCheckRunner& runner_;
+  ListChecksParts parts_;
+  // Everything below lives on the window's thread.
+  std::vector<CheckResult> results_;  // by list row
+  std::vector<int> jobRows_;          // the list row of each job of the current run
+  unsigned run_ = 0;
+  bool checking_ = false;
+  int finished_ = 0, passed_ = 0, unreachable_ = 0, fullPasses_ = 0;
+  std::optional<std::uint64_t> connectFrom_;  // a waiting Ctrl+F's key time
+  std::string progressShown_;
+  bool onlyWorking_ = false;
+  int sortColumn_ = -1;
+  bool resortOwed_ = false;
+  bool ascending_ = true;
+};
+
+}  // namespace vantoip

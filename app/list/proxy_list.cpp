@@ -1,0 +1,167 @@
+#include "app/list/proxy_list.h"
+
+#include <cctype>
+#include <condition_variable>
+#include <unordered_set>
+
+#include "app/list/plain_proxy_list.h"
+#include "app/list/proxy_sources.h"
+#include "app/main_window_controls.h"
+#include "runtime/convert.h"
+#include "runtime/text.h"
+
+namespace vantoip {
+namespace {
+
+constexpr const char* kList = main_window::kProxyList;
+
+}  // namespace
+
+struct ProxyListReader::Run {
+  unsigned number = 0;
+  std::shared_ptr<WindowControls> window;
+  std::condition_variable sourceDone;
+  int pending = 0;      // sources still being read
+  int failed = 0;       // sources that could not be fetched
+  int rows = 0;         // rows listed so far, at most kMaxRowsPerRun
+  bool ended = false;   // the closing title is written: late pages add nothing
+  std::unordered_set<std::string> listed;  // host:port of every row
+};
+
+bool IsSuccessStatus(const std::string& rawHeaders) {
+  // "HTTP/1.1 200 OK": three digits after the version, the first a 2.
+  if (rawHeaders.compare(0, 5, "HTTP/") != 0) return false;
+  const std::size_t space = rawHeaders.find(' ');
+  if (space == std::string::npos || space + 3 >= rawHeaders.size()) return false;
+  const std::string code = rawHeaders.substr(space + 1, 3);
+  return code[0] == '2' && std::isdigit(static_cast<unsigned char>(code[1])) &&
+         std::isdigit(static_cast<unsigned char>(code[2]));
+}
+
+ProxyListReader::ProxyListReader(ProxySourceProvider sources, PageReaderFactory makeReader,
+                                 ThreadStarter& threads, std::chrono::milliseconds sourceTimeout,
+                                 std::function<std::string(std::string_view)> locate)
+    : sources_(std::move(sources)), makeReader_(std::move(makeReader)), threads_(threads),
+      sourceTimeout_(sourceTimeout), locate_(std::move(locate)) {}
+
+std::string ProxyListReader::LastPageText() const {
+  std::lock_guard lock(pageMutex_);
+  return lastPageText_;
+}
+
+void ProxyListReader::KeepPageText(unsigned run, std::string text) {
+  std::lock_guard lock(pageMutex_);
+  // Copied into the buffer it has: a new page-sized block on every run
+  // scatters the heap (10 MiB more after 300 refreshes under Wine). A larger
+  // page is taken over instead, so that no second copy of it is made.
+  if (run != newestRun_.load()) return;
+  if (text.size() > lastPageText_.capacity())
+    lastPageText_ = std::move(text);
+  else
+    lastPageText_.assign(text);
+}
+
+bool ProxyListReader::Superseded(const Run& run) const { return run.number != newestRun_.load(); }
+
+void ProxyListReader::Write(const Run& run, std::function<void(WindowControls&)> write) {
+  WindowControls* window = run.window.get();  // alive while its posted work waits
+  window->Post([this, number = run.number, window, write = std::move(write)] {
+    if (number == newestRun_.load()) write(*window);
+  });
+}
+
+void ProxyListReader::ReadProxyList(const std::shared_ptr<WindowControls>& window) {
+  auto run = std::make_shared<Run>();
+  run->number = ++newestRun_;
+  run->window = window;
+  const auto deadline = std::chrono::steady_clock::now() + sourceTimeout_;
+  Write(*run, [](WindowControls& w) { w.DeleteAllRows(kList); });
+  Write(*run, [](WindowControls& w) { w.SetCaption(kThisWindow, "正在读取......请稍等"); });
+
+  const ProxySourceList sources = sources_();
+  std::unique_lock lock(runMutex_);
+  for (const std::string& url : sources.addresses) {
+    ++run->pending;
+    if (!threads_.Start([this, run, url] { ReadSource(run, url); })) {
+      --run->pending;
+      ++run->failed;
+    }
+  }
+  run->sourceDone.wait_until(lock, deadline, [&] { return run->pending == 0; });
+  run->failed += run->pending;  // still unanswered: failed
+  run->ended = true;
+  const std::string title = ListRunTitle(static_cast<int>(sources.addresses.size()), run->failed,
+                                         run->rows >= kMaxRowsPerRun ? kMaxRowsPerRun : 0, sources.note);
+  Write(*run, [title](WindowControls& w) { w.SetCaption(kThisWindow, title); });
+}
+
+void ProxyListReader::ReadSource(const std::shared_ptr<Run>& run, const std::string& url) {
+  const std::unique_ptr<PageReader> reader = makeReader_();
+  ListPage page = Superseded(*run) ? ListPage{} : reader->Fetch(url);
+  if (page.fetched) {
+    AddPage(*run, *reader, std::move(page.body));
+    return;
+  }
+  std::lock_guard lock(runMutex_);
+  SettleSource(*run, false);
+}
+
+void ProxyListReader::SettleSource(Run& run, bool fetched) {
+  if (run.ended) return;
+  --run.pending;
+  if (!fetched) ++run.failed;
+  run.sourceDone.notify_all();
+}
+
+void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
+  // A page is a row page when the row pattern finds a row in it, else a plain list.
+  const std::string_view raw(reinterpret_cast<const char*>(body.data()), body.size());
+  std::string text;
+  int matched = 0;
+  if (MayBeRowPage(raw)) {
+    const bool bom = WithoutUtf8Bom(raw).size() != raw.size();
+    text = reader.Decode(body);
+    if (bom && !text.empty()) text.erase(0, 1);  // the mark, which GBK has no character for
+    matched = reader.MatchRows(text);
+  }
+  // A plain list is read from the bytes as received: the decoded text ends at
+  // a NUL byte and no longer shows whether the page was cut at the size limit.
+  std::vector<ProxyAddress> plain;
+  if (matched == 0) {
+    plain = ReadPlainProxyList(raw, kMaxRowsPerRun);
+    if (text.empty()) text.assign(raw);
+  }
+  ByteBlock().swap(body);  // not held while the rows go out
+  KeepPageText(run.number, std::move(text));
+  if (locate_ && matched == 0) locate_({});  // a first call may take a while: not under the lock
+  // The page's rows go out together, each as soon as its cells are read. The
+  // source is settled first: a run that reaches its deadline meanwhile waits
+  // for the lock, and then does not count as failed a source whose rows show.
+  std::lock_guard lock(runMutex_);
+  SettleSource(run, true);
+  const auto open = [&] { return !run.ended && !Superseded(run) && run.rows < kMaxRowsPerRun; };
+  for (int i = 1; i <= matched && open(); ++i)
+    AddRow(run, {reader.RowGroup(i, 1), reader.RowGroup(i, 2), reader.RowGroup(i, 3), reader.RowGroup(i, 4),
+                 reader.RowGroup(i, 5)});
+  for (std::size_t i = 0; i < plain.size() && open(); ++i)
+    AddRow(run, {std::move(plain[i].host), std::move(plain[i].port)});
+}
+
+void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells) {
+  // A host:port listed already is not listed again.
+  if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1]).second) return;
+  if (locate_ && (cells.size() < 3 || cells[2].empty())) {  // the source gave no 位置
+    cells.resize(std::max<std::size_t>(cells.size(), 3));
+    cells[2] = locate_(cells[0]);
+  }
+  const int row = run.rows++;
+  // One trip to the window's thread per row; there the row is appended, then
+  // numbered, then each cell written, every write by its own call.
+  Write(run, [row, cells = std::move(cells)](WindowControls& w) {
+    w.InsertRow(kList);
+    w.SetCellText(kList, row, 0, ToText(row + 1));
+    for (std::size_t k = 0; k < cells.size(); ++k) w.SetCellText(kList, row, static_cast<int>(k) + 1, cells[k]);
+  });
+}
+
+}  // namespace vantoip

@@ -1,0 +1,112 @@
+#include "app/list/proxy_sources.h"
+
+#include "app/list/plain_proxy_list.h"
+
+namespace vantoip {
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+// The file is UTF-8 whatever the narrow literals are compiled to.
+constexpr std::u8string_view kSourcesFileHeader[] = {
+    u8"# Vantoip 代理来源：每行一个代理列表的地址，每次刷新同时读取全部地址。",
+    u8"# 列表可以是纯文本（每行一个 主机:端口）或带表格的网页。",
+    u8"# 以 # 开头的行是注释。本文件没有地址时使用内置地址；",
+    u8"# 设置了环境变量 VANTOIP_LIST_URL 时只读取它列出的地址。",
+};
+
+}  // namespace
+
+std::vector<std::string> ReadSourceAddresses(std::string_view text) {
+  text = WithoutUtf8Bom(text);
+  std::vector<std::string> addresses;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (IsSpace(text[i])) {
+      ++i;
+    } else if (text[i] == '#') {
+      const std::size_t lineEnd = text.find('\n', i);
+      i = lineEnd == std::string_view::npos ? text.size() : lineEnd;
+    } else {
+      const std::size_t start = i;
+      while (i < text.size() && !IsSpace(text[i])) ++i;
+      addresses.emplace_back(text.substr(start, i - start));
+    }
+  }
+  return addresses;
+}
+
+ProxySourceProvider FixedSources(std::vector<std::string> addresses) {
+  return [addresses = std::move(addresses)] { return ProxySourceList{addresses, {}}; };
+}
+
+ProxySourceList ChooseProxySources(const char* environmentValue, const std::optional<std::string>& sourcesFileText,
+                                   bool sourcesFileTooLarge) {
+  if (environmentValue) {
+    std::vector<std::string> sources = ReadSourceAddresses(environmentValue);
+    if (!sources.empty()) return {std::move(sources), {}};
+  }
+  if (sourcesFileTooLarge) return {{kDefaultProxySources.begin(), kDefaultProxySources.end()}, kSourcesFileTooLarge};
+  if (sourcesFileText) {
+    std::vector<std::string> sources = ReadSourceAddresses(*sourcesFileText);
+    if (!sources.empty()) return {std::move(sources), {}};
+  }
+  return {{kDefaultProxySources.begin(), kDefaultProxySources.end()}, {}};
+}
+
+std::string SourcesFileUtf8(std::string_view bytes) {
+  const bool littleEndian = bytes.starts_with("\xFF\xFE");
+  if (!littleEndian && !bytes.starts_with("\xFE\xFF")) return std::string(WithoutUtf8Bom(bytes));
+  const auto unit = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    return littleEndian ? static_cast<char32_t>(a | b << 8) : static_cast<char32_t>(a << 8 | b);
+  };
+  std::string out;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xDC00 && c <= 0xDFFF) continue;  // a low surrogate without its high one
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      const char32_t low = i + 3 < bytes.size() ? unit(i + 2) : 0;
+      if (low < 0xDC00 || low > 0xDFFF) continue;  // a high surrogate without its low one
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string DefaultSourcesFileText() {
+  std::string text;
+  for (std::u8string_view line : kSourcesFileHeader) text.append(line.begin(), line.end()).append("\r\n");
+  text += "\r\n";
+  for (const char* source : kDefaultProxySources) text.append(source).append("\r\n");
+  return text;
+}
+
+std::string ListRunTitle(int sources, int failedSources, int rowLimit, std::string_view sourcesNote) {
+  const bool allFailed = failedSources > 0 && failedSources >= sources;
+  std::vector<std::string> notes;
+  if (rowLimit > 0) notes.push_back("已达上限 " + std::to_string(rowLimit) + " 个");
+  if (failedSources > 0 && !allFailed) notes.push_back(std::to_string(failedSources) + "个来源读取失败");
+  if (!sourcesNote.empty()) notes.emplace_back(sourcesNote);
+  std::string title = allFailed ? "读取失败" : "读取完毕";
+  for (std::size_t i = 0; i < notes.size(); ++i) title += (i == 0 ? "（" : "，") + notes[i];
+  return notes.empty() ? title : title + "）";
+}
+
+}  // namespace vantoip

@@ -1,0 +1,105 @@
+#include "app/switch/proxy_switch.h"
+#include "app/main_window_controls.h"
+
+#include "runtime/convert.h"
+#include "runtime/text.h"
+
+namespace vantoip {
+namespace {
+
+std::string TwoDigits(std::int32_t value) { return (value < 10 ? "0" : "") + ToText(value); }
+
+}  // namespace
+
+ProxySwitch::ProxySwitch(MainWindow& mainWindow, Services& services) : main_(mainWindow), services_(services) {}
+
+std::vector<EventBinding> ProxySwitch::Events() {
+  return {
+      {main_window::kConnectButton, EventKind::Click, [this](const EventArgs&) { ToggleProxy(); }},
+      {main_window::kConnectedTimer, EventKind::Tick, [this](const EventArgs&) { TickConnectedTime(); }},
+  };
+}
+
+bool ProxySwitch::IsOn() {
+  return CompareText(main_.Controls().Caption(main_window::kConnectButton), main_window::kConnectCaption) != 0;
+}
+
+void ProxySwitch::ToggleProxy() {
+  WindowControls& window = main_.Controls();
+  const std::string target = window.Caption(main_window::kTargetLabel);
+  if (target.empty()) return;
+  if (!IsOn()) {
+    const SwitchResult result = systemProxy_.TurnOn(target);
+    if (!result.on) {  // the user's own settings are back
+      window.SetCaption(kThisWindow, "代理连接失败");
+      window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
+      return;
+    }
+    ShowOn(result, target);
+    window.SetCaption(main_window::kTimeLabel, "00:00");
+    window.SetInterval(main_window::kConnectedTimer, 1000);
+    if (onSwitched_) onSwitched_(target);
+  } else {
+    window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
+    systemProxy_.TurnOff();
+    window.SetCaption(kThisWindow, "取消代理");
+    ShowOff();
+    if (onSwitched_) onSwitched_("");
+  }
+}
+
+bool ProxySwitch::SwitchTo(const std::string& target) {
+  WindowControls& window = main_.Controls();
+  const SwitchResult result = systemProxy_.TurnOn(target);
+  if (!result.on) {
+    window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
+    ShowOff();
+    return false;
+  }
+  ShowOn(result, target);
+  window.SetCaption(main_window::kTargetLabel, target);
+  const ProxyTarget split = SplitTarget(target);
+  main_.State().SetTarget(split.host, split.port);
+  main_.StartDelayTest();
+  return true;
+}
+
+void ProxySwitch::ShowOn(const SwitchResult& result, const std::string& target) {
+  WindowControls& window = main_.Controls();
+  window.SetTrayTip(ConnectedTip(target));
+  window.SetCaption(kThisWindow, result.connectionsNotSet == 0
+                                     ? std::string("代理连接成功")
+                                     : "代理连接成功（" + ToText(result.connectionsNotSet) + "个连接未能设置）");
+  window.SetDisabled(main_window::kProxyList, true);
+  window.SetCaption(main_window::kStatusLabel, main_window::kStatusOn);
+  window.SetCaption(main_window::kConnectButton, main_window::kDisconnectCaption);
+}
+
+void ProxySwitch::ShowOff() {
+  WindowControls& window = main_.Controls();
+  window.SetTrayTip(kDisconnectedTip);
+  window.SetCaption(main_window::kStatusLabel, main_window::kStatusOff);
+  window.SetDisabled(main_window::kProxyList, false);
+  window.SetInterval(main_window::kConnectedTimer, 0);
+}
+
+void ProxySwitch::TickConnectedTime() {
+  WindowControls& window = main_.Controls();
+  if (CompareText(window.Caption(main_window::kTimeLabel), "00:00") == 0) {
+    connectedMinutes_ = 0;
+    connectedSeconds_ = 0;
+  }
+  if (++connectedSeconds_ == 60) {
+    connectedSeconds_ = 0;
+    ++connectedMinutes_;
+  }
+  window.SetCaption(main_window::kTimeLabel, TwoDigits(connectedMinutes_) + ":" + TwoDigits(connectedSeconds_));
+  if (connectedSeconds_ == 59 && IsOn()) {
+    // A target without a port part measures port 1, as at start-up.
+    const ProxyTarget split = SplitTarget(window.Caption(main_window::kTargetLabel));
+    main_.State().SetTarget(split.host, split.port);
+    main_.StartDelayTest();
+  }
+}
+
+}  // namespace vantoip

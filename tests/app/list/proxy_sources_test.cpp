@@ -1,0 +1,153 @@
+#include "app/list/plain_proxy_list.h"
+#include "app/list/proxy_sources.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "web/visit_web_page.h"
+
+namespace vantoip {
+namespace {
+
+using namespace std::string_literals;
+using Rows = std::vector<ProxyAddress>;
+
+TEST(PlainProxyList, EachLineGivesItsRowOrIsSkipped) {
+  const std::string body =
+      "\xEF\xBB\xBF"
+      "1.2.3.4:80\n"s
+      "  \t5.6.7.8:8080 \t\r\n"            // blanks around, CR LF
+      "HTTP://9.9.9.9:3128\r\n"
+      "http://proxy-1.example.com:03128\n"  // leading zeros of a port dropped
+      "10.0.0.1:8000 US elite\n"
+      "10.0.0.2:8001\tfield\n"
+      "10.0.0.3:8002,FR,anonymous\r\n"
+      "255.255.255.255:65535\n"
+      "\n   \r\n# 10.9.9.9:80\n"
+      "1.1.1.1:0\n1.1.1.1:65536\n1.1.1.1:80abc\n1.1.1.1:\n1.1.1.1\n1.1.1.1:-80\n"
+      "exa mple.com:80\n[2001:db8::1]:8080\n2001:db8::1\n::1:80\n"
+      "256.1.1.1:80\n1.2.3:80\n1.2.3.4.5:80\n01.2.3.4:80\n-bad.example:80\nbad-.example:80\n"
+      "a..b:80\nhttps://1.1.1.1:443\nsocks5://1.1.1.1:1080\n1.1.1.1:80/\n1.1.1.1:80\0x\n"
+      "localhost:8080\ntimeout:5000\n"  // one-word names: settings, not proxies
+      + std::string(63, 'a') + ".com:1\n" + std::string(64, 'a') + ".com:1\n"
+      "11.0.0.1:81";  // no line end at the end
+  EXPECT_EQ(ReadPlainProxyList(body),
+            (Rows{{"1.2.3.4", "80"}, {"5.6.7.8", "8080"}, {"9.9.9.9", "3128"}, {"proxy-1.example.com", "3128"},
+                  {"10.0.0.1", "8000"}, {"10.0.0.2", "8001"}, {"10.0.0.3", "8002"}, {"255.255.255.255", "65535"},
+                  {std::string(63, 'a') + ".com", "1"}, {"11.0.0.1", "81"}}));
+  // A name of 253 characters is the longest there is.
+  std::string name;
+  while (name.size() < 253) name += name.empty() ? "a" : ".a";
+  EXPECT_EQ(ReadPlainProxyList(name + ":1\n" + name + "b:1\n"), (Rows{{name, "1"}}));
+}
+
+TEST(PlainProxyList, LongLinesManyLinesAndGarbageCostNoRows) {
+  const std::string megabyte(1 << 20, 'a');
+  EXPECT_EQ(ReadPlainProxyList(megabyte + ":80\n" + std::string(1 << 20, ' ') + "1.2.3.4:80\n" + megabyte),
+            (Rows{{"1.2.3.4", "80"}}));
+
+  std::string many;
+  for (int i = 0; i < 100000; ++i)
+    many += i % 2 ? "bad line " + std::to_string(i) + "\n" : "10.1." + std::to_string(i / 256 % 256) + "." + std::to_string(i % 256) + ":" + std::to_string(1 + i / 2) + "\r\n";
+  const Rows rows = ReadPlainProxyList(many);
+  ASSERT_EQ(rows.size(), 50000u);
+  EXPECT_EQ(rows.back(), (ProxyAddress{"10.1.134.158", "50000"}));
+
+  // Random bytes around a good line: whatever they yield must be a sound address.
+  std::mt19937 random(15);
+  std::string garbage(1 << 20, '\0');
+  for (char& c : garbage) c = static_cast<char>(random() % 4 ? random() : "0123456789.:\n\r\t -#,"[random() % 19]);
+  const Rows found = ReadPlainProxyList(garbage + "\n7.7.7.7:77\n" + garbage);
+  EXPECT_NE(std::find(found.begin(), found.end(), ProxyAddress{"7.7.7.7", "77"}), found.end());
+  for (const ProxyAddress& row : found) {
+    EXPECT_EQ(row.host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-"), std::string::npos) << row.host;
+    EXPECT_TRUE(row.port.front() != '0' && row.port.size() <= 5 && std::stoi(row.port) <= 65535) << row.port;
+  }
+}
+
+TEST(PlainProxyList, ABodyCutAtTheSizeLimitLosesItsCutLastLine) {
+  const std::string tail = "\n1.2.3.4:8080\n5.6.7.8:8080";
+  std::string body = "1.1.1.1:1\n#";
+  body.resize(kMaxBodyBytes - tail.size() + 2, 'x');
+  body += tail.substr(0, tail.size() - 2);  // "5.6.7.8:80": the request stopped reading here
+  ASSERT_EQ(body.size(), kMaxBodyBytes);
+  EXPECT_EQ(ReadPlainProxyList(body), (Rows{{"1.1.1.1", "1"}, {"1.2.3.4", "8080"}}));
+  body.erase(body.size() / 2, 1);  // one byte short of the limit: nothing was cut
+  EXPECT_EQ(ReadPlainProxyList(body).back(), (ProxyAddress{"5.6.7.8", "80"}));
+}
+
+// Captive portals and ordinary pages entered by mistake list nothing.
+TEST(PlainProxyList, PagesThatAreNotListsGiveNoRows) {
+  const std::string login =
+      "<!DOCTYPE html>\n<html><head><title>Login</title>\n<style>\n.a{margin:0}\n</style>\n"
+      "<script>\nvar config = {\ntimeout:5000,\nretries:3,\nport:8080,\napi:443,\n"
+      "backup: \"10.0.0.1:8080\",\ncdn.example.com:443\n}\n</script></head>\n"
+      "<body>\n<!-- mirror\n1.2.3.4:80\n-->\n<form action=\"/login\"\n data-host=\"\n5.6.7.8:80\n\">\n"
+      "<input name=\"user\">\n</form></body></html>\n";
+  EXPECT_EQ(ReadPlainProxyList(login), Rows{});
+  EXPECT_EQ(ReadPlainProxyList("timeout: 30\nserver:\n  host: localhost:8080\n  listen: 0.0.0.0\nretries:3\n"), Rows{});
+  // A list served as an HTML page's text is still read.
+  EXPECT_EQ(ReadPlainProxyList("<html><body><pre>\n1.2.3.4:80\n5.6.7.8:8080\n</pre></body></html>"),
+            (Rows{{"1.2.3.4", "80"}, {"5.6.7.8", "8080"}}));
+}
+
+TEST(PlainProxyList, OnlyATableCellMakesARowPage) {
+  EXPECT_TRUE(MayBeRowPage("<tr>\n<TD>1.2.3.4</td>"));
+  EXPECT_TRUE(MayBeRowPage("<<tD"));
+  EXPECT_FALSE(MayBeRowPage("1.2.3.4:80\n<t"));
+  EXPECT_FALSE(MayBeRowPage("<th>td</th> < td"));
+}
+
+TEST(ProxySources, FirstListWithAnAddressWins) {
+  const std::vector<std::string> defaults(kDefaultProxySources.begin(), kDefaultProxySources.end());
+  const std::string file = "\xEF\xBB\xBF# mirrors\r\n  http://a/1.txt  \r\n\n\thttp://b/2.txt # second\nhttp://c/3.txt";
+  EXPECT_EQ(ChooseProxySources(" http://e/1\thttp://e/2\n", file).addresses, (std::vector<std::string>{"http://e/1", "http://e/2"}));
+  EXPECT_EQ(ChooseProxySources(" \t", file).addresses, (std::vector<std::string>{"http://a/1.txt", "http://b/2.txt", "http://c/3.txt"}));
+  EXPECT_EQ(ChooseProxySources(nullptr, "\xEF\xBB\xBF# nothing here\r\n\r\n"), (ProxySourceList{defaults, ""}));
+  EXPECT_EQ(ChooseProxySources(nullptr, std::nullopt), (ProxySourceList{defaults, ""}));
+  EXPECT_EQ(defaults.front(), ProxyListPageUrl);
+  // A file over its size limit is ignored whole, and the title will say so.
+  EXPECT_EQ(ChooseProxySources(nullptr, std::nullopt, true), (ProxySourceList{defaults, kSourcesFileTooLarge}));
+  EXPECT_EQ(ChooseProxySources("http://e/1", std::nullopt, true).note, "");
+}
+
+// As Notepad saves it: UTF-8 with or without a mark, "Unicode" (UTF-16 LE), UTF-16 BE.
+TEST(ProxySources, FileReadInEveryEncodingNotepadSaves) {
+  const std::string utf8 = "# \xE6\x9D\xA5\xE6\xBA\x90\r\nhttp://a/1 \xF0\x9F\x98\x80\n";  // "# 来源 …"
+  EXPECT_EQ(SourcesFileUtf8(utf8), utf8);
+  EXPECT_EQ(SourcesFileUtf8("\xEF\xBB\xBF" + utf8), utf8);
+  const std::u16string utf16 = u"# 来源\r\nhttp://a/1 \U0001F600\n";
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char16_t c : utf16) {
+    le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+  }
+  EXPECT_EQ(SourcesFileUtf8(le), utf8);
+  EXPECT_EQ(SourcesFileUtf8(be), utf8);
+  // Lone surrogates and an odd last byte are dropped; the rest stays.
+  EXPECT_EQ(SourcesFileUtf8(std::string("\xFF\xFE" "a\0\x00\xD8" "b\0\x00\xDC" "c\0" "d", 13)), "abc");
+  EXPECT_EQ(ReadSourceAddresses(SourcesFileUtf8(le)), (std::vector<std::string>{"http://a/1", "\xF0\x9F\x98\x80"}));
+}
+
+TEST(ProxySources, NewFileIsUtf8WithCrLfAndNamesTheDefaults) {
+  const std::string text = DefaultSourcesFileText();
+  EXPECT_NE(text.find("\xE4\xBB\xA3\xE7\x90\x86"), std::string::npos);  // 代理 in UTF-8, not GBK
+  for (std::size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1)) EXPECT_EQ(text[i - 1], '\r');
+  EXPECT_EQ(ReadSourceAddresses(text), std::vector<std::string>(kDefaultProxySources.begin(), kDefaultProxySources.end()));
+}
+
+TEST(ProxySources, TitleCountsTheFailedSources) {
+  EXPECT_EQ(ListRunTitle(0, 0), "读取完毕");
+  EXPECT_EQ(ListRunTitle(2, 0), "读取完毕");
+  EXPECT_EQ(ListRunTitle(2, 1), "读取完毕（1个来源读取失败）");
+  EXPECT_EQ(ListRunTitle(12, 10), "读取完毕（10个来源读取失败）");
+  EXPECT_EQ(ListRunTitle(2, 2), "读取失败");
+  EXPECT_EQ(ListRunTitle(2, 0, 200000), "读取完毕（已达上限 200000 个）");
+  EXPECT_EQ(ListRunTitle(2, 1, 200000, kSourcesFileTooLarge), "读取完毕（已达上限 200000 个，1个来源读取失败，来源文件过大，已忽略）");
+  EXPECT_EQ(ListRunTitle(2, 2, 0, kSourcesFileTooLarge), "读取失败（来源文件过大，已忽略）");
+}
+
+}  // namespace
+}  // namespace vantoip

@@ -1,0 +1,182 @@
+// The guard against a runner driven by the test: when it checks, what two
+// failures in a row lead to, and that the user's actions end what is in
+// flight; the settings file that keeps the user's choice.
+#include "app/settings/program_settings.h"
+#include "app/switch/proxy_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/memory_controls.h"
+#include "tests/support/scripted_runner.h"
+
+namespace vantoip {
+namespace {
+
+using O = CheckOutcome;
+
+struct ProxyGuardTest : ::testing::Test {
+  test::ScriptedRunner runner;
+  std::vector<CheckJob> candidates;
+  std::vector<std::string> switches, told, alerts;
+  int restores = 0;
+  bool switchWorks = true;
+  ProxyGuard guard{runner, [](std::function<void()> work) { work(); },
+                   {.candidates = [this] { return candidates; },
+                    .switchTo =
+                        [this](const CheckJob& job) {
+                          switches.push_back(job.host + ":" + std::to_string(job.port));
+                          return switchWorks;
+                        },
+                    .restore = [this] { ++restores; },
+                    .tell = [this](const std::string& text) { told.push_back(text); },
+                    .alert = [this](const std::string& text) { alerts.push_back(text); }},
+                   5};
+
+  // Five seconds pass; true when a check of the watched proxy started.
+  bool Wait5s() {
+    const int before = runner.starts;
+    for (int i = 0; i < 5; ++i) guard.Tick();
+    return runner.starts > before;
+  }
+  void Answer(std::size_t job, O outcome) { runner.events.finished(job, {outcome, 10}); }
+};
+
+TEST_F(ProxyGuardTest, TwoFailuresInARowSwitchToTheBestCandidateThatPasses) {
+  for (int i = 1; i <= 7; ++i) candidates.push_back({"10.0.0." + std::to_string(i), 80});
+  const CheckJob on{"10.0.0.1", 80};  // the best of the last check, and on
+  EXPECT_FALSE(Wait5s());             // nothing watched yet
+  guard.Watch(on, true, true);
+  guard.Tick();
+  EXPECT_EQ(runner.starts, 0);  // not before its seconds
+  ASSERT_TRUE(Wait5s());
+  EXPECT_EQ(runner.jobs[0].host, "10.0.0.1");
+  Answer(0, O::Passed);
+  ASSERT_TRUE(Wait5s());
+  Answer(0, O::HttpsFailed);  // it proved HTTPS before: HTTP alone is a failure now
+  ASSERT_TRUE(Wait5s());
+  Answer(0, O::Passed);  // the count starts again
+  ASSERT_TRUE(Wait5s());
+  Answer(0, O::TimedOut);
+  ASSERT_TRUE(Wait5s());
+  Answer(0, O::Refused);
+  // Five candidates at once, the proxy that failed not among them.
+  ASSERT_EQ(runner.jobs.size(), ProxyGuard::kMaxCandidates);
+  EXPECT_EQ(runner.jobs[0].host, "10.0.0.2");
+  EXPECT_EQ(runner.jobs[4].host, "10.0.0.6");
+  EXPECT_TRUE(guard.FailingOver());
+  EXPECT_FALSE(Wait5s());  // no guard check meanwhile
+  Answer(1, O::CertificateError);
+  Answer(2, O::PassedHttpOnly);
+  EXPECT_TRUE(switches.empty());  // a better one is still out
+  Answer(0, O::TimedOut);
+  EXPECT_EQ(switches, (std::vector<std::string>{"10.0.0.4:80"}));
+  EXPECT_EQ(told.back(), "代理失效，已切换到 10.0.0.4:80");
+  EXPECT_EQ(alerts, told);  // a failover is also a balloon
+  const auto events = runner.events;
+  events.finished(0, {O::Passed, 5});  // late: changes nothing
+  EXPECT_EQ(switches.size(), 1u);
+  // The new proxy is watched, and HTTP alone is enough for it.
+  ASSERT_TRUE(Wait5s());
+  EXPECT_EQ(runner.jobs[0].host, "10.0.0.4");
+  Answer(0, O::HttpsFailed);
+  ASSERT_TRUE(Wait5s());
+  Answer(0, O::PassedHttpOnly);
+  EXPECT_EQ(switches.size(), 1u);
+  EXPECT_EQ(restores, 0);
+}
+
+TEST_F(ProxyGuardTest, WhenNoCandidatePassesTheUsersSettingsComeBack) {
+  candidates = {{"10.0.0.1", 80}, {"10.0.0.2", 80}};
+  guard.Watch({"10.0.0.1", 80}, false, true);
+  // A hanging proxy: no verdict by the next check's time is a failure.
+  ASSERT_TRUE(Wait5s());
+  ASSERT_TRUE(Wait5s());
+  EXPECT_FALSE(guard.FailingOver());
+  ASSERT_TRUE(Wait5s());
+  ASSERT_TRUE(guard.FailingOver());
+  ASSERT_EQ(runner.jobs.size(), 1u);
+  Answer(0, O::Refused);
+  EXPECT_EQ(restores, 1);
+  EXPECT_EQ(told.back(), "代理失效，已恢复原设置");
+  EXPECT_FALSE(guard.Watching());
+  EXPECT_FALSE(Wait5s());
+
+  // No candidates at all: at once.
+  candidates.clear();
+  guard.Watch({"10.0.0.1", 80}, false, true);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(Wait5s());
+    Answer(0, O::Refused);
+  }
+  EXPECT_EQ(restores, 2);
+  EXPECT_TRUE(switches.empty());
+}
+
+// A proxy from before the program started, or with failover turned off, is
+// watched for the title only; the user's actions end a failover in flight.
+TEST_F(ProxyGuardTest, ItNeverChangesWhatIsNotItsToChangeAndGivesWayToTheUser) {
+  candidates = {{"10.0.0.2", 80}};
+  guard.Watch({"10.0.0.1", 80}, false, false);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(Wait5s());
+    Answer(0, O::TimedOut);
+  }
+  EXPECT_EQ(told, (std::vector<std::string>{"代理失效"}));
+  EXPECT_TRUE(alerts.empty());  // the title only
+  guard.Watch({"10.0.0.1", 80}, false, true);
+  guard.SetFailover(false);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(Wait5s());
+    Answer(0, O::TimedOut);
+  }
+  EXPECT_EQ(told.size(), 2u);
+  EXPECT_TRUE(switches.empty());
+  EXPECT_EQ(restores, 0);
+
+  guard.SetFailover(true);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(Wait5s());
+    Answer(0, O::TimedOut);
+  }
+  ASSERT_TRUE(guard.FailingOver());
+  const auto events = runner.events;
+  const int stops = runner.stops;
+  guard.Interrupt();  // a refresh, say
+  EXPECT_EQ(runner.stops, stops + 1);
+  events.finished(0, {O::Passed, 5});
+  EXPECT_TRUE(switches.empty());
+  EXPECT_TRUE(guard.Watching());
+  guard.Forget();  // 断开
+  EXPECT_FALSE(Wait5s());
+
+  EXPECT_EQ(GuardSecondsFrom(nullptr), 30);
+  EXPECT_EQ(GuardSecondsFrom("1"), 5);
+  EXPECT_EQ(GuardSecondsFrom("90"), 90);
+  EXPECT_EQ(GuardSecondsFrom("99999999"), 3600);
+  EXPECT_EQ(GuardSecondsFrom("x"), 30);
+}
+
+// settings.ini: the failover choice, other lines kept, damage means the default.
+TEST(ProgramSettings, TheChoiceIsKeptBesideLinesOfOthers) {
+  test::MemoryDataFile file;
+  EXPECT_TRUE(ReadProgramSettings(file).failover);  // no file
+  file.file = "# mine\r\ntheme=dark\r\n failover = 0 \r\n";
+  EXPECT_FALSE(ReadProgramSettings(file).failover);
+  ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
+  EXPECT_EQ(file.file, "# mine\r\ntheme=dark\r\nfailover=1\r\n");
+  file.file = "theme=dark\nfailover=0\nfailover=0";
+  ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
+  EXPECT_EQ(file.file, "theme=dark\r\nfailover=1\r\n");
+  for (const char* damaged : {"failover=maybe", "\xFF\xFE\x00f\x00a", "failover", ""}) {
+    file.file = damaged;
+    EXPECT_TRUE(ReadProgramSettings(file).failover) << damaged;
+  }
+  file.writable = false;
+  EXPECT_FALSE(WriteProgramSettings(file, {.failover = false}));
+}
+
+}  // namespace
+}  // namespace vantoip
