@@ -47,9 +47,14 @@ Program::Program(ProxySourceProvider listSources)
       guard(guardRunner, [this](std::function<void()> work) { mainWindow.Controls().Post(std::move(work)); },
             {.candidates = [this] { return checks.UsableInOrder(); },
              .switchTo = [this](const CheckJob& job) { return proxySwitch.SwitchTo(TargetText(job)); },
-             .restore = [this] { proxySwitch.ToggleProxy(); },
+             .restore =
+                 [this] {
+                   proxySwitch.ToggleProxy();
+                   return !proxySwitch.IsOn();
+                 },
              .tell = [this](const std::string& text) { mainWindow.Controls().SetCaption(kThisWindow, text); },
-             .alert = [this](const std::string& text) { mainWindow.Controls().ShowTrayBalloon(text); }},
+             .alert = [this](const std::string& text) { mainWindow.Controls().ShowTrayBalloon(text); },
+             .held = [this] { return !mainWindow.StatusOn(); }},
             GuardSecondsFrom(std::getenv("VANTOIP_GUARD_SECONDS"))),
       checks(mainWindow, proxySwitch, checkRunner,
              {.editSources = &EditProxySources,

@@ -20,6 +20,11 @@ class UserRegistry {
   virtual std::int32_t ReadNumber(const std::string& path) = 0;    // 0 when missing or not a number
   virtual bool Write(const std::string& path, const Value& value) = 0;
   virtual bool Delete(const std::string& path) = 0;  // the value; true when it is gone
+  // A text value as the registry keeps it (UTF-16), in UTF-8: characters
+  // outside GBK survive; none when missing or not text.
+  virtual std::optional<std::string> ReadUnicode(const std::string& path) = 0;
+  virtual bool WriteUnicode(const std::string& path, const std::string& utf8) = 0;  // as REG_SZ
+  virtual bool Exists(const std::string& path) = 0;  // the value, of any type
 };
 
 class ThreadStarter {
@@ -45,11 +50,26 @@ class InternetOptions {
 // One small file of the program's own in its data folder, replaced whole.
 class DataFile {
  public:
+  // There is no file, and there is one that cannot be read just now (shared,
+  // denied): different answers, since only the first says nothing is kept.
+  enum class State { Read, Missing, Unreadable };
+  struct Contents {
+    State state = State::Missing;
+    std::string text;
+  };
   virtual ~DataFile() = default;
-  virtual std::optional<std::string> Read() = 0;    // none when there is no file
+  virtual Contents Load() = 0;
   virtual bool Write(const std::string& text) = 0;  // whole or not at all
   virtual void Forget() = 0;                        // the file goes
-  virtual void SetAside() = 0;                      // a damaged file is kept beside, as ".bad"
+  // A damaged file is kept beside, as ".bad", else ".2.bad", ".3.bad"...: an
+  // earlier one may hold the only copy of the user's settings.
+  virtual void SetAside() = 0;
+
+  // The text; none when there is none to read, for whatever reason.
+  std::optional<std::string> Read() {
+    Contents c = Load();
+    return c.state == State::Read ? std::optional<std::string>(std::move(c.text)) : std::nullopt;
+  }
 };
 
 class ConnectionOptions;

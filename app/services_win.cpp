@@ -23,6 +23,16 @@ bool WindowsUserRegistry::Write(const std::string& path, const Value& value) {
 
 bool WindowsUserRegistry::Delete(const std::string& path) { return DeleteRegistryItem(kCurrentUser, path); }
 
+std::optional<std::string> WindowsUserRegistry::ReadUnicode(const std::string& path) {
+  return ReadRegistryUtf8(kCurrentUser, path);
+}
+
+bool WindowsUserRegistry::WriteUnicode(const std::string& path, const std::string& utf8) {
+  return WriteRegistryUtf8(kCurrentUser, path, utf8);
+}
+
+bool WindowsUserRegistry::Exists(const std::string& path) { return RegistryValueExists(kCurrentUser, path); }
+
 namespace {
 
 // Lists of settings: anything longer is not a file of ours.
@@ -35,12 +45,17 @@ std::wstring WindowsDataFile::Path() const {
   return folder.empty() ? folder : folder + L"\\" + name_;
 }
 
-std::optional<std::string> WindowsDataFile::Read() {
+DataFile::Contents WindowsDataFile::Load() {
   const std::wstring path = Path();
+  if (path.empty()) return {State::Missing};  // no data folder: nothing was ever kept
   bool tooLarge = false;
-  std::optional<std::string> text = path.empty() ? std::nullopt : ReadSmallFile(path, kMaxDataFileBytes, &tooLarge);
+  unsigned long error = ERROR_SUCCESS;
+  std::optional<std::string> text = ReadSmallFile(path, kMaxDataFileBytes, &tooLarge, &error);
   // Too large to be ours: an empty text, which no check of its contents passes, so the file is set aside.
-  return tooLarge ? std::string() : text;
+  if (text || tooLarge) return {State::Read, text.value_or(std::string())};
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {State::Missing};
+  NoteFailure("ReadSmallFile " + WideToGbk(path), error);
+  return {State::Unreadable};
 }
 
 bool WindowsDataFile::Write(const std::string& text) {
@@ -62,7 +77,17 @@ void WindowsDataFile::Forget() {
 
 void WindowsDataFile::SetAside() {
   const std::wstring path = Path();
-  if (!path.empty()) MoveFileExW(path.c_str(), (path + L".bad").c_str(), MOVEFILE_REPLACE_EXISTING);
+  if (path.empty()) return;
+  constexpr int kMaxKept = 100;  // past that the last place is used again
+  for (int n = 1; n <= kMaxKept; ++n) {
+    const std::wstring kept = path + (n == 1 ? std::wstring() : L"." + std::to_wstring(n)) + L".bad";
+    const DWORD flags = n == kMaxKept ? MOVEFILE_REPLACE_EXISTING : 0;
+    if (MoveFileExW(path.c_str(), kept.c_str(), flags)) return;
+    if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
+      NoteFailure("MoveFileExW " + WideToGbk(path), GetLastError());
+      return;
+    }
+  }
 }
 
 bool WindowsThreads::Start(std::function<void()> body) { return StartThread(std::move(body)); }

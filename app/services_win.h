@@ -14,6 +14,9 @@ class WindowsUserRegistry final : public UserRegistry {
   std::int32_t ReadNumber(const std::string& path) override;
   bool Write(const std::string& path, const Value& value) override;
   bool Delete(const std::string& path) override;
+  std::optional<std::string> ReadUnicode(const std::string& path) override;
+  bool WriteUnicode(const std::string& path, const std::string& utf8) override;
+  bool Exists(const std::string& path) override;
 };
 
 // A file in DataFolder(): written to a temporary file, flushed, then renamed
@@ -22,7 +25,7 @@ class WindowsUserRegistry final : public UserRegistry {
 class WindowsDataFile final : public DataFile {
  public:
   explicit WindowsDataFile(std::wstring name) : name_(std::move(name)) {}
-  std::optional<std::string> Read() override;
+  Contents Load() override;
   bool Write(const std::string& text) override;
   void Forget() override;
   void SetAside() override;

@@ -68,6 +68,16 @@ CheckPage CheckPageFrom(const char* url, const char* text);
 // a plain https address gives the default page.
 HttpsPage HttpsPageFrom(const char* url, const char* status);
 
+// Each step's limit: the lookup (from its start, not its queueing), the
+// connect, the GET's answer once connected, then CONNECT, TLS and the HTTPS
+// page together; and the longest a check can take, all of them in a row.
+inline constexpr int kLookupMilliseconds = 5000;
+inline constexpr int kConnectMilliseconds = 5000;
+inline constexpr int kAnswerMilliseconds = 10000;
+inline constexpr int kTunnelMilliseconds = 10000;
+inline constexpr int kCheckWorstCaseSeconds =
+    (kLookupMilliseconds + kConnectMilliseconds + kAnswerMilliseconds + kTunnelMilliseconds) / 1000;
+
 // How many checks run at once: 512, or VANTOIP_CHECK_PARALLEL's number (null
 // or not a number: the default) kept within kMaxChecksInFlight.
 inline constexpr int kDefaultChecksInFlight = 512;

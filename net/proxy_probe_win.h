@@ -44,11 +44,6 @@ struct ProbeRequests {
 
 class ProxyProbe {
  public:
-  static constexpr int kConnectMilliseconds = 5000;
-  static constexpr int kAnswerMilliseconds = 10000;  // the GET's answer, once connected
-  static constexpr int kTunnelMilliseconds = 10000;  // CONNECT, TLS and the HTTPS page together
-  static constexpr int kLookupMilliseconds = 5000;   // from the lookup's start, not its queueing
-
   // Begins at once: a lookup for a host name, else the connect.
   ProxyProbe(const CheckJob& target, const ProbeRequests& requests, const Clock& clock);
   ~ProxyProbe();

@@ -4,21 +4,20 @@
 
 namespace vantoip {
 
-std::wstring GbkToWide(std::string_view text) {
+std::wstring ToWide(std::string_view text, unsigned codePage) {
   if (text.empty()) return {};
-  const int n = MultiByteToWideChar(kGbkCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(n, L'\0');
-  MultiByteToWideChar(kGbkCodePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
   return out;
 }
 
-std::string WideToGbk(std::wstring_view text) {
+std::string FromWide(std::wstring_view text, unsigned codePage) {
   if (text.empty()) return {};
-  const int n = WideCharToMultiByte(kGbkCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                    nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(n, '\0');
-  WideCharToMultiByte(kGbkCodePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
   return out;
 }
 

@@ -20,22 +20,30 @@ bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
   return SetFileAttributesW(path.c_str(), attributes & kKeptAttributes) != FALSE;
 }
 
-std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes, bool* tooLarge) {
+std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes, bool* tooLarge,
+                                         unsigned long* error) {
   if (tooLarge) *tooLarge = false;
+  if (error) *error = ERROR_SUCCESS;
+  const auto failed = [error] {
+    if (error) *error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+    return std::nullopt;
+  };
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.Get(), &size)) return std::nullopt;
+  if (!file || !GetFileSizeEx(file.Get(), &size)) return failed();
   if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
     if (tooLarge) *tooLarge = true;
     return std::nullopt;
   }
   std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
   DWORD total = 0, read = 0;
-  while (total < bytes.size() &&
-         ReadFile(file.Get(), bytes.data() + total, static_cast<DWORD>(bytes.size()) - total, &read, nullptr) &&
-         read > 0)
+  while (total < bytes.size()) {
+    if (!ReadFile(file.Get(), bytes.data() + total, static_cast<DWORD>(bytes.size()) - total, &read, nullptr))
+      return failed();
+    if (read == 0) break;  // shorter than it said: what is there
     total += read;
+  }
   bytes.resize(total);
   return bytes;
 }

@@ -23,9 +23,11 @@ bool WriteBytesToFile(const std::wstring& path, std::initializer_list<std::span<
 // 0 when done, else the system's error code.
 unsigned long ReplaceFileContents(const std::wstring& path, std::string_view bytes);
 
-// A small file's bytes: none when it cannot be opened; when it holds more
-// than `maxBytes`, none and *tooLarge set (a cut file could mislead).
-std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes, bool* tooLarge = nullptr);
+// A small file's bytes: none when it cannot be opened or read (*error says
+// why: ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when it is not there);
+// when it holds more than `maxBytes`, none and *tooLarge set (a cut file could mislead).
+std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes, bool* tooLarge = nullptr,
+                                         unsigned long* error = nullptr);
 
 // Creates the folder and the folders above it; 0 when it is there, else the
 // system's error code.

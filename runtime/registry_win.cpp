@@ -76,14 +76,48 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
   return out.substr(0, out.find(L'\0'));
 }
 
+std::optional<std::wstring> QueryText(int root, std::string_view path) {
+  const auto raw = QueryValue(root, path);
+  if (raw && raw->type == REG_SZ) return StoredText(raw->data);
+  if (raw && raw->type == REG_EXPAND_SZ) return ExpandEnvironment(StoredText(raw->data));
+  return std::nullopt;
+}
+
+bool SetValue(int root, std::string_view path, DWORD type, const void* data, DWORD size) {
+  const WidePath p = SplitWide(path);
+  RegistryKey key;
+  LONG rc = RegCreateKeyExW(RootKey(root), p.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr);
+  if (rc != ERROR_SUCCESS) {
+    NoteFailure("RegCreateKeyExW " + std::string(path), rc);
+    return false;
+  }
+  rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  if (rc != ERROR_SUCCESS) NoteFailure("RegSetValueExW " + std::string(path), rc);
+  return rc == ERROR_SUCCESS;
+}
+
+bool SetText(int root, std::string_view path, const std::wstring& text) {
+  const std::wstring stored = text.substr(0, text.find(L'\0'));  // up to its first zero
+  return SetValue(root, path, REG_SZ, stored.c_str(), static_cast<DWORD>((stored.size() + 1) * sizeof(wchar_t)));
+}
+
 }  // namespace
 
 std::string ReadRegistryText(int root, std::string_view path, std::optional<std::string> defaultText) {
-  const auto raw = QueryValue(root, path);
-  if (raw && raw->type == REG_SZ) return WideToGbk(StoredText(raw->data));
-  if (raw && raw->type == REG_EXPAND_SZ) return WideToGbk(ExpandEnvironment(StoredText(raw->data)));
-  return defaultText.value_or(std::string());
+  const std::optional<std::wstring> text = QueryText(root, path);
+  return text ? WideToGbk(*text) : defaultText.value_or(std::string());
 }
+
+std::optional<std::string> ReadRegistryUtf8(int root, std::string_view path) {
+  const std::optional<std::wstring> text = QueryText(root, path);
+  return text ? std::optional<std::string>(WideToUtf8(*text)) : std::nullopt;
+}
+
+bool WriteRegistryUtf8(int root, std::string_view path, std::string_view utf8) {
+  return SetText(root, path, Utf8ToWide(utf8));
+}
+
+bool RegistryValueExists(int root, std::string_view path) { return QueryValue(root, path).has_value(); }
 
 std::int32_t ReadRegistryNumber(int root, std::string_view path, std::optional<std::int32_t> defaultNumber) {
   const auto raw = QueryValue(root, path);
@@ -96,27 +130,11 @@ std::int32_t ReadRegistryNumber(int root, std::string_view path, std::optional<s
 }
 
 bool WriteRegistryValue(int root, std::string_view path, const Value& value) {
-  const WidePath p = SplitWide(path);
-  RegistryKey key;
-  LONG rc = RegCreateKeyExW(RootKey(root), p.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr);
-  if (rc != ERROR_SUCCESS) {
-    NoteFailure("RegCreateKeyExW " + std::string(path), rc);
-    return false;
-  }
-  if (const auto* text = std::get_if<std::string>(&value)) {
-    const std::wstring stored = GbkToWide(text->c_str());  // up to its first zero
-    rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.c_str()),
-                        static_cast<DWORD>((stored.size() + 1) * sizeof(wchar_t)));  // with the terminating zero
-  } else if (const auto* bytes = std::get_if<ByteBlock>(&value)) {
-    rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, REG_BINARY, bytes->data(),
-                        static_cast<DWORD>(bytes->size()));
-  } else {
-    const DWORD number = static_cast<DWORD>(ToInteger(value));
-    rc = RegSetValueExW(key.Get(), p.value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                        sizeof number);
-  }
-  if (rc != ERROR_SUCCESS) NoteFailure("RegSetValueExW " + std::string(path), rc);
-  return rc == ERROR_SUCCESS;
+  if (const auto* text = std::get_if<std::string>(&value)) return SetText(root, path, GbkToWide(text->c_str()));
+  if (const auto* bytes = std::get_if<ByteBlock>(&value))
+    return SetValue(root, path, REG_BINARY, bytes->data(), static_cast<DWORD>(bytes->size()));
+  const DWORD number = static_cast<DWORD>(ToInteger(value));
+  return SetValue(root, path, REG_DWORD, &number, sizeof number);
 }
 
 bool DeleteRegistryItem(int root, std::string_view path) {

@@ -24,6 +24,12 @@ std::int32_t ReadRegistryNumber(int root, std::string_view path,
 // Text -> REG_SZ, byte block -> REG_BINARY, any numeric kind -> REG_DWORD.
 // Missing keys (and parents) are created.
 bool WriteRegistryValue(int root, std::string_view path, const Value& value);
+// A text value in UTF-8, read and written as UTF-16 without passing through
+// GBK (REG_EXPAND_SZ expanded); none when missing or not text.
+std::optional<std::string> ReadRegistryUtf8(int root, std::string_view path);
+bool WriteRegistryUtf8(int root, std::string_view path, std::string_view utf8);  // REG_SZ
+// The value is there, of any type.
+bool RegistryValueExists(int root, std::string_view path);
 // Deletes the value; failing that, the key named by the whole path.
 bool DeleteRegistryItem(int root, std::string_view path);
 

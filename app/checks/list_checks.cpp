@@ -39,6 +39,9 @@ std::vector<EventBinding> ListChecks::Events() {
          if (e.key == kKeyF && e.keys == kControlKey) ConnectFastest();
          if (e.key == kKeyC && e.keys == kControlKey) CopySelected();
        }},
+      // The user's own 连接, 断开 or status toggle ends a Ctrl+F still waiting.
+      {main_window::kConnectButton, EventKind::Click, [this](const EventArgs&) { CancelConnect(); }},
+      {main_window::kStatusLabel, EventKind::MouseDown, [this](const EventArgs&) { CancelConnect(); }},
   };
 }
 
@@ -78,10 +81,12 @@ void ListChecks::EditSources() {
   if (!failure.empty()) Window().SetCaption(kThisWindow, failure);
 }
 
-std::string ListChecks::AddressLine(int row) {
+std::string ListChecks::Address(int row) {
   WindowControls& w = Window();
-  return w.GetCellText(kList, row, kAddressColumn) + ":" + w.GetCellText(kList, row, kPortColumn) + "\r\n";
+  return w.GetCellText(kList, row, kAddressColumn) + ":" + w.GetCellText(kList, row, kPortColumn);
 }
+
+std::string ListChecks::AddressLine(int row) { return Address(row) + "\r\n"; }
 
 void ListChecks::CopySelected() {
   const int row = Window().CurrentRow(kList);
@@ -96,11 +101,12 @@ std::vector<CheckJob> ListChecks::UsableInOrder() {
 
 CheckResult ListChecks::ResultFor(const std::string& target) {
   for (int row = 0; row < static_cast<int>(results_.size()); ++row)
-    if (AddressLine(row) == target + "\r\n") return results_[row];
+    if (Address(row) == target) return results_[row];
   return {};
 }
 
 void ListChecks::ToggleFailover() {
+  CancelConnect();
   if (!parts_.guard) return;
   parts_.guard->SetFailover(!parts_.guard->Failover());
   if (parts_.settings) WriteProgramSettings(*parts_.settings, {.failover = parts_.guard->Failover()});
@@ -295,9 +301,13 @@ void ListChecks::ConnectBest() {
     w.SetCaption(kThisWindow, "没有可用代理");
     return;
   }
-  // Switched on already: off first, so that the fastest one takes its place.
-  if (proxySwitch_.IsOn()) proxySwitch_.ToggleProxy();
   w.SelectRow(kList, static_cast<int>(*fastest));
+  // Switched on already: straight over, never off first, which would lose
+  // the user's own settings kept while a proxy is on.
+  if (proxySwitch_.IsOn()) {
+    proxySwitch_.SwitchTo(Address(static_cast<int>(*fastest)));
+    return;
+  }
   mainWindow_.OnRowPick();
   proxySwitch_.ToggleProxy();
 }

@@ -43,7 +43,8 @@ class ListChecks {
  public:
   ListChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCheckRunner& runner, ListChecksParts parts);
 
-  // The list's context menu and header clicks, F5, Ctrl+T and Ctrl+F.
+  // The list's context menu and header clicks, F5, Ctrl+T and Ctrl+F; 按钮2
+  // and 标签_状态 for a Ctrl+F still waiting.
   std::vector<EventBinding> Events();
 
   void OnListMenu();
@@ -66,6 +67,8 @@ class ListChecks {
   // with kEnoughFullPasses in), else the first to come, else at the end the best.
   void ConnectFastest();
   static constexpr std::uint64_t kConnectWaitMilliseconds = 3000;
+  // The user acted (连接, 断开, the status label, failover): a Ctrl+F still waiting connects nothing.
+  void CancelConnect() { connectFrom_.reset(); }
   static constexpr int kEnoughFullPasses = 20;
   // A click on a column heading: sorts by it, again reversed.
   void SortBy(int column);
@@ -84,7 +87,8 @@ class ListChecks {
  private:
   void Check(std::vector<int> rows);
   CheckJob JobOfRow(int row);  // the row's host and port
-  std::string AddressLine(int row);  // "host:port" and a line end
+  std::string Address(int row);      // "host:port"
+  std::string AddressLine(int row);  // and a line end
   // The working proxies' lines in their order; none: empty, and the title says so.
   std::string WorkingLines();
   // Nearly every check of the run so far found no route: the network is down.

@@ -9,9 +9,10 @@ namespace {
 
 constexpr std::string_view kFailoverKey = "failover";
 
+// The file's lines, without a byte order mark (Notepad writes one) before the first.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
-  std::size_t start = 0;
+  std::size_t start = std::string_view(text).starts_with("\xEF\xBB\xBF") ? 3 : 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();

@@ -32,21 +32,6 @@ Function Export(HMODULE module, const char* name) {
   return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
-std::wstring Wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string Utf8(const wchar_t* wide) {
-  if (!wide) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 }  // namespace
 
 std::vector<std::string> WinInetConnectionOptions::EntryNames() {
@@ -61,14 +46,14 @@ std::vector<std::string> WinInetConnectionOptions::EntryNames() {
   const DWORD error = enumerate(nullptr, nullptr, entries.data(), &bytes, &count);
   std::vector<std::string> names;
   for (DWORD i = 0; error == ERROR_SUCCESS && i < count && i < entries.size(); ++i)
-    names.push_back(Utf8(entries[i].szEntryName));
+    names.push_back(WideToUtf8(entries[i].szEntryName));
   return names;
 }
 
 std::optional<ConnectionSettings> WinInetConnectionOptions::Read(const std::string& name) {
   const auto query = Export<QueryOption>(Wininet(), "InternetQueryOptionW");
   if (!query) return std::nullopt;
-  std::wstring connection = Wide(name);
+  std::wstring connection = Utf8ToWide(name);
   INTERNET_PER_CONN_OPTIONW options[4] = {};
   options[0].dwOption = INTERNET_PER_CONN_FLAGS_UI;  // what the user chose, where the system keeps it
   options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
@@ -85,7 +70,7 @@ std::optional<ConnectionSettings> WinInetConnectionOptions::Read(const std::stri
   std::string* texts[] = {&settings.proxyServer, &settings.bypass, &settings.autoConfigUrl};
   for (int i = 1; i < 4; ++i) {
     const GlobalMemory owned(options[i].Value.pszValue);  // the query allocated it for us
-    *texts[i - 1] = Utf8(options[i].Value.pszValue);
+    *texts[i - 1] = options[i].Value.pszValue ? WideToUtf8(options[i].Value.pszValue) : std::string();
   }
   return settings;
 }
@@ -93,8 +78,8 @@ std::optional<ConnectionSettings> WinInetConnectionOptions::Read(const std::stri
 bool WinInetConnectionOptions::Write(const ConnectionSettings& settings) {
   const auto set = Export<SetOption>(Wininet(), "InternetSetOptionW");
   if (!set) return false;
-  std::wstring connection = Wide(settings.name), server = Wide(settings.proxyServer), bypass = Wide(settings.bypass),
-               autoConfig = Wide(settings.autoConfigUrl);
+  std::wstring connection = Utf8ToWide(settings.name), server = Utf8ToWide(settings.proxyServer),
+               bypass = Utf8ToWide(settings.bypass), autoConfig = Utf8ToWide(settings.autoConfigUrl);
   INTERNET_PER_CONN_OPTIONW options[4] = {};
   options[0].dwOption = INTERNET_PER_CONN_FLAGS;
   options[0].Value.dwValue = settings.flags;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/checks/proxy_order.h"
 #include "runtime/convert.h"
 
 namespace vantoip {
 namespace {
 
-constexpr int kMinGuardSeconds = 5;
 constexpr int kMaxGuardSeconds = 3600;
 
 }  // namespace
@@ -41,7 +41,17 @@ void ProxyGuard::Forget() {
   watching_ = false;
 }
 
+void ProxyGuard::SetFailover(bool on) {
+  failover_ = on;
+  if (!on && stage_ == Stage::FailingOver) Interrupt();
+}
+
 void ProxyGuard::Tick() {
+  if (watching_ && actions_.held && actions_.held()) {
+    if (stage_ != Stage::Waiting) Interrupt();
+    elapsed_ = 0;
+    return;
+  }
   if (!watching_ || stage_ == Stage::FailingOver || ++elapsed_ < seconds_) return;
   // A check without a verdict by the next one's time has failed: a dead proxy
   // is known within two intervals, whatever the check's own limits.
@@ -93,27 +103,41 @@ void ProxyGuard::OnChecked(const CheckResult& result) {
 void ProxyGuard::OnCandidate(std::size_t job, const CheckResult& result) {
   if (job >= answers_.size()) return;
   answers_[job] = result;
-  // The best that passed, once every better one has failed.
-  for (std::size_t i = 0; i < answers_.size(); ++i) {
-    if (!answers_[i]) return;
-    if (!IsPass(*answers_[i])) continue;
-    const CheckJob chosen = candidates_[i];
-    const bool https = answers_[i]->outcome == CheckOutcome::Passed;
-    Interrupt();
-    if (!actions_.switchTo || !actions_.switchTo(chosen)) {  // the user's settings are back
+  if (std::all_of(answers_.begin(), answers_.end(), [](const auto& a) { return a.has_value(); })) SwitchToBest();
+}
+
+void ProxyGuard::SwitchToBest() {
+  // By the fresh results, not the old check's order; a candidate must pass
+  // as much as the proxy it replaces had to.
+  std::optional<std::size_t> best;
+  for (std::size_t i = 0; i < answers_.size(); ++i)
+    if (Healthy(*answers_[i]) && (!best || CompareResults(*answers_[i], *answers_[*best]) < 0)) best = i;
+  if (!best) return GiveBack();
+  const CheckJob chosen = candidates_[*best];
+  const CheckJob replaced = proxy_;
+  const bool https = https_;
+  Interrupt();
+  const SwitchResult result = actions_.switchTo ? actions_.switchTo(chosen) : SwitchResult{};
+  switch (result.outcome) {
+    case SwitchOutcome::kOn:
+      Watch(chosen, https, true);
+      return Say("代理失效，已切换到 " + TargetText(chosen), true);
+    case SwitchOutcome::kUnchanged:  // the failed proxy is still on: watched as before
+      Watch(replaced, https, true);
+      return Say("代理失效，" + (result.why.empty() ? std::string("未能切换") : result.why), true);
+    case SwitchOutcome::kUserSettingsBack:
       watching_ = false;
       return Say("代理失效，已恢复原设置", true);
-    }
-    Watch(chosen, https, true);
-    return Say("代理失效，已切换到 " + TargetText(chosen), true);
+    case SwitchOutcome::kRestoreFailed:
+      watching_ = false;
+      return Say(kRestoreFailed, true);
   }
-  GiveBack();
 }
 
 void ProxyGuard::GiveBack() {
   Forget();
-  if (actions_.restore) actions_.restore();
-  Say("代理失效，已恢复原设置", true);
+  const bool back = !actions_.restore || actions_.restore();
+  Say(back ? "代理失效，已恢复原设置" : kRestoreFailed, true);
 }
 
 void ProxyGuard::Say(const std::string& text, bool alert) {

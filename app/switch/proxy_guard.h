@@ -1,10 +1,12 @@
 // The guard: while a proxy is on, it is checked again every few seconds on a
 // runner of its own (a check still without a verdict when the next is due has
-// failed). After two failed checks in a row, a proxy this program
-// switched on is replaced by the best of up to five candidates of the last
-// check (checked all at once) that passes a check now, or, when none does, the
-// user's own settings come back. A proxy that was on before the program started is only watched:
-// the title says it failed, nothing is changed. Lives on the window's thread.
+// failed). After two failed checks in a row, a proxy this program switched on
+// is replaced by the best of up to five candidates of the last check, checked
+// all at once and ranked by these fresh results (full passes first, by time),
+// that passes as much as the proxy it replaces had to; when none does, the
+// user's own settings come back. A proxy that was on before the program
+// started is only watched: the title says it failed, nothing is changed.
+// Lives on the window's thread.
 #pragma once
 
 #include <cstddef>
@@ -13,12 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "app/switch/system_proxy.h"
 #include "net/check_protocol.h"
 
 namespace vantoip {
 
-// Seconds between two checks: 30, or VANTOIP_GUARD_SECONDS's number kept within 5 to 3600.
-inline constexpr int kDefaultGuardSeconds = 30;
+// Seconds between two checks: never less than a check can take, so that a
+// slow working proxy is not taken for a dead one.
+inline constexpr int kMinGuardSeconds = kCheckWorstCaseSeconds;
+inline constexpr int kDefaultGuardSeconds = kMinGuardSeconds > 30 ? kMinGuardSeconds : 30;
+// VANTOIP_GUARD_SECONDS's number kept within kMinGuardSeconds to 3600; else the default.
 int GuardSecondsFrom(const char* value);
 
 class ProxyGuard {
@@ -29,15 +35,16 @@ class ProxyGuard {
   struct Actions {
     // The last check's usable proxies, best first (never a "证书错误" one).
     std::function<std::vector<CheckJob>()> candidates;
-    // Switches the system proxy over to it, as 连接 does; false when it could
-    // not be (the user's own settings are back then).
-    std::function<bool(const CheckJob&)> switchTo;
-    // Gives the user's own settings back, as 断开 does.
-    std::function<void()> restore;
+    // Switches the system proxy over to it, as 连接 does.
+    std::function<SwitchResult(const CheckJob&)> switchTo;
+    // Gives the user's own settings back, as 断开 does; false when they did not come back.
+    std::function<bool()> restore;
     // Tells the user: the title; a failover or a restore also `alert`s (the
     // notification area's balloon).
     std::function<void(const std::string&)> tell;
     std::function<void(const std::string&)> alert;
+    // True while the user has the proxy disabled (标签_状态 at 禁用): nothing is checked.
+    std::function<bool()> held;
   };
 
   // `post` carries the runner's events to the window's thread.
@@ -52,11 +59,14 @@ class ProxyGuard {
   void Interrupt();
   // The proxy went off (断开): nothing is watched.
   void Forget();
-  // The user's choice ("自动切换失效代理"); off: a proxy is watched for the title only.
-  void SetFailover(bool on) { failover_ = on; }
+  // The user's choice ("自动切换失效代理"); off: a proxy is watched for the
+  // title only, and a failover in flight ends.
+  void SetFailover(bool on);
   bool Failover() const { return failover_; }
   // Once a second while a proxy is on.
   void Tick();
+  // Seconds between checks, unbounded: for tests whose dead proxies fail at once.
+  void SetSeconds(int seconds) { seconds_ = seconds; }
 
   bool Watching() const { return watching_; }
   bool FailingOver() const { return stage_ == Stage::FailingOver; }
@@ -67,6 +77,7 @@ class ProxyGuard {
   void StartFailover();
   void OnChecked(const CheckResult& result);
   void OnCandidate(std::size_t job, const CheckResult& result);
+  void SwitchToBest();
   void GiveBack();  // no candidate passed: the user's settings return
   void Say(const std::string& text, bool alert);
   bool Healthy(const CheckResult& result) const;
@@ -76,7 +87,7 @@ class ProxyGuard {
   ProxyCheckRunner& runner_;
   std::function<void(std::function<void()>)> post_;
   Actions actions_;
-  const int seconds_;
+  int seconds_;
   bool failover_ = true;
   bool watching_ = false;
   CheckJob proxy_;

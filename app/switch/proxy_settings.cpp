@@ -8,7 +8,9 @@
 namespace vantoip {
 namespace {
 
-constexpr std::string_view kVersionLine = "vantoip proxy settings 1";
+// The first version kept the registry's texts in GBK and no proxy of ours.
+constexpr std::string_view kFirstVersionLine = "vantoip proxy settings 1";
+constexpr std::string_view kVersionLine = "vantoip proxy settings 2";
 constexpr std::string_view kEndKey = "end";
 
 // FNV-1a, 64 bits: enough to tell a damaged file from a whole one.
@@ -78,9 +80,12 @@ void Line(std::string& out, std::string_view key, std::string_view value) {
 
 }  // namespace
 
-std::string SnapshotText(const UserProxySettings& s) {
+std::string SnapshotText(const ProxySnapshot& snapshot) {
+  const UserProxySettings& s = snapshot.user;
   std::string out(kVersionLine);
   out += '\n';
+  if (!snapshot.ours.empty()) Line(out, "Ours", snapshot.ours);
+  if (s.gbkRegistryTexts) Line(out, "RegistryTexts", "GBK");  // carried over from a first-version file
   if (s.proxyServer) Line(out, "ProxyServer", *s.proxyServer);
   if (s.proxyEnable) Line(out, "ProxyEnable", std::to_string(*s.proxyEnable));
   if (s.proxyOverride) Line(out, "ProxyOverride", *s.proxyOverride);
@@ -96,11 +101,15 @@ std::string SnapshotText(const UserProxySettings& s) {
   return out;
 }
 
-std::optional<UserProxySettings> ReadSnapshot(std::string_view text) {
-  if (!text.starts_with(kVersionLine) || text.size() <= kVersionLine.size() || text[kVersionLine.size()] != '\n')
-    return std::nullopt;
-  UserProxySettings s;
-  std::size_t at = kVersionLine.size() + 1;
+std::optional<ProxySnapshot> ReadSnapshot(std::string_view text) {
+  const std::size_t firstLine = text.find('\n');
+  if (firstLine == std::string_view::npos) return std::nullopt;
+  const std::string_view version = text.substr(0, firstLine);
+  if (version != kVersionLine && version != kFirstVersionLine) return std::nullopt;
+  ProxySnapshot snapshot;
+  UserProxySettings& s = snapshot.user;
+  s.gbkRegistryTexts = version == kFirstVersionLine;
+  std::size_t at = firstLine + 1;
   while (at < text.size()) {
     const std::size_t end = text.find('\n', at);
     if (end == std::string_view::npos) return std::nullopt;  // cut inside a line
@@ -112,10 +121,12 @@ std::optional<UserProxySettings> ReadSnapshot(std::string_view text) {
     if (!value) return std::nullopt;
     if (key == kEndKey) {
       if (*value != HashText(text.substr(0, at)) || end + 1 != text.size()) return std::nullopt;
-      return s;
+      return snapshot;
     }
     ConnectionSettings* c = s.connections.empty() ? nullptr : &s.connections.back();
-    if (key == "ProxyServer") s.proxyServer = *value;
+    if (key == "Ours") snapshot.ours = *value;
+    else if (key == "RegistryTexts" && *value == "GBK") s.gbkRegistryTexts = true;
+    else if (key == "ProxyServer") s.proxyServer = *value;
     else if (key == "ProxyEnable" && Number(*value)) s.proxyEnable = Number(*value);
     else if (key == "ProxyOverride") s.proxyOverride = *value;
     else if (key == "AutoConfigURL") s.autoConfigUrl = *value;

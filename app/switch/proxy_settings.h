@@ -30,14 +30,25 @@ struct ConnectionSettings {
 };
 
 // Everything the switch changes, as it was before its first change. Registry
-// values are kept as the registry layer reads them (GBK); absent ones as none.
+// texts in UTF-8 (in GBK when read from a file of the first version); absent
+// values as none.
 struct UserProxySettings {
   std::vector<ConnectionSettings> connections;
   std::optional<std::string> proxyServer;
   std::optional<std::uint32_t> proxyEnable;
   std::optional<std::string> proxyOverride;
   std::optional<std::string> autoConfigUrl;
+  bool gbkRegistryTexts = false;
   bool operator==(const UserProxySettings&) const = default;
+};
+
+// The snapshot file's contents: the user's settings and the proxy our last
+// switch put in place, which tells a snapshot left by a crash from one whose
+// settings the user has changed since by hand.
+struct ProxySnapshot {
+  UserProxySettings user;
+  std::string ours;  // empty in a file of the first version: not known
+  bool operator==(const ProxySnapshot&) const = default;
 };
 
 // WinINet's per-connection options of the current user: the LAN settings and
@@ -57,10 +68,10 @@ class ConnectionOptions {
 // The snapshot file's text: a version line, one key=value line a setting (any
 // byte outside printable ASCII, '%' and '=' escaped as %XX), and a last line
 // with a hash of all before it, so that a cut or changed file is told apart.
-std::string SnapshotText(const UserProxySettings& settings);
-// The settings of a snapshot file; none when it is of another version,
-// truncated, changed or not a snapshot at all.
-std::optional<UserProxySettings> ReadSnapshot(std::string_view text);
+std::string SnapshotText(const ProxySnapshot& snapshot);
+// The contents of a snapshot file (of either version); none when it is of
+// another version, truncated, changed or not a snapshot at all.
+std::optional<ProxySnapshot> ReadSnapshot(std::string_view text);
 
 // The bypass list written with our proxy: local names, the loopback,
 // private and link-local ranges, the system's connectivity check host, then

@@ -30,38 +30,62 @@ void ProxySwitch::ToggleProxy() {
   if (target.empty()) return;
   if (!IsOn()) {
     const SwitchResult result = systemProxy_.TurnOn(target);
-    if (!result.on) {  // the user's own settings are back
-      window.SetCaption(kThisWindow, "代理连接失败");
-      window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
-      return;
+    switch (result.outcome) {
+      case SwitchOutcome::kOn:
+        ShowOn(result, target);
+        window.SetCaption(main_window::kTimeLabel, "00:00");
+        window.SetInterval(main_window::kConnectedTimer, 1000);
+        return Tell(target);
+      case SwitchOutcome::kRestoreFailed: return ShowRestoreFailed();
+      default:  // nothing changed, or the user's own settings are back
+        window.SetCaption(kThisWindow, result.why.empty() ? "代理连接失败" : result.why);
+        window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
+        return;
     }
-    ShowOn(result, target);
-    window.SetCaption(main_window::kTimeLabel, "00:00");
-    window.SetInterval(main_window::kConnectedTimer, 1000);
-    if (onSwitched_) onSwitched_(target);
-  } else {
-    window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
-    systemProxy_.TurnOff();
-    window.SetCaption(kThisWindow, "取消代理");
-    ShowOff();
-    if (onSwitched_) onSwitched_("");
   }
+  window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
+  const bool off = systemProxy_.TurnOff(target);
+  Tell("");  // the automation stops either way: the user wants the proxy off
+  if (!off) return ShowRestoreFailed();
+  window.SetCaption(kThisWindow, "取消代理");
+  ShowOff();
 }
 
-bool ProxySwitch::SwitchTo(const std::string& target) {
+SwitchResult ProxySwitch::SwitchTo(const std::string& target) {
   WindowControls& window = main_.Controls();
   const SwitchResult result = systemProxy_.TurnOn(target);
-  if (!result.on) {
-    window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
-    ShowOff();
-    return false;
+  switch (result.outcome) {
+    case SwitchOutcome::kOn: {
+      ShowOn(result, target);
+      window.SetCaption(main_window::kTargetLabel, target);
+      const ProxyTarget split = SplitTarget(target);
+      main_.State().SetTarget(split.host, split.port);
+      main_.StartDelayTest();
+      Tell(target);
+      break;
+    }
+    case SwitchOutcome::kUnchanged:
+      window.SetCaption(kThisWindow, result.why.empty() ? "代理连接失败" : result.why);
+      break;
+    case SwitchOutcome::kUserSettingsBack:
+      window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
+      ShowOff();
+      Tell("");
+      break;
+    case SwitchOutcome::kRestoreFailed: ShowRestoreFailed(); break;
   }
-  ShowOn(result, target);
-  window.SetCaption(main_window::kTargetLabel, target);
-  const ProxyTarget split = SplitTarget(target);
-  main_.State().SetTarget(split.host, split.port);
-  main_.StartDelayTest();
-  return true;
+  return result;
+}
+
+void ProxySwitch::Tell(const std::string& target) {
+  if (onSwitched_) onSwitched_(target);
+}
+
+void ProxySwitch::ShowRestoreFailed() {
+  WindowControls& window = main_.Controls();
+  window.SetCaption(kThisWindow, kRestoreFailed);
+  window.SetCaption(main_window::kConnectButton, main_window::kDisconnectCaption);
+  window.SetDisabled(main_window::kProxyList, true);
 }
 
 void ProxySwitch::ShowOn(const SwitchResult& result, const std::string& target) {

@@ -23,10 +23,11 @@ class ProxySwitch {
   // True while a proxy is on (按钮2 says "断开").
   bool IsOn();
   // While on: the system proxy moves over to `target` as 连接 puts one on, and
-  // the window shows it; false when it could not (the user's own settings are
-  // back then, and the window is Off).
-  bool SwitchTo(const std::string& target);
-  // Told after 按钮2 turned a proxy on (its target) or off (an empty text).
+  // the window shows it. When it could not: unchanged, the window still on
+  // the proxy before; or the user's own settings back and the window Off; or
+  // those could not be given back either, and the window stays On for 断开.
+  SwitchResult SwitchTo(const std::string& target);
+  // Told after a proxy was turned on (its target) or off (an empty text).
   void OnSwitched(std::function<void(const std::string& target)> listener) { onSwitched_ = std::move(listener); }
 
   std::int32_t ConnectedMinutes() const { return connectedMinutes_; }
@@ -35,6 +36,9 @@ class ProxySwitch {
  private:
   void ShowOn(const SwitchResult& result, const std::string& target);
   void ShowOff();
+  // The user's settings could not be given back: On, so that 断开 tries again.
+  void ShowRestoreFailed();
+  void Tell(const std::string& target);
 
   MainWindow& main_;
   Services& services_;

@@ -185,11 +185,22 @@ class MemoryRegistry : public UserRegistry {
   bool Delete(const std::string& path) override {
     values.erase(Key(path));
     types.erase(Key(path));
-    return true;
+    return writeSucceeds;
   }
+  // Texts are kept as given: the Unicode calls see the same values.
+  std::optional<std::string> ReadUnicode(const std::string& path) override {
+    if (TypeOf(path) != kText) return std::nullopt;
+    return std::get<std::string>(values.at(Key(path)));
+  }
+  bool WriteUnicode(const std::string& path, const std::string& utf8) override {
+    unicodeWrites.push_back(path);
+    return Write(path, utf8);
+  }
+  bool Exists(const std::string& path) override { return values.count(Key(path)) != 0; }
   std::map<std::string, Value> values;  // keyed by Key(path)
   std::map<std::string, int> types;     // keyed by Key(path)
   std::vector<std::string> writes;      // paths in write order, as given
+  std::vector<std::string> unicodeWrites;
   bool writeSucceeds = true;
 };
 
@@ -326,6 +337,7 @@ class MemoryConnectionOptions : public ConnectionOptions {
  public:
   std::vector<std::string> EntryNames() override { return entries; }
   std::optional<ConnectionSettings> Read(const std::string& name) override {
+    if (std::count(unreadable.begin(), unreadable.end(), name)) return std::nullopt;
     const auto it = byName.find(name);
     if (it != byName.end()) return it->second;
     if (name.empty() || std::count(entries.begin(), entries.end(), name)) return ConnectionSettings{name};
@@ -337,25 +349,31 @@ class MemoryConnectionOptions : public ConnectionOptions {
     return true;
   }
   std::vector<std::string> entries;
-  std::vector<std::string> refused;  // names whose options are not taken
+  std::vector<std::string> refused;     // names whose options are not taken
+  std::vector<std::string> unreadable;  // names whose options cannot be read
   std::map<std::string, ConnectionSettings> byName;
 };
 
 // A file of the data folder in memory.
 class MemoryDataFile : public DataFile {
  public:
-  std::optional<std::string> Read() override { return file; }
+  Contents Load() override {
+    if (unreadable) return {State::Unreadable};
+    return file ? Contents{State::Read, *file} : Contents{State::Missing};
+  }
   bool Write(const std::string& text) override {
     if (writable) file = text;
     return writable;
   }
   void Forget() override { file.reset(); }
   void SetAside() override {
-    setAside = file;
+    if (file) setAside.push_back(*file);
     file.reset();
   }
-  std::optional<std::string> file, setAside;
+  std::optional<std::string> file;
+  std::vector<std::string> setAside;  // every file set aside, oldest first
   bool writable = true;
+  bool unreadable = false;  // there, but not to be read just now
 };
 
 // Every service the main window uses, in memory.

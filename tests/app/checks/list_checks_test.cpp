@@ -216,6 +216,46 @@ TEST_F(ListChecksTest, CtrlFBeforeAnyCheckStartsOneAndConnectsTheFirstFullPassAf
 }
 
 
+// Ctrl+F while a proxy of the user's own is on: straight over to the fastest,
+// the user's settings kept first, so that 断开 gives them back.
+TEST_F(ListChecksTest, CtrlFOverTheUsersOwnProxyKeepsItForDisconnect) {
+  const ConnectionSettings theirs{"", proxy_flag::kDirect | proxy_flag::kProxy, "corp:3128"};
+  connections.byName = {{"", theirs}};
+  registry.Store(kProxyServerPath, std::string("corp:3128"), test::MemoryRegistry::kText);
+  registry.Store(kProxyEnablePath, std::int32_t{1}, test::MemoryRegistry::kNumber);
+  main.OnCreated(controls);
+  threads.RunAll();
+  ASSERT_EQ(controls->Caption(main_window::kConnectButton), "断开");
+  checks.CheckAll();
+  Finish(0, CheckOutcome::Refused);
+  Finish(1, CheckOutcome::Passed, 90);
+  Finish(2, CheckOutcome::Refused);
+  runner.events.done();
+  checks.ConnectFastest();
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "192.0.2.2:8080");
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "192.0.2.2:8080");
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "corp:3128");
+  EXPECT_EQ(registry.ReadNumber(kProxyEnablePath), 1);
+  EXPECT_EQ(connections.byName[""], theirs);
+}
+
+// A Ctrl+F still waiting for its first full pass ends with the user's own 连接
+// or 断开 (or the status label): it turns nothing on afterwards.
+TEST_F(ListChecksTest, TheUsersOwnSwitchEndsAWaitingCtrlF) {
+  for (const char* control : {main_window::kConnectButton, main_window::kStatusLabel}) {
+    SCOPED_TRACE(control);
+    checks.OnListRunStarting();
+    checks.ConnectFastest();
+    for (EventBinding& e : checks.Events())
+      if (e.control == control) e.handler({});
+    Finish(1, CheckOutcome::Passed, 90);
+    runner.events.done();
+    EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
+    EXPECT_EQ(registry.ReadText(kProxyServerPath), "");
+  }
+}
+
 TEST_F(ListChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   controls->menuChoice = kEditSourcesCommand;
   checks.OnListMenu();

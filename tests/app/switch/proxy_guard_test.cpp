@@ -22,17 +22,23 @@ struct ProxyGuardTest : ::testing::Test {
   std::vector<CheckJob> candidates;
   std::vector<std::string> switches, told, alerts;
   int restores = 0;
-  bool switchWorks = true;
+  SwitchResult switchResult{SwitchOutcome::kOn};
+  bool held = false;
   ProxyGuard guard{runner, [](std::function<void()> work) { work(); },
                    {.candidates = [this] { return candidates; },
                     .switchTo =
                         [this](const CheckJob& job) {
                           switches.push_back(job.host + ":" + std::to_string(job.port));
-                          return switchWorks;
+                          return switchResult;
                         },
-                    .restore = [this] { ++restores; },
+                    .restore =
+                        [this] {
+                          ++restores;
+                          return true;
+                        },
                     .tell = [this](const std::string& text) { told.push_back(text); },
-                    .alert = [this](const std::string& text) { alerts.push_back(text); }},
+                    .alert = [this](const std::string& text) { alerts.push_back(text); },
+                    .held = [this] { return held; }},
                    5};
 
   // Five seconds pass; true when a check of the watched proxy started.
@@ -41,7 +47,13 @@ struct ProxyGuardTest : ::testing::Test {
     for (int i = 0; i < 5; ++i) guard.Tick();
     return runner.starts > before;
   }
-  void Answer(std::size_t job, O outcome) { runner.events.finished(job, {outcome, 10}); }
+  void Answer(std::size_t job, O outcome, int ms = 10) { runner.events.finished(job, {outcome, ms}); }
+  void FailTwice() {
+    for (int i = 0; i < 2; ++i) {
+      ASSERT_TRUE(Wait5s());
+      Answer(0, O::TimedOut);
+    }
+  }
 };
 
 TEST_F(ProxyGuardTest, TwoFailuresInARowSwitchToTheBestCandidateThatPasses) {
@@ -68,24 +80,35 @@ TEST_F(ProxyGuardTest, TwoFailuresInARowSwitchToTheBestCandidateThatPasses) {
   EXPECT_EQ(runner.jobs[4].host, "10.0.0.6");
   EXPECT_TRUE(guard.FailingOver());
   EXPECT_FALSE(Wait5s());  // no guard check meanwhile
-  Answer(1, O::CertificateError);
-  Answer(2, O::PassedHttpOnly);
-  EXPECT_TRUE(switches.empty());  // a better one is still out
-  Answer(0, O::TimedOut);
-  EXPECT_EQ(switches, (std::vector<std::string>{"10.0.0.4:80"}));
-  EXPECT_EQ(told.back(), "代理失效，已切换到 10.0.0.4:80");
+  // Ranked by these answers, not the old order; it proved HTTPS, so must the next.
+  Answer(0, O::HttpsFailed, 5);
+  Answer(1, O::CertificateError, 5);
+  Answer(2, O::PassedHttpOnly, 5);
+  Answer(3, O::Passed, 300);
+  EXPECT_TRUE(switches.empty());  // one is still out
+  Answer(4, O::Passed, 100);
+  EXPECT_EQ(switches, (std::vector<std::string>{"10.0.0.6:80"}));
+  EXPECT_EQ(told.back(), "代理失效，已切换到 10.0.0.6:80");
   EXPECT_EQ(alerts, told);  // a failover is also a balloon
   const auto events = runner.events;
   events.finished(0, {O::Passed, 5});  // late: changes nothing
   EXPECT_EQ(switches.size(), 1u);
-  // The new proxy is watched, and HTTP alone is enough for it.
+  // The new proxy is watched, HTTPS still required of it.
   ASSERT_TRUE(Wait5s());
-  EXPECT_EQ(runner.jobs[0].host, "10.0.0.4");
+  EXPECT_EQ(runner.jobs[0].host, "10.0.0.6");
   Answer(0, O::HttpsFailed);
   ASSERT_TRUE(Wait5s());
-  Answer(0, O::PassedHttpOnly);
-  EXPECT_EQ(switches.size(), 1u);
+  Answer(0, O::HttpsFailed);
+  EXPECT_TRUE(guard.FailingOver());
   EXPECT_EQ(restores, 0);
+
+  // A proxy that had to pass HTTP only: HTTPS失败 is enough, a full pass first.
+  guard.Watch(on, false, true);
+  FailTwice();
+  Answer(0, O::HttpsFailed, 5);
+  Answer(1, O::Passed, 900);
+  for (std::size_t job = 2; job < runner.jobs.size(); ++job) Answer(job, O::Refused);
+  EXPECT_EQ(switches.back(), TargetText(runner.jobs[1]));
 }
 
 TEST_F(ProxyGuardTest, WhenNoCandidatePassesTheUsersSettingsComeBack) {
@@ -149,11 +172,41 @@ TEST_F(ProxyGuardTest, ItNeverChangesWhatIsNotItsToChangeAndGivesWayToTheUser) {
   events.finished(0, {O::Passed, 5});
   EXPECT_TRUE(switches.empty());
   EXPECT_TRUE(guard.Watching());
+  // Unticking failover ends one in flight too.
+  FailTwice();
+  ASSERT_TRUE(guard.FailingOver());
+  guard.SetFailover(false);
+  EXPECT_FALSE(guard.FailingOver());
+  runner.events.finished(0, {O::Passed, 5});
+  EXPECT_TRUE(switches.empty());
+  guard.SetFailover(true);
+
+  // The proxy disabled by its status label: nothing is checked, nothing turned on.
+  held = true;
+  EXPECT_FALSE(Wait5s());
+  EXPECT_FALSE(Wait5s());
+  held = false;
+  EXPECT_TRUE(Wait5s());
+
+  // A switch that changed nothing (the snapshot could not be read): the
+  // failed proxy is still on and still watched.
+  switchResult = {SwitchOutcome::kUnchanged, 0, kSnapshotUnreadable};
+  Answer(0, O::TimedOut);
+  ASSERT_TRUE(Wait5s());
+  Answer(0, O::TimedOut);
+  Answer(0, O::Passed);
+  EXPECT_EQ(told.back(), "代理失效，无法读取原设置，未切换");
+  EXPECT_TRUE(guard.Watching());
+  ASSERT_TRUE(Wait5s());
+  EXPECT_EQ(runner.jobs[0].host, "10.0.0.1");
+
   guard.Forget();  // 断开
   EXPECT_FALSE(Wait5s());
 
+  // Never shorter than a check can take: a slow working proxy is not a dead one.
+  EXPECT_EQ(kCheckWorstCaseSeconds, 30);
   EXPECT_EQ(GuardSecondsFrom(nullptr), 30);
-  EXPECT_EQ(GuardSecondsFrom("1"), 5);
+  EXPECT_EQ(GuardSecondsFrom("5"), kCheckWorstCaseSeconds);
   EXPECT_EQ(GuardSecondsFrom("90"), 90);
   EXPECT_EQ(GuardSecondsFrom("99999999"), 3600);
   EXPECT_EQ(GuardSecondsFrom("x"), 30);
@@ -170,6 +223,8 @@ TEST(ProgramSettings, TheChoiceIsKeptBesideLinesOfOthers) {
   file.file = "theme=dark\nfailover=0\nfailover=0";
   ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
   EXPECT_EQ(file.file, "theme=dark\r\nfailover=1\r\n");
+  file.file = "\xEF\xBB\xBF" "failover=0\r\n";  // a byte order mark, as Notepad saves
+  EXPECT_FALSE(ReadProgramSettings(file).failover);
   for (const char* damaged : {"failover=maybe", "\xFF\xFE\x00f\x00a", "failover", ""}) {
     file.file = damaged;
     EXPECT_TRUE(ReadProgramSettings(file).failover) << damaged;

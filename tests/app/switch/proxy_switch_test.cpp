@@ -123,15 +123,162 @@ TEST_F(ProxySwitchTest, SettingsThatCannotBePutInPlaceAreUndoneAtOnce) {
   EXPECT_TRUE(registry.writes.empty());
 }
 
-// A damaged snapshot is never trusted: it is set aside, and 断开 gives the off result.
-TEST_F(ProxySwitchTest, ADamagedSnapshotIsSetAsideAndTurningOffClearsTheProxy) {
-  snapshot.file = "vantoip proxy settings 1\nProxyServer=evil:1\n";  // cut before its end line
+// A damaged snapshot is never trusted: it is set aside (beside an earlier
+// one), and 断开 gives the off result, our proxy gone from every connection
+// that shows it.
+TEST_F(ProxySwitchTest, ADamagedSnapshotIsSetAsideAndTurningOffClearsTheProxyEverywhere) {
+  snapshot.setAside = {"an earlier one"};
+  snapshot.file = "vantoip proxy settings 2\nProxyServer=evil:1\n";  // cut before its end line
+  const ConnectionSettings ours{"", proxy_flag::kDirect | proxy_flag::kProxy, "10.1.2.3:8080", "<local>"};
+  connections.entries = {"VPN", "Other"};
+  connections.byName = {{"", ours}, {"VPN", {"VPN", ours.flags, ours.proxyServer}}, {"Other", {"Other", 3, "theirs:1"}}};
   Start(1, "10.1.2.3:8080");
   proxySwitch.ToggleProxy();
   EXPECT_EQ(Server(), "");
   EXPECT_EQ(Enable(), "0");
-  EXPECT_TRUE(snapshot.setAside);
+  EXPECT_EQ(snapshot.setAside, (Changes{"an earlier one", "vantoip proxy settings 2\nProxyServer=evil:1\n"}));
   EXPECT_FALSE(snapshot.file);
+  EXPECT_EQ(connections.byName[""], (ConnectionSettings{"", proxy_flag::kDirect, "", "<local>"}));
+  EXPECT_EQ(connections.byName["VPN"], (ConnectionSettings{"VPN", proxy_flag::kDirect}));
+  EXPECT_EQ(connections.byName["Other"].proxyServer, "theirs:1");  // not ours: left alone
+  EXPECT_EQ(controls->titles.back(), "取消代理");
+}
+
+// A switch from one of our proxies to the next when the snapshot is gone or
+// damaged: the settings in place are ours, never taken for the user's; when
+// it cannot be read or kept, nothing changes and the proxy stays as it was.
+TEST_F(ProxySwitchTest, ASwitchWithoutAUsableSnapshotNeverKeepsOurProxyAsTheUsers) {
+  const ConnectionSettings theirs{"", proxy_flag::kDirect | proxy_flag::kProxy, "corp:3128", "*.corp"};
+  const ConnectionSettings off{"", proxy_flag::kDirect, "", BypassList("*.corp")};
+  for (const char* lost : {"missing", "damaged"}) {
+    SCOPED_TRACE(lost);
+    connections.byName = {{"", theirs}};
+    Start(0, "corp:3128");
+    Pick("10.1.1.1", "8080");
+    proxySwitch.ToggleProxy();
+    ASSERT_EQ(controls->Caption(main_window::kConnectButton), "断开");
+    if (std::string(lost) == "missing") snapshot.file.reset();
+    else snapshot.file = "vantoip proxy settings 2\n";
+    EXPECT_TRUE(proxySwitch.SwitchTo("10.2.2.2:80").On());
+    proxySwitch.ToggleProxy();
+    EXPECT_EQ(Server(), "");
+    EXPECT_EQ(Enable(), "0");
+    EXPECT_EQ(connections.byName[""], off);  // not 10.1.1.1:8080 with flags 3
+  }
+
+  connections.byName = {{"", theirs}};
+  Start(0, "corp:3128");
+  Pick("10.1.1.1", "8080");
+  proxySwitch.ToggleProxy();
+  snapshot.unreadable = true;  // shared or denied for a moment
+  EXPECT_EQ(proxySwitch.SwitchTo("10.2.2.2:80").outcome, SwitchOutcome::kUnchanged);
+  EXPECT_EQ(controls->titles.back(), "无法读取原设置，未切换");
+  EXPECT_EQ(Server(), "10.1.1.1:8080");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
+  proxySwitch.ToggleProxy();  // nor can 断开 give anything back yet
+  EXPECT_EQ(controls->titles.back(), "恢复原设置失败，已保留");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
+  snapshot.unreadable = false;
+
+  const std::string kept = *snapshot.file;
+  snapshot.file.reset();
+  snapshot.writable = false;  // neither there nor to be written
+  EXPECT_EQ(proxySwitch.SwitchTo("10.2.2.2:80").outcome, SwitchOutcome::kUnchanged);
+  EXPECT_EQ(Server(), "10.1.1.1:8080");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
+  snapshot.writable = true;
+  snapshot.file = kept;
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(connections.byName[""], theirs);
+  EXPECT_EQ(Server(), "corp:3128");
+  EXPECT_EQ(controls->titles.back(), "取消代理");
+}
+
+// The snapshot goes only once the user's settings read back in place: a
+// refused write keeps it, and the window On for the next 断开. A VPN entry the
+// enumeration missed for a moment is given back all the same.
+TEST_F(ProxySwitchTest, ARestoreThatFailedKeepsTheSnapshotForTheNextTry) {
+  const ConnectionSettings lan{"", proxy_flag::kDirect | proxy_flag::kProxy, "corp:3128"};
+  const ConnectionSettings vpn{"VPN", proxy_flag::kProxy, "vpn:8080"};
+  connections.entries = {"VPN"};
+  connections.byName = {{"", lan}, {"VPN", vpn}};
+  Start(0, "corp:3128");
+  Pick("10.1.1.1", "8080");
+  proxySwitch.ToggleProxy();
+  for (const char* refusal : {"LAN", "registry"}) {
+    SCOPED_TRACE(refusal);
+    connections.refused = {std::string(refusal) == "LAN" ? "" : "none"};
+    registry.writeSucceeds = std::string(refusal) != "registry";
+    proxySwitch.ToggleProxy();
+    EXPECT_EQ(controls->titles.back(), "恢复原设置失败，已保留");
+    EXPECT_EQ(controls->Caption(main_window::kConnectButton), "断开");
+    EXPECT_TRUE(snapshot.file);
+  }
+  connections.refused.clear();
+  registry.writeSucceeds = true;
+  connections.entries.clear();  // RasEnumEntries found nothing this time
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(controls->titles.back(), "取消代理");
+  EXPECT_EQ(connections.byName[""], lan);
+  EXPECT_EQ(connections.byName["VPN"], vpn);
+  EXPECT_EQ(Server(), "corp:3128");
+  EXPECT_FALSE(snapshot.file);
+}
+
+// Every connection written is in the snapshot first: one that cannot be read
+// is left alone and counted; one made while connected is kept before a later
+// switch writes it, and given back.
+TEST_F(ProxySwitchTest, EveryConnectionWrittenIsInTheSnapshotFirst) {
+  connections.entries = {"Locked"};
+  connections.unreadable = {"Locked"};
+  Start();
+  Pick("10.1.1.1", "8080");
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(controls->titles.back(), "代理连接成功（1个连接未能设置）");
+  EXPECT_FALSE(connections.byName.count("Locked"));
+  const ConnectionSettings added{"New VPN", proxy_flag::kProxy, "newvpn:1"};
+  connections.entries.push_back(added.name);
+  connections.byName[added.name] = added;
+  ASSERT_TRUE(proxySwitch.SwitchTo("10.2.2.2:80").On());
+  EXPECT_EQ(connections.byName[added.name].proxyServer, "10.2.2.2:80");
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(connections.byName[added.name], added);
+  EXPECT_FALSE(connections.byName.count("Locked"));
+}
+
+// A snapshot left by a crash, after which the user set a proxy by hand: the
+// server in place is not the one it records, so the newer settings are theirs.
+TEST_F(ProxySwitchTest, ASnapshotIsStaleOnceTheServerInPlaceIsNotOurs) {
+  UserProxySettings old;
+  old.proxyServer = "corp:3128";
+  old.proxyEnable = 1;
+  old.connections = {{"", proxy_flag::kDirect | proxy_flag::kProxy, "corp:3128"}};
+  snapshot.file = SnapshotText({old, "10.1.1.1:8080"});
+  const ConnectionSettings newer{"", proxy_flag::kDirect | proxy_flag::kProxy, "newcorp:8080", "<local>"};
+  connections.byName = {{"", newer}};
+  Start(0, "newcorp:8080");
+  Pick("10.2.2.2", "80");
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(snapshot.setAside.size(), 1u);  // kept beside, not trusted
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(Server(), "newcorp:8080");
+  EXPECT_EQ(connections.byName[""], newer);
+}
+
+// Values the user never had stay absent; their texts go back through the
+// registry's own UTF-16, where GBK could not spell them.
+TEST_F(ProxySwitchTest, RegistryValuesComeBackExactlyAbsentOnesAbsent) {
+  const std::string pac = "http://wpad/\xC3\xA9t\xC3\xA9.pac";  // "été" in UTF-8
+  const char kAutoConfig[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\AutoConfigURL";
+  registry.Store(kAutoConfig, pac, test::MemoryRegistry::kText);
+  Start();
+  Pick("10.1.1.1", "8080");
+  proxySwitch.ToggleProxy();
+  proxySwitch.ToggleProxy();
+  EXPECT_FALSE(registry.Exists(kProxyServerPath));
+  EXPECT_FALSE(registry.Exists(kProxyEnablePath));
+  EXPECT_EQ(registry.ReadUnicode(kAutoConfig), pac);
+  EXPECT_EQ(registry.unicodeWrites, (Changes{kAutoConfig}));
 }
 
 TEST_F(ProxySwitchTest, TurningOffClearsTheProxyAndKeepsTheLabels) {
@@ -280,9 +427,24 @@ TEST(UserProxySettings, SnapshotReadsBackWholeAndIsNeverTrustedDamaged) {
       {"", proxy_flag::kDirect | proxy_flag::kAutoProxyUrl | proxy_flag::kAutoDetect, "", "", "http://wpad/proxy.pac"},
       {"\xE5\x8A\x9E\xE5\x85\xAC VPN", proxy_flag::kProxy, "10.2.2.2:8080", "*.lan;<local>", ""},  // "办公 VPN"
   };
-  const std::string text = SnapshotText(settings);
-  EXPECT_EQ(ReadSnapshot(text), settings);
-  EXPECT_EQ(ReadSnapshot(SnapshotText({})), UserProxySettings{});  // a user without any proxy
+  const ProxySnapshot snapshot{settings, "10.9.9.9:80"};
+  const std::string text = SnapshotText(snapshot);
+  EXPECT_EQ(ReadSnapshot(text), snapshot);
+  EXPECT_EQ(ReadSnapshot(SnapshotText({})), ProxySnapshot{});  // a user without any proxy
+  // A file of the first version: registry texts in GBK, no proxy of ours
+  // recorded; carried over as such when written again.
+  const std::optional<ProxySnapshot> first = ReadSnapshot(
+      "vantoip proxy settings 1\nProxyServer=corp:3128\nProxyEnable=1\nend=480ca0b62e52e3f3\n");  // as the first version wrote it
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->user.proxyServer, "corp:3128");
+  EXPECT_TRUE(first->user.gbkRegistryTexts);
+  EXPECT_EQ(first->ours, "");
+  UserProxySettings old;
+  old.proxyServer = "corp:3128";
+  old.gbkRegistryTexts = true;
+  const std::optional<ProxySnapshot> again = ReadSnapshot(SnapshotText({old, "10.9.9.9:80"}));
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(again->user.gbkRegistryTexts);
 
   EXPECT_EQ(ReadSnapshot(""), std::nullopt);
   EXPECT_EQ(ReadSnapshot("garbage\n"), std::nullopt);
@@ -291,7 +453,7 @@ TEST(UserProxySettings, SnapshotReadsBackWholeAndIsNeverTrustedDamaged) {
   changed[changed.find("3128")] = '9';
   EXPECT_EQ(ReadSnapshot(changed), std::nullopt);
   std::string otherVersion = text;
-  otherVersion.replace(otherVersion.find(" 1\n"), 3, " 2\n");
+  otherVersion.replace(otherVersion.find(" 2\n"), 3, " 3\n");
   EXPECT_EQ(ReadSnapshot(otherVersion), std::nullopt);
   EXPECT_EQ(ReadSnapshot(text + "ProxyServer=x\n"), std::nullopt);
 }
