@@ -168,18 +168,14 @@ std::string HttpsGetRequest(const CheckPage& page) {
 
 StatusLineReader::State StatusLineReader::Feed(char c) {
   if (state_ != State::Reading) return state_;
-  constexpr std::string_view kPrefix = "HTTP/";
+  // RFC 9112: "HTTP/" digit "." digit, a space, three digits, then the reason
+  // after a space (or the line's end at once, which servers do send).
+  constexpr std::string_view kShape = "HTTP/9.9 999";
   const std::size_t at = seen_++;
-  if (at < kPrefix.size()) {
-    if (c != kPrefix[at]) state_ = State::Invalid;
-  } else if (!spaceSeen_) {
-    // The version: a digit, then digits and dots ("1.1", "1.0").
-    if (c == ' ' && versionLength_ > 0) spaceSeen_ = true;
-    else if ((IsDigit(c) || (c == '.' && versionLength_ > 0)) && ++versionLength_ <= 8) {}
-    else state_ = State::Invalid;
-  } else if (digits_ < 3) {
-    if (!IsDigit(c)) state_ = State::Invalid;
-    else status_ = status_ * 10 + (c - '0'), ++digits_;
+  if (at < kShape.size()) {
+    const bool fits = kShape[at] == '9' ? IsDigit(c) : c == kShape[at];
+    if (!fits) state_ = State::Invalid;
+    else if (at >= kShape.size() - 3) status_ = status_ * 10 + (c - '0');
   } else {
     state_ = c == ' ' || c == '\r' || c == '\n' ? State::Known : State::Invalid;
   }

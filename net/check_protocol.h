@@ -135,9 +135,6 @@ class StatusLineReader {
  private:
   State state_ = State::Reading;
   std::size_t seen_ = 0;
-  int versionLength_ = 0;
-  bool spaceSeen_ = false;
-  int digits_ = 0;
   int status_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -26,9 +27,10 @@ struct Pool {
   int idle = 0;
 };
 
-Pool& ThePool() {
-  static Pool* pool = new Pool;
-  return *pool;
+Pool& ThePool(LookupQueue queue) {
+  static Pool* bulk = new Pool;
+  static Pool* prompt = new Pool;
+  return queue == LookupQueue::kPrompt ? *prompt : *bulk;
 }
 
 }  // namespace
@@ -47,40 +49,48 @@ void NameLookup::Drop() {
   step_.compare_exchange_strong(queued, kDropped);
 }
 
-std::shared_ptr<NameLookup> NameResolver::Resolve(std::string host, LookupFunction lookup) {
+std::shared_ptr<NameLookup> NameResolver::Resolve(std::string host, LookupFunction lookup, LookupQueue queue) {
   auto ticket = std::make_shared<NameLookup>();
-  Pool& pool = ThePool();
+  Pool& pool = ThePool(queue);
   std::lock_guard lock(pool.mutex);
-  pool.queue.push_back({ticket, std::move(host), lookup});
   if (pool.idle == 0 && pool.threads < kMaxThreads) {
-    ++pool.threads;
-    std::thread([&pool] {
-      std::unique_lock lock(pool.mutex);
-      for (;;) {
-        ++pool.idle;
-        pool.wake.wait(lock, [&] { return !pool.queue.empty(); });
-        --pool.idle;
-        Pending next = std::move(pool.queue.front());
-        pool.queue.pop_front();
-        int queued = NameLookup::kQueued;
-        NameLookup& ticket = *next.lookup;
-        ticket.startedMs_ = GetTickCount64();
-        if (!ticket.step_.compare_exchange_strong(queued, NameLookup::kRunning)) continue;  // dropped
-        lock.unlock();
-        const std::optional<in_addr> address = next.function(next.host);
-        if (address) ticket.address_ = *address;
-        ticket.step_ = address ? NameLookup::kFound : NameLookup::kNotFound;
-        next = {};
-        lock.lock();
+    try {
+      std::thread([&pool] {
+        std::unique_lock lock(pool.mutex);
+        for (;;) {
+          ++pool.idle;
+          pool.wake.wait(lock, [&] { return !pool.queue.empty(); });
+          --pool.idle;
+          Pending next = std::move(pool.queue.front());
+          pool.queue.pop_front();
+          int queued = NameLookup::kQueued;
+          NameLookup& ticket = *next.lookup;
+          ticket.startedMs_ = GetTickCount64();
+          if (!ticket.step_.compare_exchange_strong(queued, NameLookup::kRunning)) continue;  // dropped
+          lock.unlock();
+          const std::optional<in_addr> address = next.function(next.host);
+          if (address) ticket.address_ = *address;
+          ticket.step_ = address ? NameLookup::kFound : NameLookup::kNotFound;
+          next = {};
+          lock.lock();
+        }
+      }).detach();
+      ++pool.threads;
+    } catch (const std::system_error&) {
+      // No thread to be had: with none at all, nobody would ever answer.
+      if (pool.threads == 0) {
+        ticket->step_ = NameLookup::kNotFound;
+        return ticket;
       }
-    }).detach();
+    }
   }
+  pool.queue.push_back({ticket, std::move(host), lookup});
   pool.wake.notify_one();
   return ticket;
 }
 
-int NameResolver::Threads() {
-  Pool& pool = ThePool();
+int NameResolver::Threads(LookupQueue queue) {
+  Pool& pool = ThePool(queue);
   std::lock_guard lock(pool.mutex);
   return pool.threads;
 }

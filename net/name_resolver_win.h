@@ -1,6 +1,8 @@
 // Host names looked up on threads of their own, shared by every run of the
 // process and bounded in number, so that the thread that asks never blocks on
-// the name service and slow names cannot pile threads up.
+// the name service and slow names cannot pile threads up. Two queues, each
+// with threads of its own: a few urgent lookups (the guard's) never wait
+// behind the many of a list check.
 #pragma once
 
 #include <winsock2.h>
@@ -15,9 +17,12 @@ namespace vantoip {
 
 using LookupFunction = std::optional<in_addr> (*)(const std::string& host);
 
+enum class LookupQueue { kBulk, kPrompt };
+
 // One name's lookup, shared by the asker and the lookup threads.
 class NameLookup {
  public:
+  // NotFound also when no thread could be made to look it up.
   enum class State { Waiting, Found, NotFound, TooLong };
   // What came of it by `nowMs` (GetTickCount64): TooLong once it has run
   // `limitMs` without an answer. The time waiting for a thread does not count.
@@ -35,13 +40,14 @@ class NameLookup {
 
 class NameResolver {
  public:
-  // The threads of the whole process, never more.
+  // The threads of the whole process for each queue, never more.
   static constexpr int kMaxThreads = 32;
 
-  // Queues `host` for `lookup` on the process's lookup threads.
-  static std::shared_ptr<NameLookup> Resolve(std::string host, LookupFunction lookup);
-  // Lookup threads made so far.
-  static int Threads();
+  // Queues `host` for `lookup` on the process's lookup threads of `queue`.
+  static std::shared_ptr<NameLookup> Resolve(std::string host, LookupFunction lookup,
+                                             LookupQueue queue = LookupQueue::kBulk);
+  // Lookup threads of `queue` made so far.
+  static int Threads(LookupQueue queue = LookupQueue::kBulk);
 };
 
 }  // namespace vantoip

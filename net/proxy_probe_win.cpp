@@ -40,9 +40,10 @@ std::int64_t Clock::Now() const {
   return now.QuadPart;
 }
 
-ProbeRequests::ProbeRequests(const CheckPage& page, LookupFunction lookup)
+ProbeRequests::ProbeRequests(const CheckPage& page, LookupFunction lookup, LookupQueue queue)
     : get(ProxyGetRequest(page)), connect(ProxyConnectRequest(page)), https(HttpsGetRequest(page)),
-      expectedBody(page.expectedBody), httpsHost(page.https.host), httpsStatus(page.https.status), lookup(lookup) {}
+      expectedBody(page.expectedBody), httpsHost(page.https.host), httpsStatus(page.https.status), lookup(lookup),
+      queue(queue) {}
 
 ProxyProbe::ProxyProbe(const CheckJob& target, const ProbeRequests& requests, const Clock& clock)
     : requests_(requests), clock_(clock), response_(requests.expectedBody), httpsAnswer_(requests.httpsStatus) {
@@ -56,7 +57,7 @@ ProxyProbe::ProxyProbe(const CheckJob& target, const ProbeRequests& requests, co
     stage_ = Stage::Get;
     Connect();
   } else {
-    lookup_ = NameResolver::Resolve(target.host, requests.lookup);
+    lookup_ = NameResolver::Resolve(target.host, requests.lookup, requests.queue);
   }
 }
 

@@ -36,10 +36,11 @@ class Clock {
 
 // What every probe of a run sends and expects.
 struct ProbeRequests {
-  explicit ProbeRequests(const CheckPage& page, LookupFunction lookup);
+  ProbeRequests(const CheckPage& page, LookupFunction lookup, LookupQueue queue);
   const std::string get, connect, https, expectedBody, httpsHost;
   const int httpsStatus;
   const LookupFunction lookup;
+  const LookupQueue queue;
 };
 
 class ProxyProbe {

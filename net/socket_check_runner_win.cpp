@@ -17,6 +17,7 @@ static_assert(FD_SETSIZE >= vantoip::kMaxChecksInFlight);
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "net/proxy_probe_win.h"
@@ -40,9 +41,9 @@ constexpr std::size_t kClosesBetweenIdleReads = 8;
 
 // What a run is given and how it is told to stop; shared by the runner and the worker.
 struct RunState {
-  RunState(const CheckPage& page, int maxInFlight, LookupFunction lookup, std::vector<CheckJob> jobs,
-           SocketCheckRunner::Events events)
-      : requests(page, lookup), maxInFlight(static_cast<std::size_t>(std::clamp(maxInFlight, 1, FD_SETSIZE))),
+  RunState(const CheckPage& page, int maxInFlight, LookupFunction lookup, LookupQueue queue,
+           std::vector<CheckJob> jobs, SocketCheckRunner::Events events)
+      : requests(page, lookup, queue), maxInFlight(static_cast<std::size_t>(std::clamp(maxInFlight, 1, FD_SETSIZE))),
         jobs(std::move(jobs)), events(std::move(events)) {}
 
   // Moves the jobs added since into `jobs`; when there are none and
@@ -193,15 +194,23 @@ struct SocketCheckRunner::Run : RunState {
   using RunState::RunState;
 };
 
-SocketCheckRunner::SocketCheckRunner(CheckPage page, int maxInFlight, LookupFunction lookup)
-    : page_(std::move(page)), maxInFlight_(maxInFlight), lookup_(lookup) {}
+SocketCheckRunner::SocketCheckRunner(CheckPage page, int maxInFlight, LookupFunction lookup, LookupQueue queue)
+    : page_(std::move(page)), maxInFlight_(maxInFlight), lookup_(lookup), queue_(queue) {}
 
 SocketCheckRunner::~SocketCheckRunner() { Stop(); }
 
 void SocketCheckRunner::Start(std::vector<CheckJob> jobs, Events events) {
   Stop();
-  run_ = std::make_shared<Run>(page_, maxInFlight_, lookup_, std::move(jobs), std::move(events));
-  std::thread([run = run_] { CheckLoop(*run).Work(); }).detach();
+  run_ = std::make_shared<Run>(page_, maxInFlight_, lookup_, queue_, std::move(jobs), std::move(events));
+  try {
+    std::thread([run = run_] { CheckLoop(*run).Work(); }).detach();
+  } catch (const std::system_error&) {
+    const std::shared_ptr<Run> run = std::move(run_);  // takes no more jobs
+    run->stopped = true;
+    for (std::size_t job = 0; job < run->jobs.size(); ++job)
+      if (run->events.finished) run->events.finished(job, {CheckOutcome::NotChecked, 0});
+    if (run->events.done) run->events.done();
+  }
 }
 
 bool SocketCheckRunner::Add(std::vector<CheckJob> jobs) { return run_ && run_->Add(std::move(jobs)); }

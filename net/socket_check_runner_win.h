@@ -18,13 +18,17 @@ namespace vantoip {
 
 class SocketCheckRunner final : public ProxyCheckRunner {
  public:
-  explicit SocketCheckRunner(CheckPage page, int maxInFlight = kDefaultChecksInFlight, LookupFunction lookup = LookupIPv4);
+  // `queue`: kPrompt for a runner of a few urgent checks, whose lookups
+  // must not wait behind a large list check's.
+  explicit SocketCheckRunner(CheckPage page, int maxInFlight = kDefaultChecksInFlight, LookupFunction lookup = LookupIPv4,
+                             LookupQueue queue = LookupQueue::kBulk);
   ~SocketCheckRunner() override;  // stops the run, as Stop does
   SocketCheckRunner(const SocketCheckRunner&) = delete;
   SocketCheckRunner& operator=(const SocketCheckRunner&) = delete;
 
   // Events come on the run's worker thread; its sockets close within about
-  // 50 ms of a Stop.
+  // 50 ms of a Stop. When no thread can be made, every job finishes unchecked
+  // (on the caller's thread), then the run is done.
   void Start(std::vector<CheckJob> jobs, Events events) override;
   bool Add(std::vector<CheckJob> jobs) override;
   void Stop() override;
@@ -34,6 +38,7 @@ class SocketCheckRunner final : public ProxyCheckRunner {
   CheckPage page_;
   int maxInFlight_;
   LookupFunction lookup_;
+  LookupQueue queue_;
   std::shared_ptr<Run> run_;
 };
 

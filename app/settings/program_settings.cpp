@@ -9,10 +9,14 @@ namespace {
 
 constexpr std::string_view kFailoverKey = "failover";
 
-// The file's lines, without a byte order mark (Notepad writes one) before the first.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";  // Notepad writes one
+
+bool Marked(const std::string& text) { return std::string_view(text).starts_with(kByteOrderMark); }
+
+// The file's lines, without a byte order mark before the first.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
-  std::size_t start = std::string_view(text).starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  std::size_t start = Marked(text) ? kByteOrderMark.size() : 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
@@ -55,9 +59,10 @@ ProgramSettings ReadProgramSettings(DataFile& file) {
 
 bool WriteProgramSettings(DataFile& file, const ProgramSettings& settings) {
   const std::string failover = std::string(kFailoverKey) + "=" + (settings.failover ? "1" : "0");
-  std::string text;
+  const std::string old = file.Read().value_or("");
+  std::string text(Marked(old) ? kByteOrderMark : "");  // kept as the user's editor saved it
   bool written = false;
-  for (const std::string& line : Lines(file.Read().value_or(""))) {
+  for (const std::string& line : Lines(old)) {
     if (KeyOf(line) == kFailoverKey) {
       if (written) continue;  // one line a key
       text += failover + "\r\n";

@@ -52,7 +52,11 @@ void ProxyGuard::Tick() {
     elapsed_ = 0;
     return;
   }
-  if (!watching_ || stage_ == Stage::FailingOver || ++elapsed_ < seconds_) return;
+  if (watching_ && stage_ == Stage::FailingOver) {
+    if (rankingLeft_ > 0 && --rankingLeft_ == 0) SwitchToBest();
+    return;
+  }
+  if (!watching_ || ++elapsed_ < seconds_) return;
   // A check without a verdict by the next one's time has failed: a dead proxy
   // is known within two intervals, whatever the check's own limits.
   if (stage_ == Stage::Checking) OnChecked({CheckOutcome::TimedOut, 0});
@@ -97,13 +101,16 @@ void ProxyGuard::OnChecked(const CheckResult& result) {
   if (candidates_.empty()) return GiveBack();
   stage_ = Stage::FailingOver;
   answers_.assign(candidates_.size(), std::nullopt);
+  rankingLeft_ = -1;
   Start(candidates_);
 }
 
 void ProxyGuard::OnCandidate(std::size_t job, const CheckResult& result) {
   if (job >= answers_.size()) return;
   answers_[job] = result;
-  if (std::all_of(answers_.begin(), answers_.end(), [](const auto& a) { return a.has_value(); })) SwitchToBest();
+  if (std::all_of(answers_.begin(), answers_.end(), [](const auto& a) { return a.has_value(); })) return SwitchToBest();
+  // A slow candidate is not waited for long once a good one is in.
+  if (rankingLeft_ < 0 && Healthy(result)) rankingLeft_ = kRankingSeconds;
 }
 
 void ProxyGuard::SwitchToBest() {
@@ -111,7 +118,7 @@ void ProxyGuard::SwitchToBest() {
   // as much as the proxy it replaces had to.
   std::optional<std::size_t> best;
   for (std::size_t i = 0; i < answers_.size(); ++i)
-    if (Healthy(*answers_[i]) && (!best || CompareResults(*answers_[i], *answers_[*best]) < 0)) best = i;
+    if (answers_[i] && Healthy(*answers_[i]) && (!best || CompareResults(*answers_[i], *answers_[*best]) < 0)) best = i;
   if (!best) return GiveBack();
   const CheckJob chosen = candidates_[*best];
   const CheckJob replaced = proxy_;

@@ -3,7 +3,8 @@
 // failed). After two failed checks in a row, a proxy this program switched on
 // is replaced by the best of up to five candidates of the last check, checked
 // all at once and ranked by these fresh results (full passes first, by time),
-// that passes as much as the proxy it replaces had to; when none does, the
+// that passes as much as the proxy it replaces had to (the ranking waits for
+// every answer, or kRankingSeconds after the first good one); when none does, the
 // user's own settings come back. A proxy that was on before the program
 // started is only watched: the title says it failed, nothing is changed.
 // Lives on the window's thread.
@@ -31,6 +32,7 @@ class ProxyGuard {
  public:
   static constexpr int kFailuresBeforeFailover = 2;
   static constexpr std::size_t kMaxCandidates = 5;
+  static constexpr int kRankingSeconds = 3;
 
   struct Actions {
     // The last check's usable proxies, best first (never a "证书错误" one).
@@ -98,6 +100,7 @@ class ProxyGuard {
   unsigned run_ = 0;
   std::vector<CheckJob> candidates_;  // of the failover in flight, best first
   std::vector<std::optional<CheckResult>> answers_;  // theirs so far
+  int rankingLeft_ = -1;  // seconds until the best answered is taken; -1: no good answer yet
 };
 
 }  // namespace vantoip

@@ -13,89 +13,22 @@
 #include <string>
 
 #include "runtime/encoding_win.h"
-#include "runtime/handle_win.h"
-#include "tests/support/child_process_win.h"
 #include "runtime/registry_win.h"
+#include "tests/e2e/running_program_win.h"
+#include "tests/support/fake_proxies_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
-#include "tests/support/proxy_page.h"
-#include "tests/support/fake_proxies_win.h"
 #include "tests/support/loopback_listener_win.h"
+#include "tests/support/proxy_page.h"
 
 namespace vantoip {
 namespace {
 
-const char* kEnablePath = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyEnable";
-const char* kServerPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer";
-
-std::string ProgramPath() {
-  std::string path = "Z:" VANTOIP_EXE_PATH;  // Wine maps the Unix root to Z:
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
-// The program's main window (its title changes while the list loads).
-HWND WindowOfProcess(DWORD processId) {
-  for (HWND w = FindWindowExW(nullptr, nullptr, L"VantoipWindow", nullptr); w;
-       w = FindWindowExW(nullptr, w, L"VantoipWindow", nullptr)) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == processId) return w;
-  }
-  return nullptr;
-}
-
-struct RunningProgram {
-  test::StartedProcess process;
-  HWND window = nullptr;
-  DWORD startedAt = 0;
-  DWORD shownAfterMs = 0;
-
-  // `listUrl`: the proxy-list page; by default a loopback port where nothing listens.
-  bool Start(const std::string& listUrl = "http://127.0.0.1:1/list") {
-    SetEnvironmentVariableA("VANTOIP_LIST_URL", listUrl.c_str());  // inherited by the program
-    SetEnvironmentVariableA("VANTOIP_DATA_DIR", DataFolder().c_str());  // a snapshot of each test's own
-    STARTUPINFOA si{sizeof si};
-    std::string cmd = "\"" + ProgramPath() + "\"";
-    startedAt = GetTickCount();
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &started)) return false;
-    process = test::StartedProcess(started);
-    while (GetTickCount() - startedAt < 20000) {
-      window = WindowOfProcess(process.id);
-      if (window && IsWindowVisible(window)) {
-        shownAfterMs = GetTickCount() - startedAt;
-        return true;
-      }
-      Sleep(5);
-    }
-    return false;
-  }
-  // The folder of the program's files, the same for every program of one test.
-  static std::string DataFolder() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "vantoip-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + test->name();
-  }
-  ~RunningProgram() {
-    if (process.process && WaitForSingleObject(process.process.Get(), 0) == WAIT_TIMEOUT)
-      TerminateProcess(process.process.Get(), 9);
-  }
-};
-
-// A child control of the program's window: by class and exact text, or by a test of its text.
-HWND FindChild(HWND window, const wchar_t* cls, const std::function<bool(const std::string&)>& matches) {
-  for (HWND child = FindWindowExW(window, nullptr, cls, nullptr); child;
-       child = FindWindowExW(window, child, cls, nullptr))
-    if (matches(test::WindowTextGbk(child))) return child;
-  return nullptr;
-}
-HWND FindChild(HWND window, const wchar_t* cls, const std::string& text) {
-  return FindChild(window, cls, [&](const std::string& t) { return t == text; });
-}
-bool IsTime(const std::string& t) { return t.size() == 5 && t[2] == ':'; }
+using test::FindChild;
+using test::IsTime;
+using test::kEnablePath;
+using test::kServerPath;
+using test::RunningProgram;
 
 TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
   test::SetProxyValues(nullptr, nullptr);
@@ -209,12 +142,7 @@ TEST(Program, ClosingWhile512ChecksHangEndsAtOnce) {
   ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "读取完毕"; }, 10000));
   // Ctrl+T, as a user presses it.
   SetForegroundWindow(program.window);
-  INPUT keys[4] = {};
-  for (INPUT& key : keys) key.type = INPUT_KEYBOARD;
-  keys[0].ki.wVk = keys[3].ki.wVk = VK_CONTROL;
-  keys[1].ki.wVk = keys[2].ki.wVk = 'T';
-  keys[2].ki.dwFlags = keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(4, keys, sizeof(INPUT));
+  test::SendKeys({VK_CONTROL}, 'T');
   ASSERT_TRUE(test::PumpUntil([&] { return fakes.OpenConnections(test::FakeProxyKind::Hanging) == 512; }, 10000))
       << fakes.OpenConnections(test::FakeProxyKind::Hanging) << " checks hang";
   ExpectQuickCleanEnd(program, "with 512 checks hanging");
@@ -282,22 +210,8 @@ TEST(Program, TheUsersOwnSettingsComeBackAfterTheProgramWasKilled) {
   {
     RunningProgram program;
     ASSERT_TRUE(program.Start(server.Url("/list")));
-    HWND list = FindWindowExW(program.window, nullptr, L"SysListView32", nullptr);
-    ASSERT_TRUE(test::PumpUntil([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 5; }, 20000));
-    RECT rc;
-    GetWindowRect(list, &rc);
-    HWND target = nullptr;
-    const auto rowPicked = [&] {
-      target = FindChild(program.window, L"Static", [](const std::string& t) { return t.rfind("10.0.0.", 0) == 0; });
-      return target != nullptr;
-    };
-    for (int attempt = 0; attempt < 3 && !rowPicked(); ++attempt) {
-      SetForegroundWindow(program.window);
-      test::SendMouseButtons({rc.left + 200, rc.top + 62}, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
-      test::PumpUntil(rowPicked, 3000);
-    }
-    ASSERT_TRUE(target) << "no row was picked";
-    picked = test::WindowTextGbk(target);
+    picked = program.PickRow(5, "10.0.0.");
+    ASSERT_FALSE(picked.empty()) << "no row was picked";
     PostMessageW(FindChild(program.window, L"Button", "连接"), BM_CLICK, 0, 0);
     ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(program.window) == "代理连接成功"; }))
         << test::WindowTextGbk(program.window);

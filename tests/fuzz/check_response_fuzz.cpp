@@ -37,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ConnectClassifier tunnel;
   const CheckOutcome connect = tunnel.Feed(answer);
-  if (connect == CheckOutcome::Passed) FUZZ_CHECK(http && answer.find(" 200") != std::string::npos);
+  // Any 2xx opens the tunnel (RFC 9110), and only after a whole status line.
+  if (connect == CheckOutcome::Passed)
+    FUZZ_CHECK(http && answer.size() > 12 && answer[9] == '2' && answer[5] >= '0' && answer[5] <= '9' &&
+               answer[6] == '.' && answer[8] == ' ');
   // A status line the GET classifier finds invalid is invalid for the CONNECT too.
   if (early == CheckOutcome::InvalidResponse) FUZZ_CHECK(connect == CheckOutcome::InvalidResponse);
   return 0;

@@ -174,13 +174,32 @@ def check_response_seeds():
     }
 
 
+def user_files_seeds():
+    # the file's bytes
+    def snapshot(*lines):
+        body = b"".join(line + b"\n" for line in lines)
+        h = 0xCBF29CE484222325
+        for c in body:
+            h = ((h ^ c) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+        return body + b"end=%016x\n" % h
+
+    return {
+        "snapshot": snapshot(b"vantoip proxy settings 2", b"Ours=10.1.1.1:8080", b"ProxyServer=corp:3128",
+                             b"ProxyEnable=1", b"connection=", b"flags=3", b"server=corp:3128",
+                             b"bypass=%3Clocal%3E", b"autoconfig=", b"connection=VPN %E5%8A%9E", b"flags=2"),
+        "first_version": snapshot(b"vantoip proxy settings 1", b"ProxyServer=corp:3128", b"ProxyEnable=0"),
+        "settings_ini": b"\xef\xbb\xbf# mine\r\ntheme=dark\r\n failover = 0 \r\nfailover=1\n",
+    }
+
+
 def main():
     corpus = os.path.join(HERE, "corpus")
     shutil.rmtree(corpus, ignore_errors=True)
     targets = {"text": text_seeds, "bytes_value": bytes_value_seeds, "url_cookie": url_cookie_seeds,
                "response_lines": response_lines_seeds, "lzma": lzma_seeds, "skin_blob": skin_blob_seeds,
                "skin_description": skin_description_seeds,
-               "check_response": check_response_seeds, "plain_list": plain_list_seeds}
+               "check_response": check_response_seeds, "plain_list": plain_list_seeds,
+               "user_files": user_files_seeds}
     for target, seeds in targets.items():
         os.makedirs(os.path.join(corpus, target))
         for name, data in seeds().items():

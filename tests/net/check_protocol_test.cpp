@@ -121,6 +121,8 @@ std::vector<Answer> Answers() {
       {"garbage", "\x16\x03\x01\x02\x00", O::InvalidResponse, O::InvalidResponse, 1},
       {"html without status", "<html>", O::InvalidResponse, O::InvalidResponse, 1},
       {"bad version", "HTTP/x 200 OK\r\n", O::InvalidResponse, O::InvalidResponse, 6},
+      {"version without its minor digit", "HTTP/1. 201 OK\r\n", O::InvalidResponse, O::InvalidResponse, 8},
+      {"version of three digits", "HTTP/1.10 200 OK\r\n", O::InvalidResponse, O::InvalidResponse, 9},
       {"two-digit status", "HTTP/1.1 20 OK\r\n", O::InvalidResponse, O::InvalidResponse, 12},
       {"cut before HTTP/", "HTT", O::Checking, O::InvalidResponse, 0},
       {"nothing", "", O::Checking, O::Refused, 0},
@@ -149,6 +151,8 @@ TEST(ResponseClassifier, ConnectAnswers) {
       {"HTTP/1.0 200 Connection established\r\n\r\n", O::Passed, ""},
       {"HTTP/1.1 200 OK\r\nProxy-Agent: x\r\n\r\n\x16\x03\x03", O::Passed, "\x16\x03\x03"},  // TLS follows at once
       {"HTTP/1.1 204\n\n", O::Passed, ""},
+      {"HTTP/1.1 201 Created\r\n\r\n", O::Passed, ""},  // any 2xx opens the tunnel
+      {"HTTP/1. 201 OK\r\n\r\n", O::InvalidResponse, ""},
       {"HTTP/1.1 200\r\n", O::Checking, ""},  // the head has not ended
       {"HTTP/1.1 405 Method Not Allowed\r\n\r\n", O::WrongContent, ""},
       {"HTTP/1.1 302 Found\r\n", O::WrongContent, ""},

@@ -203,6 +203,13 @@ TEST(SocketCheckRunner, SlowNamesAreAllTriedOnBoundedThreadsAndAStopDropsTheirLo
   SocketCheckRunner runner(page, kDefaultChecksInFlight, SlowLookup);
   Recorder recorder;
   runner.Start(jobs, recorder.Events());
+  // A guard's check meanwhile: its lookup waits behind none of those 1,000.
+  SocketCheckRunner prompt(page, 5, SlowLookup, LookupQueue::kPrompt);
+  Recorder urgent;
+  prompt.Start({{"guarded.test", fakes.Port(FakeProxyKind::Working)}}, urgent.Events());
+  ASSERT_TRUE(WaitFor([&] { return urgent.done.load(); }, 4000));
+  EXPECT_EQ(urgent.results[0].outcome, CheckOutcome::Passed);
+  EXPECT_FALSE(recorder.done);
   // 1,000 lookups of 500 ms on at most 32 threads: about 16 s. None waits
   // against its check's time: all are tried and pass.
   ASSERT_TRUE(WaitFor([&] { return recorder.done.load(); }, 40000));

@@ -44,6 +44,19 @@ class Registry : public ::testing::Test {
   }
 };
 
+// Texts outside GBK (Thai, here) go in and out whole through the UTF-8 calls.
+TEST_F(Registry, Utf8TextsKeepWhatGbkCannotSpell) {
+  const std::string path = kBase + "\\AutoConfigURL";
+  const std::string url = "http://wpad/\xE0\xB8\x81.pac";  // U+0E01
+  EXPECT_FALSE(RegistryValueExists(kCurrentUser, path));
+  EXPECT_EQ(ReadRegistryUtf8(kCurrentUser, path), std::nullopt);
+  EXPECT_TRUE(WriteRegistryUtf8(kCurrentUser, path, url));
+  EXPECT_TRUE(RegistryValueExists(kCurrentUser, path));
+  EXPECT_EQ(ReadRegistryUtf8(kCurrentUser, path), url);
+  EXPECT_EQ(RawText(kBase, "AutoConfigURL"), L"http://wpad/\u0E01.pac");
+  EXPECT_EQ(RawType(kBase, "AutoConfigURL"), static_cast<DWORD>(REG_SZ));
+}
+
 TEST_F(Registry, WritesCreateMissingKeysAndReadBack) {
   const std::string path = kBase + "\\a\\b\\c\\Server";
   EXPECT_TRUE(WriteRegistryValue(kCurrentUser, path, std::string("10.1.2.3:8080")));

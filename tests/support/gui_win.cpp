@@ -45,6 +45,22 @@ void SendMouseButtons(POINT at, std::initializer_list<DWORD> buttons) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+void SendKeys(std::initializer_list<WORD> down, WORD key) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(in);
+  };
+  for (WORD vk : down) add(vk, false);
+  add(key, false);
+  add(key, true);
+  for (WORD vk : down) add(vk, true);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 void PumpFor(DWORD ms) {
   const DWORD start = GetTickCount();
   PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);

@@ -29,6 +29,10 @@ std::string ListTextShown(HWND list, int place, int column);
 // `at` through the system's input queue, as a real mouse would.
 void SendMouseButtons(POINT at, std::initializer_list<DWORD> buttons);
 
+// Presses `key` with the keys `down` held (VK_CONTROL, …), through the
+// system's input queue, as a real keyboard would.
+void SendKeys(std::initializer_list<WORD> down, WORD key);
+
 // Sets or removes the current user's two WinINet proxy values.
 void SetProxyValues(const DWORD* enable, const char* server);
 

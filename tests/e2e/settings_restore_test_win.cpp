@@ -1,0 +1,138 @@
+// The real program and the user's own settings: whatever happened between
+// 连接 and 断开, 断开 gives back the settings the user had last.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <wininet.h>
+
+#include <fstream>
+#include <string>
+
+#include "runtime/registry_win.h"
+#include "tests/e2e/running_program_win.h"
+#include "tests/support/fake_proxies_win.h"
+#include "tests/support/gui_win.h"
+#include "tests/support/loopback_http_server_win.h"
+#include "tests/support/proxy_page.h"
+
+namespace vantoip {
+namespace {
+
+using test::FindChild;
+using test::kEnablePath;
+using test::kServerPath;
+using test::RunningProgram;
+
+// A list of five addresses nobody listens at, served on loopback.
+test::LoopbackHttpServer PlainListServer() {
+  return test::LoopbackHttpServer([](const test::ReceivedRequest&) {
+    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", test::GeneratedPlainList(5));
+  });
+}
+
+std::string Title(const RunningProgram& program) { return test::WindowTextGbk(program.window); }
+
+void Click(const RunningProgram& program, const char* caption) {
+  HWND button = nullptr;
+  ASSERT_TRUE(test::PumpUntil([&] { return (button = FindChild(program.window, L"Button", caption)) != nullptr; }))
+      << caption;
+  PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+// The LAN's flags as every other program reads them.
+DWORD LanFlags() {
+  INTERNET_PER_CONN_OPTIONW option{};
+  option.dwOption = INTERNET_PER_CONN_FLAGS;
+  INTERNET_PER_CONN_OPTION_LISTW query{sizeof query, nullptr, 1, 0, &option};
+  DWORD size = sizeof query;
+  return InternetQueryOptionW(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &query, &size) ? option.Value.dwValue
+                                                                                              : 0xFFFFFFFF;
+}
+
+void CloseProgram(RunningProgram& program) {
+  PostMessageW(program.window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
+}
+
+// Ctrl+F while a proxy of the user's own is on at start: the program goes
+// straight over to the fastest working proxy, and 断开 gives the user's back.
+TEST(UsersSettings, CtrlFOverTheUsersOwnProxyThenDisconnectGivesItBack) {
+  const CheckPage page = test::LoopbackCheckPage("http://check.test/ncsi.txt", "Vantoip check page");
+  test::FakeProxies fakes(page);
+  const std::string working = "127.0.0.1:" + std::to_string(fakes.Port(test::FakeProxyKind::Working));
+  test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
+    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", working + "\n");
+  });
+  const DWORD one = 1;
+  test::SetProxyValues(&one, "corp.example:3128");
+  test::SetCheckEnvironment("http://check.test/ncsi.txt", "Vantoip check page");
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(server.Url("/list")));
+  test::SetCheckEnvironment(nullptr, nullptr);
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "读取完毕"; }, 10000)) << Title(program);
+  ASSERT_TRUE(FindChild(program.window, L"Button", "断开"));  // on with the user's proxy
+  SetForegroundWindow(program.window);
+  test::SendKeys({VK_CONTROL}, 'F');
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功"; }, 20000)) << Title(program);
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), working);
+  Click(program, "断开");
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "取消代理"; })) << Title(program);
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), "corp.example:3128");
+  EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 1);
+  CloseProgram(program);
+  test::SetProxyValues(nullptr, nullptr);
+}
+
+// Killed while on, then the user sets another proxy by hand: the snapshot is
+// stale, and the next 连接 and 断开 give back the newer settings.
+TEST(UsersSettings, SettingsChangedByHandAfterACrashAreTheOnesGivenBack) {
+  test::LoopbackHttpServer server = PlainListServer();
+  const DWORD zero = 0;
+  test::SetProxyValues(&zero, "corp.example:3128");
+  {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start(server.Url("/list")));
+    ASSERT_FALSE(program.PickRow(5, "10.0.0.").empty()) << "no row was picked";
+    Click(program, "连接");
+    ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功"; })) << Title(program);
+    TerminateProcess(program.process.process.Get(), 9);
+    WaitForSingleObject(program.process.process.Get(), 5000);
+  }
+  test::SetProxyValues(&zero, "newcorp.example:8080");  // by hand, in Internet Options
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(server.Url("/list")));
+  ASSERT_FALSE(program.PickRow(5, "10.0.0.").empty()) << "no row was picked";
+  Click(program, "连接");
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功"; })) << Title(program);
+  Click(program, "断开");
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "取消代理"; })) << Title(program);
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), "newcorp.example:8080");
+  EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 0);
+  CloseProgram(program);
+  test::SetProxyValues(nullptr, nullptr);
+}
+
+// The snapshot damaged while on: 断开 cannot give the user's settings back,
+// and leaves no proxy of ours in the LAN's options either.
+TEST(UsersSettings, ADamagedSnapshotWhileOnLeavesTheLanDirect) {
+  test::LoopbackHttpServer server = PlainListServer();
+  test::SetProxyValues(nullptr, nullptr);
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(server.Url("/list")));
+  ASSERT_FALSE(program.PickRow(5, "10.0.0.").empty()) << "no row was picked";
+  Click(program, "连接");
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功"; })) << Title(program);
+  ASSERT_TRUE(LanFlags() & PROXY_TYPE_PROXY);
+  std::ofstream(program.DataFile("proxy-settings.txt"), std::ios::binary | std::ios::trunc) << "vantoip proxy";
+  Click(program, "断开");
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "取消代理"; })) << Title(program);
+  EXPECT_EQ(LanFlags(), static_cast<DWORD>(PROXY_TYPE_DIRECT));
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), "");
+  EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 0);
+  std::ifstream setAside(program.DataFile("proxy-settings.txt.bad"));
+  EXPECT_TRUE(setAside.good());
+  CloseProgram(program);
+}
+
+}  // namespace
+}  // namespace vantoip
