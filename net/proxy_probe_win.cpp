@@ -84,6 +84,8 @@ void ProxyProbe::Poll(std::int64_t now) {
       case NameLookup::State::TooLong: Finish(CheckOutcome::Unresolved); return;
     }
   }
+  if (tls_ && tls_->Current() == TlsClient::State::Verifying && tls_->Poll() != TlsClient::State::Verifying)
+    return TlsBytes({});  // the chain judged at last: on as if the bytes had just come
   if (now >= Deadline()) Finish(stage_ == Stage::Get ? CheckOutcome::TimedOut : CheckOutcome::HttpsFailed);
 }
 

@@ -7,7 +7,11 @@
 #include <wincrypt.h>
 
 #include <array>
+#include <memory>
+#include <system_error>
+#include <thread>
 
+#include "net/root_fetches.h"
 #include "runtime/handle_win.h"
 
 namespace vantoip {
@@ -43,6 +47,30 @@ using Certificate = UniqueHandle<NullIsInvalid<PCCERT_CONTEXT, FreeCertificate>>
 using CertificateChain = UniqueHandle<NullIsInvalid<PCCERT_CHAIN_CONTEXT, FreeChain>>;
 void FreeBuffer(void* buffer) { FreeContextBuffer(buffer); }
 using ContextBuffer = UniqueHandle<NullIsInvalid<void*, FreeBuffer>>;  // what the security package allocated
+
+// The fetches of the whole process: their threads may outlive every client.
+RootFetches& Fetches() {
+  static RootFetches* fetches = new RootFetches([](std::function<void()> work) {
+    try {
+      std::thread(std::move(work)).detach();
+      return true;
+    } catch (const std::system_error&) {
+      return false;
+    }
+  });
+  return *fetches;
+}
+
+// A chain build that may go to the network, for what it leaves behind: a root
+// Windows adds to its store, intermediates in its cache.
+void BuildChainFetching(const std::shared_ptr<Certificate>& certificate) {
+  CERT_CHAIN_PARA para{};
+  para.cbSize = sizeof para;
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  if (CertGetCertificateChain(nullptr, certificate->Get(), nullptr, certificate->Get()->hCertStore, &para, 0,
+                              nullptr, &chain))
+    CertFreeCertificateChain(chain);
+}
 
 SecBuffer Buffer(unsigned long type, void* data = nullptr, std::size_t size = 0) {
   return SecBuffer{static_cast<unsigned long>(size), type, data};
@@ -111,8 +139,7 @@ void TlsClient::Handshake() {
       if (QueryContextAttributesW(&session_->context, SECPKG_ATTR_STREAM_SIZES, &session_->sizes) != SEC_E_OK) {
         state_ = State::Failed;
       } else {
-        state_ = CertificateTrusted() ? State::Open : State::Untrusted;
-        if (state_ == State::Open && !input_.empty()) Decrypt();
+        Judged();
       }
       return;
     }
@@ -120,11 +147,28 @@ void TlsClient::Handshake() {
   }
 }
 
-bool TlsClient::CertificateTrusted() {
+TlsClient::State TlsClient::Poll() {
+  if (state_ == State::Verifying && !Fetches().Fetching(issuer_, {})) {
+    fetchDone_ = true;
+    Judged();
+  }
+  return state_;
+}
+
+void TlsClient::Judged() {
+  switch (JudgeChain()) {
+    case ChainTrust::kTrusted: state_ = State::Open; break;
+    case ChainTrust::kUntrusted: state_ = State::Untrusted; break;
+    case ChainTrust::kIncomplete: state_ = State::Verifying; return;
+  }
+  if (state_ == State::Open && !input_.empty()) Decrypt();
+}
+
+TlsClient::ChainTrust TlsClient::JudgeChain() {
   Certificate remote;
   if (QueryContextAttributesW(&session_->context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, remote.Receive()) != SEC_E_OK ||
       !remote)
-    return false;
+    return ChainTrust::kUntrusted;
   char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
   LPSTR usages[] = {serverAuth};
   CERT_CHAIN_PARA chainPara{};
@@ -133,11 +177,22 @@ bool TlsClient::CertificateTrusted() {
   chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
   chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
   // Only what is at hand: the check's thread never waits on a download of
-  // intermediates or revocation lists.
+  // intermediates, roots or revocation lists.
   CertificateChain chain;
   if (!CertGetCertificateChain(nullptr, remote.Get(), nullptr, remote.Get()->hCertStore, &chainPara,
                                CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, chain.Receive()))
-    return false;
+    return ChainTrust::kUntrusted;
+  const CERT_SIMPLE_CHAIN* simple = chain.Get()->cChain ? chain.Get()->rgpChain[0] : nullptr;
+  constexpr DWORD kMissing = CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN;
+  if (!fetchDone_ && simple && simple->cElement && (chain.Get()->TrustStatus.dwErrorStatus & kMissing)) {
+    // Keyed by the issuer of the last certificate at hand: the one to fetch.
+    const CERT_NAME_BLOB& issuer = simple->rgpElement[simple->cElement - 1]->pCertContext->pCertInfo->Issuer;
+    issuer_.assign(reinterpret_cast<const char*>(issuer.pbData), issuer.cbData);
+    auto owned = std::make_shared<Certificate>(CertDuplicateCertificateContext(remote.Get()));
+    if (Fetches().Fetching(issuer_, [owned] { BuildChainFetching(owned); })) return ChainTrust::kIncomplete;
+    fetchDone_ = true;
+    return JudgeChain();  // the fetch of an earlier check may have brought it
+  }
   SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
   ssl.cbSize = sizeof ssl;
   ssl.dwAuthType = AUTHTYPE_SERVER;
@@ -148,7 +203,9 @@ bool TlsClient::CertificateTrusted() {
   CERT_CHAIN_POLICY_STATUS verdict{};
   verdict.cbSize = sizeof verdict;
   return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &verdict) &&
-         verdict.dwError == 0;
+                 verdict.dwError == 0
+             ? ChainTrust::kTrusted
+             : ChainTrust::kUntrusted;
 }
 
 void TlsClient::Decrypt() {

@@ -1,7 +1,8 @@
 // A TLS client on the system's TLS (Schannel through SSPI) that does no I/O
 // of its own: the caller moves bytes between it and a non-blocking socket.
 // The server's certificate chain is verified against the system's trusted
-// roots and the server's name once the handshake is done.
+// roots and the server's name once the handshake is done; a root the system
+// must fetch first is fetched off the caller's thread (RootFetches).
 #pragma once
 
 #include <memory>
@@ -18,6 +19,7 @@ class TlsClient {
     Closed,     // the server ended the session
     Failed,     // Schannel refused the handshake or a record
     Untrusted,  // the handshake finished, the certificate does not verify
+    Verifying,  // the handshake finished, the chain waits for its root to be fetched: Poll
   };
 
   // Starts the handshake for `serverName` (sent as SNI, checked against the
@@ -32,6 +34,8 @@ class TlsClient {
   State Feed(std::string_view bytes);
   // Encrypts application data into the output; false unless Open.
   bool Write(std::string_view plain);
+  // While Verifying: judges the chain again once its root's fetch is done.
+  State Poll();
   // Bytes for the server, handed over and cleared.
   std::string TakeOutput();
   // Application data from the server, handed over and cleared.
@@ -41,7 +45,11 @@ class TlsClient {
   struct Session;
   void Handshake();
   void Decrypt();
-  bool CertificateTrusted();
+  enum class ChainTrust { kTrusted, kUntrusted, kIncomplete };
+  // From what is at hand; kIncomplete (once) when a root or an intermediate
+  // is missing, and the fetch that may bring it is under way.
+  ChainTrust JudgeChain();
+  void Judged();  // the state from JudgeChain, once the handshake is done
 
   std::unique_ptr<Session> session_;
   std::wstring serverName_;
@@ -49,6 +57,8 @@ class TlsClient {
   std::string input_;     // received, not yet used
   std::string output_;    // to send
   std::string received_;  // decrypted
+  std::string issuer_;    // whose root is being fetched
+  bool fetchDone_ = false;
 };
 
 }  // namespace vantoip

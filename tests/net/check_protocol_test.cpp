@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 #include <tuple>
 #include <vector>
 
+#include "net/root_fetches.h"
 
 namespace vantoip {
 namespace {
@@ -178,6 +180,43 @@ TEST(ResponseClassifier, ConnectAnswers) {
     HttpsAnswerClassifier https(expected);
     EXPECT_EQ(https.Feed(bytes), outcome) << bytes;
   }
+}
+
+// A missing root is fetched once a run for its issuer, on a thread that is
+// not the asker's; checks meeting it meanwhile wait for that one fetch.
+TEST(RootFetches, OneFetchAnIssuerOffTheAskersThreadAndBoundedInNumber) {
+  std::vector<std::thread> threads;
+  RootFetches fetches([&](std::function<void()> work) {
+    threads.emplace_back(std::move(work));
+    return true;
+  });
+  std::atomic<int> fetched{0};
+  std::atomic<bool> release{false};
+  std::thread::id fetchedOn;
+  const std::thread::id asker = std::this_thread::get_id();
+  const auto fetch = [&] {
+    fetchedOn = std::this_thread::get_id();
+    while (!release) std::this_thread::yield();
+    ++fetched;
+  };
+  EXPECT_TRUE(fetches.Fetching("issuer A", fetch));
+  EXPECT_TRUE(fetches.Fetching("issuer A", fetch));  // the same fetch, not a second
+  release = true;
+  threads[0].join();
+  EXPECT_EQ(fetched, 1);
+  EXPECT_NE(fetchedOn, asker);
+  EXPECT_FALSE(fetches.Fetching("issuer A", fetch));  // done: judged again, never fetched again
+  EXPECT_EQ(threads.size(), 1u);
+
+  for (std::size_t i = 1; i < RootFetches::kMaxIssuers; ++i) fetches.Fetching("issuer " + std::to_string(i), [] {});
+  for (std::thread& t : threads)
+    if (t.joinable()) t.join();
+  EXPECT_EQ(threads.size(), RootFetches::kMaxIssuers);
+  EXPECT_FALSE(fetches.Fetching("one issuer too many", fetch));
+  EXPECT_EQ(threads.size(), RootFetches::kMaxIssuers);
+
+  RootFetches noThreads([](std::function<void()>) { return false; });
+  EXPECT_FALSE(noThreads.Fetching("issuer A", fetch));  // judged as it stands, never waited for
 }
 
 }  // namespace
