@@ -107,7 +107,7 @@ SwitchResult SystemProxy::TurnOn(const std::string& proxy) {
   }
   const ConnectionSettings* lan = Find(user->connections, "");
   // The LAN's options decide whether 连接 worked: unread, nothing is changed.
-  if (!lan || std::find(toWrite.begin(), toWrite.end(), "") == toWrite.end()) return {};
+  if (!lan) return {};
   if (!s_.snapshot.Write(SnapshotText({*user, proxy}))) return {};  // nothing changed: nothing can be lost
 
   // No script and no detection while our proxy is on: they would be asked first.

@@ -39,6 +39,13 @@ void Click(const RunningProgram& program, const char* caption) {
   PostMessageW(button, BM_CLICK, 0, 0);
 }
 
+// A row of the list picked with the mouse and switched on with 连接.
+void ConnectARow(RunningProgram& program) {
+  ASSERT_FALSE(program.PickRow(5, "10.0.0.").empty()) << "no row was picked";
+  Click(program, "连接");
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功"; })) << Title(program);
+}
+
 // The LAN's flags as every other program reads them.
 DWORD LanFlags() {
   INTERNET_PER_CONN_OPTIONW option{};
@@ -92,18 +99,14 @@ TEST(UsersSettings, SettingsChangedByHandAfterACrashAreTheOnesGivenBack) {
   {
     RunningProgram program;
     ASSERT_TRUE(program.Start(server.Url("/list")));
-    ASSERT_FALSE(program.PickRow(5, "10.0.0.").empty()) << "no row was picked";
-    Click(program, "连接");
-    ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功"; })) << Title(program);
+    ASSERT_NO_FATAL_FAILURE(ConnectARow(program));
     TerminateProcess(program.process.process.Get(), 9);
     WaitForSingleObject(program.process.process.Get(), 5000);
   }
   test::SetProxyValues(&zero, "newcorp.example:8080");  // by hand, in Internet Options
   RunningProgram program;
   ASSERT_TRUE(program.Start(server.Url("/list")));
-  ASSERT_FALSE(program.PickRow(5, "10.0.0.").empty()) << "no row was picked";
-  Click(program, "连接");
-  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功"; })) << Title(program);
+  ASSERT_NO_FATAL_FAILURE(ConnectARow(program));
   Click(program, "断开");
   ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "取消代理"; })) << Title(program);
   EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath), "newcorp.example:8080");
@@ -119,9 +122,7 @@ TEST(UsersSettings, ADamagedSnapshotWhileOnLeavesTheLanDirect) {
   test::SetProxyValues(nullptr, nullptr);
   RunningProgram program;
   ASSERT_TRUE(program.Start(server.Url("/list")));
-  ASSERT_FALSE(program.PickRow(5, "10.0.0.").empty()) << "no row was picked";
-  Click(program, "连接");
-  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功"; })) << Title(program);
+  ASSERT_NO_FATAL_FAILURE(ConnectARow(program));
   ASSERT_TRUE(LanFlags() & PROXY_TYPE_PROXY);
   std::ofstream(program.DataFile("proxy-settings.txt"), std::ios::binary | std::ios::trunc) << "vantoip proxy";
   Click(program, "断开");
