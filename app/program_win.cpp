@@ -50,7 +50,7 @@ Program::Program(ProxySourceProvider listSources)
              .switchTo = [this](const CheckJob& job) { return proxySwitch.SwitchTo(TargetText(job)); },
              .restore =
                  [this] {
-                   proxySwitch.ToggleProxy();
+                   if (proxySwitch.IsOn()) proxySwitch.ToggleProxy();  // 断开, never 连接
                    return !proxySwitch.IsOn();
                  },
              .tell = [this](const std::string& text) { mainWindow.Controls().SetCaption(kThisWindow, text); },
