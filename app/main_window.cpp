@@ -2,6 +2,9 @@
 #include "app/main_window_controls.h"
 
 #include <algorithm>
+#include <optional>
+
+#include "app/list/proxy_address.h"
 
 #include "runtime/convert.h"
 #include "runtime/text.h"
@@ -64,8 +67,14 @@ void MainWindow::OnRowPick() {
   const std::string host = window_->GetCellText(main_window::kProxyList, row, kAddressColumn);
   const std::string port = window_->GetCellText(main_window::kProxyList, row, kPortColumn);
   state_.SetTarget(host, port);
+  targetIsSocks_ = IsSocksProtocol(window_->GetCellText(main_window::kProxyList, row, kProtocolColumn));
   window_->SetCaption(main_window::kTargetLabel, host + ":" + port);
   StartDelayTest();
+}
+
+bool IsSocksProtocol(std::string_view text) {
+  const std::optional<ProxyProtocol> protocol = ProtocolNamed(text);
+  return protocol && *protocol != ProxyProtocol::kHttp;
 }
 
 bool MainWindow::StatusOn() {

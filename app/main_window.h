@@ -59,6 +59,12 @@ class MainWindow {
   WindowControls& Controls() { return *window_; }
   SharedState& State() { return state_; }
 
+  // The target is a SOCKS proxy (its row's 协议 says so): not to be switched
+  // on as the system's HTTP proxy.
+  bool TargetIsSocks() const { return targetIsSocks_; }
+  // A target that is an HTTP proxy was set by other means than a row pick.
+  void TargetIsHttp() { targetIsSocks_ = false; }
+
   // Starts DelayTest on a thread of its own.
   void StartDelayTest();
   // Times a TCP connect to the current target into the delay label.
@@ -69,6 +75,10 @@ class MainWindow {
   SharedState& state_;
   MainWindowParts parts_;
   std::shared_ptr<WindowControls> window_;
+  bool targetIsSocks_ = false;
 };
+
+// A 协议 cell's text names SOCKS4 or SOCKS5.
+bool IsSocksProtocol(std::string_view text);
 
 }  // namespace vantoip

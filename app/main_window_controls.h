@@ -37,7 +37,8 @@ inline constexpr char kStatusOff[] = "禁用";
 
 namespace vantoip {
 
-// The columns of main_window::kProxyList: the list page's six, then the check's result.
+// The columns of main_window::kProxyList: the list page's six, then the
+// check's result and the proxy's protocol.
 inline constexpr int kNumberColumn = 0;
 inline constexpr int kAddressColumn = 1;
 inline constexpr int kPortColumn = 2;
@@ -45,5 +46,7 @@ inline constexpr int kLocationColumn = 3;
 inline constexpr int kSpeedColumn = 4;
 inline constexpr int kCheckTimeColumn = 5;
 inline constexpr int kResultColumn = 6;
+inline constexpr int kProtocolColumn = 7;
+inline constexpr int kLastColumn = kProtocolColumn;
 
 }  // namespace vantoip

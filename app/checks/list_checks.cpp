@@ -136,14 +136,21 @@ void ListChecks::ExportWorking() {
 }
 
 void ListChecks::CheckAll() {
-  std::vector<int> rows(Window().RowCount(kList));
-  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+  // The check speaks HTTP to a proxy: a SOCKS row stays unchecked.
+  std::vector<int> rows;
+  for (int row = 0; row < Window().RowCount(kList); ++row)
+    if (!IsSocksRow(row)) rows.push_back(row);
   Check(std::move(rows));
+}
+
+bool ListChecks::IsSocksRow(int row) {
+  return IsSocksProtocol(Window().GetCellText(kList, row, kProtocolColumn));
 }
 
 void ListChecks::CheckSelected() {
   const int row = Window().CurrentRow(kList);
   if (row < 0) return;
+  if (IsSocksRow(row)) return Window().SetCaption(kThisWindow, kSocksNotSupported);
   // During a run the row joins it, unless it is in it already.
   if (checking_ && std::find(jobRows_.begin(), jobRows_.end(), row) != jobRows_.end()) return;
   if (checking_ && runner_.Add({JobOfRow(row)})) {
@@ -313,7 +320,7 @@ void ListChecks::ConnectBest() {
 }
 
 void ListChecks::SortBy(int column) {
-  if (column < 0 || column > kResultColumn) return;
+  if (column < 0 || column > kLastColumn) return;
   ascending_ = column == sortColumn_ ? !ascending_ : true;
   sortColumn_ = column;
   Sort();

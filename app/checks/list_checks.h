@@ -87,6 +87,7 @@ class ListChecks {
  private:
   void Check(std::vector<int> rows);
   CheckJob JobOfRow(int row);  // the row's host and port
+  bool IsSocksRow(int row);
   std::string Address(int row);      // "host:port"
   std::string AddressLine(int row);  // and a line end
   // The working proxies' lines in their order; none: empty, and the title says so.

@@ -1,5 +1,6 @@
 #include "app/list/plain_proxy_list.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -8,66 +9,14 @@
 namespace vantoip {
 namespace {
 
-constexpr std::size_t kMaxHostNameLength = 253;
-constexpr std::size_t kMaxLabelLength = 63;
-constexpr std::string_view kScheme = "http://";
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-std::string_view Trimmed(std::string_view line) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  while (!line.empty() && blank(line.front())) line.remove_prefix(1);
-  while (!line.empty() && blank(line.back())) line.remove_suffix(1);
-  return line;
-}
-
-bool StartsWithScheme(std::string_view line) {
-  if (line.size() < kScheme.size()) return false;
-  for (std::size_t i = 0; i < kScheme.size(); ++i)
-    if (Lower(line[i]) != kScheme[i]) return false;
-  return true;
-}
-
-// Four decimal parts 0-255. A part with a leading zero is refused: some
-// readers take it as octal, so the address it means is not certain.
-bool IsIpv4Address(std::string_view host) {
-  int parts = 0;
-  std::size_t i = 0;
-  while (true) {
-    const std::size_t start = i;
-    int value = 0;
-    while (i < host.size() && IsDigit(host[i]) && i - start < 3) value = value * 10 + (host[i++] - '0');
-    const std::size_t digits = i - start;
-    if (digits == 0 || value > 255 || (digits > 1 && host[start] == '0')) return false;
-    if (++parts == 4) return i == host.size();
-    if (i == host.size() || host[i] != '.') return false;
-    ++i;
-  }
-}
-
-// Dot-separated labels of letters, digits and inner hyphens, at least two of
-// them: a one-word "host" is a setting of a script or config file
-// ("timeout:5000", "localhost:8080"), never a public proxy. A name of digits
-// and dots alone is an IPv4 address or nothing (no top-level domain is numeric).
-bool IsValidHost(std::string_view host) {
-  if (host.empty() || host.size() > kMaxHostNameLength) return false;
-  bool numeric = true;
-  std::size_t labelStart = 0;
-  for (std::size_t i = 0; i <= host.size(); ++i) {
-    if (i == host.size() || host[i] == '.') {
-      const std::size_t length = i - labelStart;
-      if (length == 0 || length > kMaxLabelLength) return false;
-      if (host[labelStart] == '-' || host[i - 1] == '-') return false;
-      labelStart = i + 1;
-    } else if (IsLetter(host[i]) || host[i] == '-') {
-      numeric = false;
-    } else if (!IsDigit(host[i])) {
-      return false;
-    }
-  }
-  return numeric ? IsIpv4Address(host) : host.find('.') != std::string_view::npos;
+std::string_view Trimmed(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -77,35 +26,146 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-// Follows an HTML page line by line: only a line wholly in the page's text (no
-// tag, comment, script or style on it or around it) may name a proxy, as in a
-// list served inside <pre>. A login page's script names none.
-class HtmlLines {
+// The rows read so far, up to their limit.
+class Rows {
  public:
-  bool IsText(std::string_view line) {
-    bool text = state_ == State::Text;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const std::string_view rest = line.substr(i);
+  // `expected`: about how many rows there will be, so that they are not moved as they grow.
+  Rows(std::size_t max, ProxyProtocol assumed, std::size_t expected) : max_(max), assumed_(assumed) {
+    rows_.reserve(std::min(max, expected));
+  }
+  bool Full() const { return rows_.size() >= max_; }
+  bool Add(std::optional<ProxyAddress> row) {
+    if (!row || Full()) return false;
+    if (!row->protocolStated) row->protocol = assumed_;
+    rows_.push_back(std::move(*row));
+    return true;
+  }
+  // A host in one field and a port in another.
+  bool AddPair(std::string_view host, std::string_view port) {
+    std::optional<std::string> h = ProxyHost(host), p = ProxyPort(port);
+    return h && p && Add(ProxyAddress{std::move(*h), std::move(*p)});
+  }
+  std::vector<ProxyAddress> Take() { return std::move(rows_); }
+
+ private:
+  std::vector<ProxyAddress> rows_;
+  const std::size_t max_;
+  const ProxyProtocol assumed_;
+};
+
+// A line's comma-separated fields, blanks and quotes around each removed.
+std::vector<std::string_view> Fields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (std::size_t at = 0; at <= line.size();) {
+    std::size_t end = line.find(',', at);
+    if (end == std::string_view::npos) end = line.size();
+    std::string_view field = Trimmed(line.substr(at, end - at));
+    if (field.size() >= 2 && (field.front() == '"' || field.front() == '\'') && field.back() == field.front())
+      field = Trimmed(field.substr(1, field.size() - 2));
+    fields.push_back(field);
+    at = end + 1;
+  }
+  return fields;
+}
+
+// The columns a CSV header names; none when the line is no such header.
+struct CsvColumns {
+  int host = -1, port = -1, protocol = -1, country = -1;
+};
+std::optional<CsvColumns> CsvHeader(std::string_view line) {
+  CsvColumns columns;
+  const std::vector<std::string_view> fields = Fields(line);
+  const auto named = [](std::string_view field, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+      if (field.size() == std::strlen(name) && StartsWithNoCase(field, name)) return true;
+    return false;
+  };
+  for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
+    if (named(fields[i], {"ip", "host", "ip_address", "address", "proxy"})) columns.host = i;
+    else if (named(fields[i], {"port"})) columns.port = i;
+    else if (named(fields[i], {"protocol", "type", "protocols"})) columns.protocol = i;
+    else if (named(fields[i], {"country", "country_code", "countrycode"})) columns.country = i;
+  }
+  if (columns.host < 0) return std::nullopt;
+  return columns;
+}
+
+void ReadCsvLine(std::string_view line, const CsvColumns& columns, Rows& rows) {
+  const std::vector<std::string_view> fields = Fields(line);
+  const auto field = [&](int i) { return i >= 0 && i < static_cast<int>(fields.size()) ? fields[i] : std::string_view(); };
+  std::optional<ProxyAddress> row;
+  if (columns.port >= 0) {
+    std::optional<std::string> host = ProxyHost(field(columns.host)), port = ProxyPort(field(columns.port));
+    if (host && port) row = ProxyAddress{std::move(*host), std::move(*port)};
+  } else {
+    row = FirstAddressIn(field(columns.host));  // "ip:port" in one column
+  }
+  if (!row) return;
+  if (const std::optional<ProxyProtocol> protocol = ProtocolNamed(field(columns.protocol)); protocol && !row->protocolStated) {
+    row->protocol = *protocol;
+    row->protocolStated = true;
+  }
+  row->country = std::string(field(columns.country));
+  rows.Add(std::move(row));
+}
+
+void ReadLines(std::string_view body, Rows& rows) {
+  std::optional<CsvColumns> csv;
+  bool first = true;
+  while (!body.empty() && !rows.Full()) {
+    const void* found = std::memchr(body.data(), '\n', body.size());
+    const std::size_t length =
+        found ? static_cast<std::size_t>(static_cast<const char*>(found) - body.data()) : body.size();
+    const std::string_view line = Trimmed(body.substr(0, length));
+    body.remove_prefix(found ? length + 1 : length);
+    if (line.empty() || line.front() == '#') continue;
+    if (first && (csv = CsvHeader(line))) {
+      first = false;
+      continue;
+    }
+    first = false;
+    if (csv) {
+      ReadCsvLine(line, *csv, rows);
+    } else if (!rows.Add(FirstAddressIn(line))) {
+      const std::vector<std::string_view> fields = Fields(line);
+      if (fields.size() >= 2) rows.AddPair(fields[0], fields[1]);
+    }
+  }
+}
+
+// Walks an HTML or XML page: its text between tags and line ends, outside
+// comments, scripts and styles, each run by itself; and the cells of a
+// table row, when none of them names an address, as a host and a port.
+class HtmlReader {
+ public:
+  explicit HtmlReader(Rows& rows) : rows_(rows) {}
+
+  void Read(std::string_view page) {
+    std::size_t textStart = 0;
+    for (std::size_t i = 0; i < page.size() && !rows_.Full(); ++i) {
+      const std::string_view rest = page.substr(i);
       switch (state_) {
         case State::Text:
-          if (line[i] == '>') text = false;
-          if (line[i] != '<') break;
-          text = false;
-          if (StartsWithNoCase(rest, "<!--")) {
-            state_ = State::Comment;
-            i += 3;
-          } else {
-            rawEnd_ = StartsWithNoCase(rest, "<script") ? "</script" : StartsWithNoCase(rest, "<style") ? "</style" : "";
-            state_ = State::Tag;
+          if (page[i] == '\n') {
+            Text(page.substr(textStart, i - textStart));
+            textStart = i + 1;
+          } else if (page[i] == '<') {
+            Text(page.substr(textStart, i - textStart));
+            OpenTag(rest);
+            if (state_ == State::Comment) i += 3;
           }
           break;
         case State::Tag:
-          if (line[i] == '>') state_ = rawEnd_.empty() ? State::Text : State::RawText;
+          if (page[i] == '>') {
+            state_ = rawEnd_.empty() ? State::Text : State::RawText;
+            textStart = i + 1;
+          }
           break;
         case State::Comment:
           if (StartsWithNoCase(rest, "-->")) {
             state_ = State::Text;
             i += 2;
+            textStart = i + 1;
           }
           break;
         case State::RawText:
@@ -116,65 +176,68 @@ class HtmlLines {
           break;
       }
     }
-    return text && state_ == State::Text;
+    if (state_ == State::Text) Text(page.substr(textStart));
+    RowEnd();
   }
 
  private:
   enum class State { Text, Tag, Comment, RawText };
+
+  void OpenTag(std::string_view tag) {
+    if (StartsWithNoCase(tag, "<!--")) {
+      state_ = State::Comment;
+      return;
+    }
+    state_ = State::Tag;
+    rawEnd_ = IsTag(tag, "script") ? "</script" : IsTag(tag, "style") ? "</style" : "";
+    // A row ends where the next begins, or the table does.
+    if (IsTag(tag, "tr") || IsTag(tag, "/tr") || IsTag(tag, "/table")) RowEnd();
+  }
+  static bool IsTag(std::string_view tag, std::string_view name) {
+    return tag.size() > name.size() + 1 && StartsWithNoCase(tag.substr(1), name) && !IsLetter(tag[name.size() + 1]);
+  }
+
+  void Text(std::string_view text) {
+    text = Trimmed(text);
+    if (text.empty()) return;
+    if (rows_.Add(FirstAddressIn(text))) rowNamedOne_ = true;
+    else cells_.push_back(text);
+  }
+
+  void RowEnd() {
+    if (!rowNamedOne_)
+      for (std::size_t k = 0; k + 1 < cells_.size(); ++k)
+        if (rows_.AddPair(cells_[k], cells_[k + 1])) break;
+    cells_.clear();
+    rowNamedOne_ = false;
+  }
+
+  Rows& rows_;
   State state_ = State::Text;
   std::string_view rawEnd_;  // the end tag of the script or style element being read
+  std::vector<std::string_view> cells_;  // the current row's runs of text that named no address
+  bool rowNamedOne_ = false;
 };
 
-// A page whose first character (past blanks) opens a tag is HTML.
-bool IsHtml(std::string_view body) {
+// A page whose first character (past blanks) opens a tag is HTML or XML.
+bool IsMarkup(std::string_view body) {
   const std::size_t first = body.find_first_not_of(" \t\r\n");
   return first != std::string_view::npos && body[first] == '<';
 }
 
-// The port's digits without leading zeros; nothing unless 1 to 65535.
-std::optional<std::string_view> PortDigits(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  for (char c : text)
-    if (!IsDigit(c)) return std::nullopt;
-  while (!text.empty() && text.front() == '0') text.remove_prefix(1);
-  if (text.empty() || text.size() > 5) return std::nullopt;
-  int value = 0;
-  for (char c : text) value = value * 10 + (c - '0');
-  if (value > 65535) return std::nullopt;
-  return text;
-}
-
-void ReadLine(std::string_view line, std::vector<ProxyAddress>& out) {
-  line = Trimmed(line);
-  if (line.empty() || line.front() == '#') return;
-  if (StartsWithScheme(line)) line.remove_prefix(kScheme.size());
-  const std::size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return;
-  const std::string_view host = line.substr(0, colon);
-  std::string_view rest = line.substr(colon + 1);
-  rest = rest.substr(0, rest.find_first_of(" \t,"));  // further fields are not ours
-  const std::optional<std::string_view> port = PortDigits(rest);
-  if (!port || !IsValidHost(host)) return;
-  out.push_back({std::string(host), std::string(*port)});
-}
-
 }  // namespace
 
-std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies) {
-  const bool cutAtLimit = body.size() >= kMaxBodyBytes;
+std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies, ProxyProtocol assumed) {
+  if (body.size() >= kMaxBodyBytes) body = body.substr(0, body.rfind('\n') + 1);  // cut: its last line goes
   body = WithoutUtf8Bom(body);
-  std::optional<HtmlLines> html;
-  if (IsHtml(body)) html.emplace();
-  std::vector<ProxyAddress> proxies;
-  while (!body.empty() && proxies.size() < maxProxies) {
-    const void* found = std::memchr(body.data(), '\n', body.size());
-    const std::size_t length =
-        found ? static_cast<std::size_t>(static_cast<const char*>(found) - body.data()) : body.size();
-    const std::string_view line = body.substr(0, length);
-    if ((found || !cutAtLimit) && (!html || html->IsText(line))) ReadLine(line, proxies);
-    body.remove_prefix(found ? length + 1 : length);
-  }
-  return proxies;
+  // A row a line at most in a text list, and the shortest entry ("1.1.1.1:1")
+  // has nine characters and its line end: room for that many is made at once.
+  constexpr std::size_t kShortestLine = 10;
+  const std::size_t lines = IsMarkup(body) ? 0 : static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) + 1;
+  Rows rows(maxProxies, assumed, std::min(lines, body.size() / kShortestLine + 1));
+  if (IsMarkup(body)) HtmlReader(rows).Read(body);
+  else ReadLines(body, rows);
+  return rows.Take();
 }
 
 bool MayBeRowPage(std::string_view body) {

@@ -1,4 +1,5 @@
-// Plain proxy lists: one host:port a line, as most list publishers serve them.
+// Proxy lists as text: one entry a line (plain, annotated, YAML, CSV with or
+// without a header), or an HTML or XML page whose text or table cells name them.
 #pragma once
 
 #include <cstdint>
@@ -6,23 +7,26 @@
 #include <string_view>
 #include <vector>
 
+#include "app/list/proxy_address.h"
+
 namespace vantoip {
 
-struct ProxyAddress {
-  std::string host;  // IPv4 address or host name, as written
-  std::string port;  // 1 to 65535, decimal digits without leading zeros
-  bool operator==(const ProxyAddress&) const = default;
-};
-
-// The proxies of a plain list, in line order, at most `maxProxies`. A line is
-// "host:port" or "http://host:port" (scheme in any case), with spaces or tabs
-// around it and optionally more fields after a space, tab or comma; LF or
-// CR LF ends it. The host is an IPv4 address or a name with at least one dot.
-// Blank lines, "#" comments and every line that does not fit are skipped, and
-// in an HTML page every line with markup on it or inside a tag, comment,
-// script or style. A body of the request's full size whose last line has no
-// line end was cut there: that line is skipped too.
-std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies = SIZE_MAX);
+// The proxies of a text list, in order, at most `maxProxies`; each of the
+// `assumed` protocol unless its entry states one.
+// - A line gives the first address in it (FirstAddressIn); a line without one
+//   gives "host,port" from its first two comma-separated fields. LF or CR LF
+//   ends it; blank lines and "#" comments are skipped.
+// - A first line that names its columns ("ip,port,protocol,country", with
+//   "host" for "ip", "type" for "protocol", "country_code" for "country")
+//   makes a CSV list: each line's fields are taken from those columns.
+// - A page that starts with a tag is HTML or XML: only its text counts, never
+//   a tag, a comment, a script or a style. Each run of text between tags
+//   gives the first address in it; a table row whose cells name none gives a
+//   cell that is a host and the next cell that is a port.
+// A body of the request's full size was cut: its last line (or run of text)
+// is skipped.
+std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies = SIZE_MAX,
+                                             ProxyProtocol assumed = ProxyProtocol::kHttp);
 
 // False when the body cannot hold a table row ("<td" in any case), so that
 // the row pattern need not run over it.

@@ -25,7 +25,7 @@ struct ProxyListReader::Run {
   int failed = 0;       // sources that could not be fetched
   int rows = 0;         // rows listed so far, at most kMaxRowsPerRun
   bool ended = false;   // the closing title is written: late pages add nothing
-  std::unordered_set<std::string> listed;  // host:port of every row
+  std::unordered_set<std::string> listed;  // host:port and protocol of every row
 };
 
 bool IsSuccessStatus(const std::string& rawHeaders) {
@@ -99,7 +99,7 @@ void ProxyListReader::ReadSource(const std::shared_ptr<Run>& run, const std::str
   const std::unique_ptr<PageReader> reader = makeReader_();
   ListPage page = Superseded(*run) ? ListPage{} : reader->Fetch(url);
   if (page.fetched) {
-    AddPage(*run, *reader, std::move(page.body));
+    AddPage(*run, *reader, std::move(page.body), ProtocolOfSource(url));
     return;
   }
   std::lock_guard lock(runMutex_);
@@ -113,7 +113,7 @@ void ProxyListReader::SettleSource(Run& run, bool fetched) {
   run.sourceDone.notify_all();
 }
 
-void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
+void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body, ProxyProtocol sourceProtocol) {
   // A page is a row page when the row pattern finds a row in it, else a plain list.
   const std::string_view raw(reinterpret_cast<const char*>(body.data()), body.size());
   std::string text;
@@ -128,7 +128,7 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
   // a NUL byte and no longer shows whether the page was cut at the size limit.
   std::vector<ProxyAddress> plain;
   if (matched == 0) {
-    plain = ReadPlainProxyList(raw, kMaxRowsPerRun);
+    plain = ReadPlainProxyList(raw, kMaxRowsPerRun, sourceProtocol);
     if (text.empty()) text.assign(raw);
   }
   ByteBlock().swap(body);  // not held while the rows go out
@@ -141,15 +141,18 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body) {
   SettleSource(run, true);
   const auto open = [&] { return !run.ended && !Superseded(run) && run.rows < kMaxRowsPerRun; };
   for (int i = 1; i <= matched && open(); ++i)
-    AddRow(run, {reader.RowGroup(i, 1), reader.RowGroup(i, 2), reader.RowGroup(i, 3), reader.RowGroup(i, 4),
-                 reader.RowGroup(i, 5)});
+    AddRow(run,
+           {reader.RowGroup(i, 1), reader.RowGroup(i, 2), reader.RowGroup(i, 3), reader.RowGroup(i, 4),
+            reader.RowGroup(i, 5)},
+           sourceProtocol);
   for (std::size_t i = 0; i < plain.size() && open(); ++i)
-    AddRow(run, {std::move(plain[i].host), std::move(plain[i].port)});
+    AddRow(run, {std::move(plain[i].host), std::move(plain[i].port)}, plain[i].protocol);
 }
 
-void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells) {
-  // A host:port listed already is not listed again.
-  if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1]).second) return;
+void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, ProxyProtocol protocol) {
+  // The same host:port under two protocols is two proxies.
+  const std::string_view name = ProtocolName(protocol);
+  if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1] + " " + std::string(name)).second) return;
   if (locate_ && (cells.size() < 3 || cells[2].empty())) {  // the source gave no 位置
     cells.resize(std::max<std::size_t>(cells.size(), 3));
     cells[2] = locate_(cells[0]);
@@ -157,10 +160,11 @@ void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells) {
   const int row = run.rows++;
   // One trip to the window's thread per row; there the row is appended, then
   // numbered, then each cell written, every write by its own call.
-  Write(run, [row, cells = std::move(cells)](WindowControls& w) {
+  Write(run, [row, cells = std::move(cells), name](WindowControls& w) {
     w.InsertRow(kList);
     w.SetCellText(kList, row, 0, ToText(row + 1));
     for (std::size_t k = 0; k < cells.size(); ++k) w.SetCellText(kList, row, static_cast<int>(k) + 1, cells[k]);
+    w.SetCellText(kList, row, kProtocolColumn, std::string(name));
   });
 }
 

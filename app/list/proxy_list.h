@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/list/proxy_address.h"
 #include "app/list/proxy_sources.h"
 #include "app/services.h"
 #include "runtime/value.h"
@@ -68,12 +69,14 @@ class ProxyListReader {
  private:
   struct Run;
   void ReadSource(const std::shared_ptr<Run>& run, const std::string& url);
-  // Lists the page's rows and settles its source.
-  void AddPage(Run& run, PageReader& reader, ByteBlock body);
+  // Lists the page's rows and settles its source; rows that state no
+  // protocol are of the source's.
+  void AddPage(Run& run, PageReader& reader, ByteBlock body, ProxyProtocol sourceProtocol);
   // The source is in (or failed): one fewer pending; under runMutex_.
   void SettleSource(Run& run, bool fetched);
-  // Lists a row (its cells from 服务器地址 on) numbered on from the rows before.
-  void AddRow(Run& run, std::vector<std::string> cells);
+  // Lists a row (its cells from 服务器地址 on) numbered on from the rows
+  // before, unless the same host:port and protocol is listed already.
+  void AddRow(Run& run, std::vector<std::string> cells, ProxyProtocol protocol);
   // A run that a newer one has superseded stops working; whether its writes
   // still show is decided on the window's thread.
   bool Superseded(const Run& run) const;

@@ -1,6 +1,7 @@
 #include "app/list/proxy_sources.h"
 
 #include "app/list/plain_proxy_list.h"
+#include "runtime/text.h"
 
 namespace vantoip {
 namespace {
@@ -16,6 +17,15 @@ constexpr std::u8string_view kSourcesFileHeader[] = {
 };
 
 }  // namespace
+
+ProxyProtocol ProtocolOfSource(std::string_view url) {
+  url = url.substr(0, url.find_first_of("?#"));
+  const std::size_t slash = url.rfind('/');
+  const std::string name = ToLowerText(url.substr(slash == std::string_view::npos ? 0 : slash + 1));
+  if (name.find("socks5") != std::string::npos) return ProxyProtocol::kSocks5;
+  if (name.find("socks4") != std::string::npos) return ProxyProtocol::kSocks4;
+  return ProxyProtocol::kHttp;
+}
 
 std::vector<std::string> ReadSourceAddresses(std::string_view text) {
   text = WithoutUtf8Bom(text);

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/list/proxy_address.h"
+
 namespace vantoip {
 
 // Plain lists of HTTP proxies that their publishers refresh several times a day.
@@ -32,6 +34,11 @@ ProxySourceProvider FixedSources(std::vector<std::string> addresses);
 
 // The note of a sources file over its size limit: it is ignored whole.
 inline constexpr char kSourcesFileTooLarge[] = "来源文件过大，已忽略";
+
+// The protocol of the proxies a source lists when its entries state none:
+// SOCKS4 or SOCKS5 when the last segment of its path names it ("socks5.txt",
+// as public publishers name their lists), else HTTP.
+ProxyProtocol ProtocolOfSource(std::string_view url);
 
 // The addresses of a source list: words separated by whitespace; a word that
 // starts with "#" comments out the rest of its line. A leading UTF-8 byte

@@ -29,6 +29,8 @@ void ProxySwitch::ToggleProxy() {
   const std::string target = window.Caption(main_window::kTargetLabel);
   if (target.empty()) return;
   if (!IsOn()) {
+    // Windows would send HTTP to it: not until the program speaks SOCKS itself.
+    if (main_.TargetIsSocks()) return window.SetCaption(kThisWindow, kSocksNotSupported);
     const SwitchResult result = systemProxy_.TurnOn(target);
     switch (result.outcome) {
       case SwitchOutcome::kOn:
@@ -58,6 +60,7 @@ SwitchResult ProxySwitch::SwitchTo(const std::string& target) {
     case SwitchOutcome::kOn: {
       ShowOn(result, target);
       window.SetCaption(main_window::kTargetLabel, target);
+      main_.TargetIsHttp();
       const ProxyTarget split = SplitTarget(target);
       main_.State().SetTarget(split.host, split.port);
       main_.StartDelayTest();

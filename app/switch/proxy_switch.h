@@ -12,6 +12,8 @@
 
 namespace vantoip {
 
+inline constexpr char kSocksNotSupported[] = "暂不支持SOCKS代理";
+
 class ProxySwitch {
  public:
   ProxySwitch(MainWindow& mainWindow, Services& services);

@@ -1,8 +1,10 @@
-// The plain-list reader over any bytes: every row is a sound address taken
-// from the input in line order, and the row-page test agrees with a plain search.
+// The text-list reader over any bytes: every row is a sound address in its
+// plain form, a line alone gives its first address, and the row-page test
+// agrees with a plain search.
 // Input: the response body.
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,18 +15,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace vantoip;
   const std::string_view body(reinterpret_cast<const char*>(data), size);
   const std::vector<ProxyAddress> rows = ReadPlainProxyList(body);
-  FUZZ_CHECK(rows.size() <= static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) + 1);
-
-  std::size_t from = 0;
+  // A row a line, or a row a run of text or table row of a page.
+  FUZZ_CHECK(rows.size() <= static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n') +
+                                                     std::count(body.begin(), body.end(), '<')) + 1);
   for (const ProxyAddress& row : rows) {
-    FUZZ_CHECK(!row.host.empty() && row.host.size() <= 253);
+    // Every row is a sound address in its plain form, whatever the list wrote.
+    FUZZ_CHECK(ProxyHost(row.host) == row.host);
+    FUZZ_CHECK(ProxyPort(row.port) == row.port);
     FUZZ_CHECK(row.host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") ==
                std::string::npos);
-    FUZZ_CHECK(!row.port.empty() && row.port.size() <= 5 && row.port.front() != '0');
-    FUZZ_CHECK(row.port.find_first_not_of("0123456789") == std::string::npos && std::stoi(row.port) <= 65535);
-    const std::size_t at = body.find(row.host + ":", from);
-    FUZZ_CHECK(at != std::string_view::npos);
-    from = at + row.host.size();
+    FUZZ_CHECK(row.protocolStated || row.protocol == ProxyProtocol::kHttp);
+  }
+  // One line alone gives at most its first address, the same as in the whole.
+  const std::string_view firstLine = body.substr(0, body.find('\n'));
+  if (!firstLine.empty() && firstLine.find('<') == std::string_view::npos && body.find('<') == std::string_view::npos &&
+      firstLine.find(',') == std::string_view::npos) {
+    const std::optional<ProxyAddress> first = FirstAddressIn(firstLine);
+    const std::vector<ProxyAddress> alone = ReadPlainProxyList(firstLine);
+    FUZZ_CHECK(alone.size() <= 1);
+    const std::size_t text = firstLine.find_first_not_of(" \t\r");
+    if (first && text != std::string_view::npos && firstLine[text] != '#' && !firstLine.starts_with("\xEF\xBB\xBF"))
+      FUZZ_CHECK(alone.size() == 1 && alone[0] == *first);
   }
 
   std::string lower(body);

@@ -188,6 +188,29 @@ TEST_F(ListChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSay
   EXPECT_EQ(controls->titles.back(), "没有可用代理");
 }
 
+// A SOCKS row is listed but never taken for an HTTP proxy: not checked as
+// one, and 连接 leaves everything as it is.
+TEST_F(ListChecksTest, SocksRowsAreNeitherCheckedNorSwitchedOn) {
+  controls->rows = {{"1", "192.0.2.1", "1080", "", "", "", "", "SOCKS5"}, {"2", "192.0.2.2", "80", "", "", "", "", "HTTP"},
+                    {"3", "192.0.2.3", "1081", "", "", "", "", "SOCKS4"}};
+  checks.CheckAll();
+  ASSERT_EQ(runner.jobs.size(), 1u);
+  EXPECT_EQ(runner.jobs[0].host, "192.0.2.2");
+  controls->selectedRow = 0;
+  checks.CheckSelected();
+  EXPECT_EQ(controls->titles.back(), "暂不支持SOCKS代理");
+  main.OnRowPick();
+  registry.writes.clear();
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(controls->titles.back(), "暂不支持SOCKS代理");
+  EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
+  EXPECT_TRUE(registry.writes.empty());
+  controls->selectedRow = 1;
+  main.OnRowPick();
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "192.0.2.2:80");
+}
+
 // One key from start: with no check yet Ctrl+F starts one and waits for a
 // full pass, taking the first once 3 s have gone by; a run that ends without
 // one gives the best there is.

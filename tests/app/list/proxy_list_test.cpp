@@ -129,6 +129,7 @@ TEST_F(ProxyListTest, OneRowPageEmptiesTheListThenWritesEachRowInOrderThenTheTit
   RunToEnd(*reader);
   ui.Drain();
   EXPECT_EQ(ListRows(), (Rows{{"1", "192.0.2.1", "8080", "x", "80%", "t1"}, {"2", "192.0.2.2", "3128", "y", "7%", "t2"}}));
+  EXPECT_EQ(controls->rows[0].at(kProtocolColumn), "HTTP");  // a row page's proxies are of its source's
   EXPECT_EQ(controls->titles, (std::vector<std::string>{"正在读取......请稍等", "读取完毕"}));
   EXPECT_EQ(reader->LastPageText(), pages.byUrl["a"][0].body);
 }
@@ -140,6 +141,22 @@ TEST_F(ProxyListTest, APageWithoutRowsIsReadAsAPlainList) {
   ui.Drain();
   EXPECT_EQ(ListRows(), (Rows{{"1", "192.0.2.7", "80", "", "", ""}, {"2", "proxy.example", "3128", "", "", ""}}));
   EXPECT_EQ(controls->titles.back(), "读取完毕");
+}
+
+// 协议 from each entry's scheme, else from the source's file name; the same
+// host:port under another protocol is another row, under the same one not.
+TEST_F(ProxyListTest, EachRowShowsItsProtocol) {
+  Serve("https://lists.example/proxies/socks5.txt?v=2",
+        {{true, "1.2.3.4:1080\nhttp://1.2.3.4:1080\nsocks4a://1.2.3.4:1080\nsocks5://1.2.3.4:1080\n"}});
+  auto reader = Reader({"https://lists.example/proxies/socks5.txt?v=2"});
+  RunToEnd(*reader);
+  ui.Drain();
+  ASSERT_EQ(controls->rows.size(), 3u);
+  std::vector<std::string> protocols;
+  for (const auto& row : controls->rows) protocols.push_back(row.at(kProtocolColumn));
+  EXPECT_EQ(protocols, (std::vector<std::string>{"SOCKS5", "HTTP", "SOCKS4"}));
+  EXPECT_EQ(ProtocolOfSource("https://cdn.example/gh/a/b@main/socks4.txt"), ProxyProtocol::kSocks4);
+  EXPECT_EQ(ProtocolOfSource("https://socks5.example/http.txt"), ProxyProtocol::kHttp);  // the path's last segment decides
 }
 
 // The plain reader gets the page's bytes: lines past a NUL byte count, and a
