@@ -148,6 +148,10 @@ def plain_list_seeds():
         "bom_crlf_fields": b"\xef\xbb\xbf# list\r\n  HTTP://9.9.9.9:3128 US\r\n\t10.0.0.1:8000,FR\r\n\r\n",
         "bad_lines": b"1.1.1.1:0\n1.1.1.1:65536\n1.1.1.1:80abc\nexa mple.com:80\n[2001:db8::1]:80\n01.2.3.4:80\n-a.b:1\n",
         "row_page": b"<tr>\n<TD>1.2.3.4</td>\n<td>80</td>\n</tr>\n",
+        "schemes": b"socks5h://user:pw@1.2.3.4:1080\nss://abc@5.6.7.8:8388\nhttps://005.006.007.008:443 => ok\n",
+        "annotated": "\U0001F1FA\U0001F1F8 1.2.3.4:80:US\n1.2.3.5:81|US|Ohio\n- 1.2.3.6:82\n".encode("utf-8"),
+        "csv_header": b"ip,port,protocol,country\r\n1.2.3.4,8080,socks4,US\r\n",
+        "xml": b"<?xml version=\"1.0\"?><Proxies><Proxy>1.2.3.4:80</Proxy></Proxies>",
     }
 
 
