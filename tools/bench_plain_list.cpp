@@ -1,6 +1,6 @@
 // The text-list reader's speed natively: plain lists of 5,000 and 100,000
 // lines as list publishers serve them (exits with 1 below 50 MB/s), and
-// 200,000 entries of each text format it reads (exits with 1 when one parse
+// 200,000 entries of each format it reads (exits with 1 when one parse
 // takes over 0.5 s).
 #include <chrono>
 #include <cstdio>
@@ -81,5 +81,13 @@ int main() {
   measure("200000 HTML table rows (native)", Generated(n, [](int i) {
             return "<tr><td>" + Host(i) + "</td><td>" + Port(i) + "</td><td>US</td></tr>\n";
           }, "<html><body><table>\n", "</table></body></html>\n"), n);
+  const auto jsonEntry = [](int i) {
+    return std::string(i > 1 ? "," : "") + "{\"ip\":\"" + Host(i) + "\",\"port\":" + Port(i) +
+           ",\"protocol\":\"socks5\",\"country\":\"US\",\"exit_ip\":\"9.9.9.9\"}\n";
+  };
+  measure("200000 JSON objects (native)", Generated(n, jsonEntry, "{\"data\":[", "]}"), n);
+  measure("200000 JSON texts (native)", Generated(n, [](int i) {
+            return std::string(i > 1 ? "," : "") + "\"" + Host(i) + ":" + Port(i) + "\"";
+          }, "[", "]"), n);
   return ok ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "app/list/json_proxy_list.h"
 #include "web/visit_web_page.h"
 
 namespace vantoip {
@@ -228,6 +229,11 @@ bool IsMarkup(std::string_view body) {
 }  // namespace
 
 std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies, ProxyProtocol assumed) {
+  // A JSON document keeps what came before a cut by itself; one that lists
+  // nothing (not JSON after all: "[1.2.3.4:80]") is read as lines.
+  if (LooksLikeJson(WithoutUtf8Bom(body)))
+    if (std::vector<ProxyAddress> rows = ReadJsonProxyList(WithoutUtf8Bom(body), maxProxies, assumed); !rows.empty())
+      return rows;
   if (body.size() >= kMaxBodyBytes) body = body.substr(0, body.rfind('\n') + 1);  // cut: its last line goes
   body = WithoutUtf8Bom(body);
   // A row a line at most in a text list, and the shortest entry ("1.1.1.1:1")

@@ -1,5 +1,6 @@
-// Proxy lists as text: one entry a line (plain, annotated, YAML, CSV with or
-// without a header), or an HTML or XML page whose text or table cells name them.
+// Proxy lists as text: JSON (json_proxy_list.h), one entry a line (plain,
+// annotated, YAML, CSV with or without a header), or an HTML or XML page
+// whose text or table cells name them.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ namespace vantoip {
 
 // The proxies of a text list, in order, at most `maxProxies`; each of the
 // `assumed` protocol unless its entry states one.
+// - A body that starts as a JSON array or object is JSON, when it lists any.
 // - A line gives the first address in it (FirstAddressIn); a line without one
 //   gives "host,port" from its first two comma-separated fields. LF or CR LF
 //   ends it; blank lines and "#" comments are skipped.

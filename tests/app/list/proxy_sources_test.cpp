@@ -107,6 +107,43 @@ TEST(PlainProxyList, ACsvHeaderNamesItsColumns) {
             (Rows{Stated({"9.9.9.9", "1080"}, ProxyProtocol::kSocks5)}));
 }
 
+// JSON in the forms lists publish it, cut short or with bytes that are not UTF-8.
+TEST(PlainProxyList, JsonListsInEveryFormPublishersUse) {
+  const auto row = [](std::string host, std::string port, std::optional<ProxyProtocol> stated = {},
+                      std::string country = "") {
+    ProxyAddress r{std::move(host), std::move(port)};
+    if (stated) r = Stated(r, *stated);
+    r.country = std::move(country);
+    return r;
+  };
+  using P = ProxyProtocol;
+  const std::vector<std::pair<std::string, Rows>> lists = {
+      {R"(["1.2.3.4:80", "socks5://5.6.7.8:1080"])", {row("1.2.3.4", "80"), row("5.6.7.8", "1080", P::kSocks5)}},
+      {R"([{"ip": "1.2.3.4", "port": 8080, "protocol": "SOCKS4", "country": "US", "exit_ip": "9.9.9.9"},
+           {"host": "5.6.7.8", "port": "3128", "type": "http", "anonymity": "elite"},
+           {"exit_ip": "9.9.9.8", "port": 1}])",
+       {row("1.2.3.4", "8080", P::kSocks4, "US"), row("5.6.7.8", "3128", P::kHttp)}},
+      {R"({"socks5": ["1.2.3.4:1080"], "http": [{"ip": "5.6.7.8", "port": 80}]})",
+       {row("1.2.3.4", "1080", P::kSocks5), row("5.6.7.8", "80", P::kHttp)}},
+      {R"({"count": 1, "data": {"proxies": [{"proxy": "1.2.3.4:80", "protocols": ["socks5", "http"]}]}})",
+       {row("1.2.3.4", "80", P::kSocks5)}},
+      {"{\"ip\":\"1.2.3.4\",\"port\":80}\n{\"ip\":\"5.6.7.8\",\"port\":81}\r\n",  // JSON Lines
+       {row("1.2.3.4", "80"), row("5.6.7.8", "81")}},
+      {R"([{"ip": "1.2.3.4", "port": 80}, {"ip": "5.6.7.8", "po)", {row("1.2.3.4", "80")}},  // cut
+      {"[{\"ip\": \"1.2.3.4\", \"port\": 80, \"isp\": \"Caf\xE9\"}, {\"ip\": \"5.6.7.8\", \"port\": 81}]",
+       {row("1.2.3.4", "80"), row("5.6.7.8", "81")}},  // cp1252
+      {"[1.2.3.4:80]", {row("1.2.3.4", "80")}},  // not JSON after all: a line
+      {R"({"proxies": []})", {}},
+  };
+  for (const auto& [list, rows] : lists) {
+    SCOPED_TRACE(list);
+    EXPECT_EQ(ReadPlainProxyList(list), rows);
+  }
+  // The list's own protocol for the entries that state none; the limit holds.
+  EXPECT_EQ(ReadPlainProxyList(R"(["1.2.3.4:80", "5.6.7.8:80"])", 1, P::kSocks4),
+            (Rows{{"1.2.3.4", "80", P::kSocks4}}));
+}
+
 // An HTML or XML page: runs of its text, and the cells of a table row.
 TEST(PlainProxyList, PagesGiveTheAddressesOfTheirTextAndTables) {
   EXPECT_EQ(ReadPlainProxyList("<table><tr><th>IP</th><th>Port</th></tr>\n<tr><td>1.2.3.4</td><td>8080</td>"
