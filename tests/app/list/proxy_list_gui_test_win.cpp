@@ -62,7 +62,7 @@ TEST_F(ProxyListGui, FillsNumberedRowsWithTheFiveGroups) {
   Serve({Page(test::ProxyPage({test::ProxyRowHtml({"192.0.2.1", "8080", Utf8(L"北京市 联通"), "80%", "2026-12-08 09:00:01"}),
                                test::ProxyRowHtml({"192.0.2.2", "3128", "x", "7%", "t2"}),
                                test::ProxyRowHtml({"192.0.2.3", "80", "y", "100%", "t3"})}),
-               300)});
+               1000)});  // the first title stays long enough to be seen
   // The first window of the run may take a while on a busy machine.
   ASSERT_TRUE(test::PumpUntil([&] { return Title() == "正在读取......请稍等"; }, 15000)) << Title();
   // The title never overtakes the rows: when it changes, the view has them all.
