@@ -91,6 +91,36 @@ TEST_F(ProxyListGui, APlainListsAddressesShowTheirCountries) {
   for (int row = 0; row < 6; ++row) EXPECT_EQ(Cell(row, 3), expected[row]) << Cell(row, 1);
 }
 
+// In the real window: a JSON list, an HTML table and a list of mixed schemes,
+// one refresh after the other, each row with its 协议.
+TEST_F(ProxyListGui, EveryFormatShowsItsRowsWithTheirProtocols) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> pages = {
+      {R"({"data": [{"ip": "1.0.1.1", "port": 1080, "protocol": "socks5"}, {"ip": "8.8.8.8", "port": "80"}]})",
+       {"1.0.1.1 1080 SOCKS5", "8.8.8.8 80 HTTP"}},
+      {"<html><body><table>\n<tr><th>IP</th><th>Port</th></tr>\n<tr><td>1.0.1.2</td><td>3128</td></tr>\n"
+       "<tr><td>1.0.1.3</td><td>8080</td></tr>\n</table></body></html>\n",
+       {"1.0.1.2 3128 HTTP", "1.0.1.3 8080 HTTP"}},
+      {"socks4://1.0.1.4:1080\nhttp://1.0.1.4:1080\n\xF0\x9F\x87\xA8\xF0\x9F\x87\xB3 1.0.1.5:80 fast\nvmess://abc\n",
+       {"1.0.1.4 1080 SOCKS4", "1.0.1.4 1080 HTTP", "1.0.1.5 80 HTTP"}},
+  };
+  std::vector<test::Response> responses;
+  for (const auto& [page, rows] : pages) responses.push_back(Page(page));
+  Serve(responses);
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    const std::vector<std::string>& expected = pages[i].second;
+    SCOPED_TRACE(pages[i].first);
+    if (i > 0) SendMessageW(window->ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
+    std::vector<std::string> shown;
+    const auto showsThem = [&] {
+      shown.clear();
+      for (int row = 0; row < Rows(); ++row)
+        shown.push_back(Cell(row, kAddressColumn) + " " + Cell(row, kPortColumn) + " " + Cell(row, kProtocolColumn));
+      return Done() && shown == expected;
+    };
+    EXPECT_TRUE(test::PumpUntil(showsThem, 15000)) << Title() << " " << testing::PrintToString(shown);
+  }
+}
+
 TEST_F(ProxyListGui, CapitalTagsMatchAndMultiLineSpeedCellsToo) {
   std::string upper = test::ProxyRowHtml({"192.0.2.9", "1", "l", "5%", "t"});
   for (const char* tag : {"td>", "div", "span>", "strong>", "tr>"}) {
