@@ -80,9 +80,9 @@ void ProxyListReader::ReadProxyList(const std::shared_ptr<WindowControls>& windo
 
   const ProxySourceList sources = sources_();
   std::unique_lock lock(runMutex_);
-  for (const std::string& url : sources.addresses) {
+  for (const ProxySource& source : sources.sources) {
     ++run->pending;
-    if (!threads_.Start([this, run, url] { ReadSource(run, url); })) {
+    if (!threads_.Start([this, run, source, deadline] { ReadSource(run, source, deadline); })) {
       --run->pending;
       ++run->failed;
     }
@@ -90,16 +90,20 @@ void ProxyListReader::ReadProxyList(const std::shared_ptr<WindowControls>& windo
   run->sourceDone.wait_until(lock, deadline, [&] { return run->pending == 0; });
   run->failed += run->pending;  // still unanswered: failed
   run->ended = true;
-  const std::string title = ListRunTitle(static_cast<int>(sources.addresses.size()), run->failed,
+  const std::string title = ListRunTitle(static_cast<int>(sources.sources.size()), run->failed,
                                          run->rows >= kMaxRowsPerRun ? kMaxRowsPerRun : 0, sources.note);
   Write(*run, [title](WindowControls& w) { w.SetCaption(kThisWindow, title); });
 }
 
-void ProxyListReader::ReadSource(const std::shared_ptr<Run>& run, const std::string& url) {
+void ProxyListReader::ReadSource(const std::shared_ptr<Run>& run, const ProxySource& source,
+                                 std::chrono::steady_clock::time_point deadline) {
   const std::unique_ptr<PageReader> reader = makeReader_();
-  ListPage page = Superseded(*run) ? ListPage{} : reader->Fetch(url);
+  ListPage page = Superseded(*run) ? ListPage{} : reader->Fetch(source.address);
+  // The same list elsewhere, while the run still waits for this source.
+  if (!page.fetched && !source.mirror.empty() && !Superseded(*run) && std::chrono::steady_clock::now() < deadline)
+    page = reader->Fetch(source.mirror);
   if (page.fetched) {
-    AddPage(*run, *reader, std::move(page.body), ProtocolOfSource(url));
+    AddPage(*run, *reader, std::move(page.body), source.Protocol());
     return;
   }
   std::lock_guard lock(runMutex_);

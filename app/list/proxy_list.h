@@ -68,7 +68,9 @@ class ProxyListReader {
 
  private:
   struct Run;
-  void ReadSource(const std::shared_ptr<Run>& run, const std::string& url);
+  // Reads one source, its mirror when the source fails before `deadline`.
+  void ReadSource(const std::shared_ptr<Run>& run, const ProxySource& source,
+                  std::chrono::steady_clock::time_point deadline);
   // Lists the page's rows and settles its source; rows that state no
   // protocol are of the source's.
   void AddPage(Run& run, PageReader& reader, ByteBlock body, ProxyProtocol sourceProtocol);

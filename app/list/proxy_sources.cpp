@@ -11,7 +11,9 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 // The file is UTF-8 whatever the narrow literals are compiled to.
 constexpr std::u8string_view kSourcesFileHeader[] = {
     u8"# Vantoip 代理来源：每行一个代理列表的地址，每次刷新同时读取全部地址。",
-    u8"# 列表可以是纯文本（每行一个 主机:端口）或带表格的网页。",
+    u8"# 列表可以是纯文本、CSV、JSON、XML 或带表格的网页。",
+    u8"# 地址前可写协议（socks4、socks5、http），如：socks5 https://example.com/list.txt",
+    u8"# 地址|镜像地址：第一个地址读取失败时读取镜像。",
     u8"# 以 # 开头的行是注释。本文件没有地址时使用内置地址；",
     u8"# 设置了环境变量 VANTOIP_LIST_URL 时只读取它列出的地址。",
 };
@@ -46,22 +48,55 @@ std::vector<std::string> ReadSourceAddresses(std::string_view text) {
   return addresses;
 }
 
+namespace {
+
+std::vector<ProxySource> SourcesAt(const std::vector<std::string>& addresses) {
+  std::vector<ProxySource> sources;
+  for (const std::string& address : addresses) sources.push_back({address});
+  return sources;
+}
+
+}  // namespace
+
+ProxyProtocol ProxySource::Protocol() const { return protocol.value_or(ProtocolOfSource(address)); }
+
+std::vector<ProxySource> DefaultProxySources() {
+  std::vector<ProxySource> sources;
+  for (const DefaultSource& s : kDefaultProxySources) sources.push_back({s.address, s.mirror});
+  return sources;
+}
+
+std::vector<ProxySource> ReadSourcesFile(std::string_view text) {
+  std::vector<ProxySource> sources;
+  std::optional<ProxyProtocol> named;
+  for (const std::string& word : ReadSourceAddresses(text)) {
+    if (const std::optional<ProxyProtocol> protocol = ProtocolNamed(word)) {
+      named = protocol;  // for the address after it
+      continue;
+    }
+    const std::size_t bar = word.find('|');
+    sources.push_back({word.substr(0, bar), bar == std::string::npos ? std::string() : word.substr(bar + 1), named});
+    named.reset();
+  }
+  return sources;
+}
+
 ProxySourceProvider FixedSources(std::vector<std::string> addresses) {
-  return [addresses = std::move(addresses)] { return ProxySourceList{addresses, {}}; };
+  return [sources = SourcesAt(addresses)] { return ProxySourceList{sources, {}}; };
 }
 
 ProxySourceList ChooseProxySources(const char* environmentValue, const std::optional<std::string>& sourcesFileText,
                                    bool sourcesFileTooLarge) {
   if (environmentValue) {
-    std::vector<std::string> sources = ReadSourceAddresses(environmentValue);
-    if (!sources.empty()) return {std::move(sources), {}};
+    const std::vector<std::string> addresses = ReadSourceAddresses(environmentValue);
+    if (!addresses.empty()) return {SourcesAt(addresses), {}};
   }
-  if (sourcesFileTooLarge) return {{kDefaultProxySources.begin(), kDefaultProxySources.end()}, kSourcesFileTooLarge};
+  if (sourcesFileTooLarge) return {DefaultProxySources(), kSourcesFileTooLarge};
   if (sourcesFileText) {
-    std::vector<std::string> sources = ReadSourceAddresses(*sourcesFileText);
+    std::vector<ProxySource> sources = ReadSourcesFile(*sourcesFileText);
     if (!sources.empty()) return {std::move(sources), {}};
   }
-  return {{kDefaultProxySources.begin(), kDefaultProxySources.end()}, {}};
+  return {DefaultProxySources(), {}};
 }
 
 std::string SourcesFileUtf8(std::string_view bytes) {
@@ -104,7 +139,8 @@ std::string DefaultSourcesFileText() {
   std::string text;
   for (std::u8string_view line : kSourcesFileHeader) text.append(line.begin(), line.end()).append("\r\n");
   text += "\r\n";
-  for (const char* source : kDefaultProxySources) text.append(source).append("\r\n");
+  for (const DefaultSource& source : kDefaultProxySources)
+    text.append(source.address).append("|").append(source.mirror).append("\r\n");
   return text;
 }
 

@@ -2,7 +2,6 @@
 // environment, the user's sources file or the built-in defaults.
 #pragma once
 
-#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,16 +12,42 @@
 
 namespace vantoip {
 
-// Plain lists of HTTP proxies that their publishers refresh several times a day.
-inline constexpr char ProxyListPageUrl[] = "https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/http.txt";
-inline constexpr std::array<const char*, 2> kDefaultProxySources = {
-    ProxyListPageUrl,
-    "https://raw.githubusercontent.com/monosans/proxy-list/main/proxies/http.txt",
+// One list to read, and where else the same file is served.
+struct ProxySource {
+  std::string address;
+  std::string mirror;  // read when `address` fails within the run's time; empty: none
+  std::optional<ProxyProtocol> protocol;  // named before the address in the sources file
+  // The protocol of its entries that state none: the one named, else the file name's.
+  ProxyProtocol Protocol() const;
+  bool operator==(const ProxySource&) const = default;
 };
+
+// Plain lists of HTTP, SOCKS4 and SOCKS5 proxies that their publishers
+// refresh several times a day, each with its mirror on a public CDN that
+// serves public GitHub files ("gh/owner/repo@branch/path").
+struct DefaultSource {
+  const char* address;
+  const char* mirror;
+};
+inline constexpr char ProxyListPageUrl[] = "https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/http.txt";
+inline constexpr DefaultSource kDefaultProxySources[] = {
+    {ProxyListPageUrl, "https://cdn.jsdelivr.net/gh/TheSpeedX/PROXY-List@master/http.txt"},
+    {"https://raw.githubusercontent.com/monosans/proxy-list/main/proxies/http.txt",
+     "https://cdn.jsdelivr.net/gh/monosans/proxy-list@main/proxies/http.txt"},
+    {"https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/socks4.txt",
+     "https://cdn.jsdelivr.net/gh/TheSpeedX/PROXY-List@master/socks4.txt"},
+    {"https://raw.githubusercontent.com/TheSpeedX/PROXY-List/master/socks5.txt",
+     "https://cdn.jsdelivr.net/gh/TheSpeedX/PROXY-List@master/socks5.txt"},
+    {"https://raw.githubusercontent.com/monosans/proxy-list/main/proxies/socks4.txt",
+     "https://cdn.jsdelivr.net/gh/monosans/proxy-list@main/proxies/socks4.txt"},
+    {"https://raw.githubusercontent.com/monosans/proxy-list/main/proxies/socks5.txt",
+     "https://cdn.jsdelivr.net/gh/monosans/proxy-list@main/proxies/socks5.txt"},
+};
+std::vector<ProxySource> DefaultProxySources();
 
 // The sources of one list run, and what its closing title adds about them.
 struct ProxySourceList {
-  std::vector<std::string> addresses;
+  std::vector<ProxySource> sources;
   std::string note;  // GBK; empty when there is nothing to say
   bool operator==(const ProxySourceList&) const = default;
 };
@@ -44,6 +69,10 @@ ProxyProtocol ProtocolOfSource(std::string_view url);
 // starts with "#" comments out the rest of its line. A leading UTF-8 byte
 // order mark is skipped.
 std::vector<std::string> ReadSourceAddresses(std::string_view text);
+// The sources of a sources file: its addresses, where a protocol word before
+// an address ("socks5 https://…/list.txt") names its entries' protocol and
+// "address|mirror" names a second address of the same list.
+std::vector<ProxySource> ReadSourcesFile(std::string_view text);
 
 // The first source list that is there and names an address: the environment
 // value (VANTOIP_LIST_URL, null when unset), the sources file's text, the

@@ -186,14 +186,14 @@ TEST_F(ProxyListTest, EveryRunReadsTheSourcesAnewAndStopsAtTheRowLimit) {
     many += "10." + std::to_string(i >> 16) + "." + std::to_string(i >> 8 & 255) + "." + std::to_string(i & 255) + ":80\n";
   Serve("many", {{true, many}});
   Serve("more", {{true, "192.0.2.2:80\n"}});
-  std::vector<std::string> urls = {"first"};
+  std::vector<ProxySource> urls = {{"first"}};
   std::string note;
   ProxyListReader reader([&] { return ProxySourceList{urls, note}; },
                          [this] { return std::make_unique<MemoryPageReader>(pages); }, threads);
   RunToEnd(reader);
   ui.Drain();
   EXPECT_EQ(ListRows(), (Rows{{"1", "192.0.2.1", "80", "", "", ""}}));
-  urls = {"many", "more"};
+  urls = {{"many"}, {"more"}};
   note = kSourcesFileTooLarge;
   RunToEnd(reader);
   ui.Drain();
@@ -216,6 +216,18 @@ TEST_F(ProxyListTest, FailedSourcesAreCountedInTheTitleAndAnswersWithoutRowsAreN
   ui.Drain();
   EXPECT_EQ(controls->titles.back(), "读取失败");
   EXPECT_TRUE(controls->rows.empty());  // emptied first, as every run does
+}
+
+// A list whose address fails is read from its mirror, and counts as read.
+TEST_F(ProxyListTest, ASourceThatFailsIsReadFromItsMirror) {
+  Serve("down", {{false, ""}});
+  Serve("mirror", {{true, "192.0.2.1:80\n"}});
+  ProxyListReader reader([] { return ProxySourceList{{{"down", "mirror"}, {"down", "down"}}, ""}; },
+                         [this] { return std::make_unique<MemoryPageReader>(pages); }, threads);
+  RunToEnd(reader);
+  ui.Drain();
+  EXPECT_EQ(ListRows(), (Rows{{"1", "192.0.2.1", "80", "", "", ""}}));
+  EXPECT_EQ(controls->titles.back(), "读取完毕（1个来源读取失败）");
 }
 
 TEST_F(ProxyListTest, SourcesMergeInArrivalOrderWithoutRepeatsNumberedOnAcrossThem) {

@@ -214,17 +214,45 @@ TEST(PlainProxyList, OnlyATableCellMakesARowPage) {
   EXPECT_FALSE(MayBeRowPage("<th>td</th> < td"));
 }
 
+std::vector<std::string> Addresses(const ProxySourceList& list) {
+  std::vector<std::string> addresses;
+  for (const ProxySource& source : list.sources) addresses.push_back(source.address);
+  return addresses;
+}
+
 TEST(ProxySources, FirstListWithAnAddressWins) {
-  const std::vector<std::string> defaults(kDefaultProxySources.begin(), kDefaultProxySources.end());
+  const std::vector<ProxySource> defaults = DefaultProxySources();
   const std::string file = "\xEF\xBB\xBF# mirrors\r\n  http://a/1.txt  \r\n\n\thttp://b/2.txt # second\nhttp://c/3.txt";
-  EXPECT_EQ(ChooseProxySources(" http://e/1\thttp://e/2\n", file).addresses, (std::vector<std::string>{"http://e/1", "http://e/2"}));
-  EXPECT_EQ(ChooseProxySources(" \t", file).addresses, (std::vector<std::string>{"http://a/1.txt", "http://b/2.txt", "http://c/3.txt"}));
+  EXPECT_EQ(Addresses(ChooseProxySources(" http://e/1\thttp://e/2\n", file)), (std::vector<std::string>{"http://e/1", "http://e/2"}));
+  EXPECT_EQ(Addresses(ChooseProxySources(" \t", file)), (std::vector<std::string>{"http://a/1.txt", "http://b/2.txt", "http://c/3.txt"}));
   EXPECT_EQ(ChooseProxySources(nullptr, "\xEF\xBB\xBF# nothing here\r\n\r\n"), (ProxySourceList{defaults, ""}));
   EXPECT_EQ(ChooseProxySources(nullptr, std::nullopt), (ProxySourceList{defaults, ""}));
-  EXPECT_EQ(defaults.front(), ProxyListPageUrl);
+  EXPECT_EQ(defaults.front().address, ProxyListPageUrl);
   // A file over its size limit is ignored whole, and the title will say so.
   EXPECT_EQ(ChooseProxySources(nullptr, std::nullopt, true), (ProxySourceList{defaults, kSourcesFileTooLarge}));
   EXPECT_EQ(ChooseProxySources("http://e/1", std::nullopt, true).note, "");
+}
+
+// A protocol word names the next address's protocol; "address|mirror" its
+// second address. The environment takes addresses only.
+TEST(ProxySources, TheSourcesFileNamesProtocolsAndMirrors) {
+  EXPECT_EQ(ReadSourcesFile("socks5 https://a/list.txt\nhttps://b/socks4.txt|https://m/socks4.txt http\n"),
+            (std::vector<ProxySource>{{"https://a/list.txt", "", ProxyProtocol::kSocks5},
+                                      {"https://b/socks4.txt", "https://m/socks4.txt"}}));
+  EXPECT_EQ((ProxySource{"https://a/list.txt", "", ProxyProtocol::kSocks5}).Protocol(), ProxyProtocol::kSocks5);
+  EXPECT_EQ((ProxySource{"https://b/socks4.txt"}).Protocol(), ProxyProtocol::kSocks4);
+  EXPECT_EQ(Addresses(ChooseProxySources("socks5 http://e/1", std::nullopt)),
+            (std::vector<std::string>{"socks5", "http://e/1"}));
+  // The defaults: HTTP, SOCKS4 and SOCKS5 lists, each with its mirror.
+  const std::vector<ProxySource> defaults = DefaultProxySources();
+  int socks4 = 0, socks5 = 0;
+  for (const ProxySource& source : defaults) {
+    EXPECT_FALSE(source.mirror.empty()) << source.address;
+    socks4 += source.Protocol() == ProxyProtocol::kSocks4;
+    socks5 += source.Protocol() == ProxyProtocol::kSocks5;
+  }
+  EXPECT_EQ(socks4, 2);
+  EXPECT_EQ(socks5, 2);
 }
 
 // As Notepad saves it: UTF-8 with or without a mark, "Unicode" (UTF-16 LE), UTF-16 BE.
@@ -249,7 +277,7 @@ TEST(ProxySources, NewFileIsUtf8WithCrLfAndNamesTheDefaults) {
   const std::string text = DefaultSourcesFileText();
   EXPECT_NE(text.find("\xE4\xBB\xA3\xE7\x90\x86"), std::string::npos);  // 代理 in UTF-8, not GBK
   for (std::size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1)) EXPECT_EQ(text[i - 1], '\r');
-  EXPECT_EQ(ReadSourceAddresses(text), std::vector<std::string>(kDefaultProxySources.begin(), kDefaultProxySources.end()));
+  EXPECT_EQ(ReadSourcesFile(text), DefaultProxySources());  // mirrors included
 }
 
 TEST(ProxySources, TitleCountsTheFailedSources) {

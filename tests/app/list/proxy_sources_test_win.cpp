@@ -24,6 +24,12 @@ void WriteFileText(const std::filesystem::path& path, std::string_view text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
+std::vector<std::string> Addresses(const ProxySourceList& list) {
+  std::vector<std::string> addresses;
+  for (const ProxySource& source : list.sources) addresses.push_back(source.address);
+  return addresses;
+}
+
 // Every test works in a data folder of its own, never in the user's.
 class SourcesFile : public ::testing::Test {
  protected:
@@ -54,20 +60,19 @@ TEST_F(SourcesFile, ReadInGbkInEveryEncodingUnlessTheEnvironmentNamesSources) {
   ASSERT_EQ(EnsureSourcesFile(file.wstring()), 0u);
   const std::u8string_view utf8 = u8"\uFEFF# mine\r\n http://127.0.0.1:1/列表.txt \r\n";
   WriteFileText(file, std::string(utf8.begin(), utf8.end()));
-  EXPECT_EQ(ProxySources().addresses, std::vector<std::string>{"http://127.0.0.1:1/列表.txt"});
+  EXPECT_EQ(Addresses(ProxySources()), std::vector<std::string>{"http://127.0.0.1:1/列表.txt"});
   // Saved by Notepad as "Unicode": UTF-16 LE with its mark.
   const std::wstring_view utf16 = L"\uFEFF# mine\r\nhttp://127.0.0.1:2/列表.txt\r\n";
   WriteFileText(file, std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
-  EXPECT_EQ(ProxySources().addresses, std::vector<std::string>{"http://127.0.0.1:2/列表.txt"});
+  EXPECT_EQ(Addresses(ProxySources()), std::vector<std::string>{"http://127.0.0.1:2/列表.txt"});
   SetEnvironmentVariableW(L"VANTOIP_LIST_URL", L" http://e/1\thttp://e/2 ");
-  EXPECT_EQ(ProxySources().addresses, (std::vector<std::string>{"http://e/1", "http://e/2"}));
+  EXPECT_EQ(Addresses(ProxySources()), (std::vector<std::string>{"http://e/1", "http://e/2"}));
   SetEnvironmentVariableW(L"VANTOIP_LIST_URL", nullptr);
   // Over the limit: not cut (its last address could be half of one) but ignored, and said.
   WriteFileText(file, std::string((1 << 20) - 11, '#') + "\nhttp://a/1\n");
-  EXPECT_EQ(ProxySources(), (ProxySourceList{{kDefaultProxySources.begin(), kDefaultProxySources.end()},
-                                             kSourcesFileTooLarge}));
+  EXPECT_EQ(ProxySources(), (ProxySourceList{DefaultProxySources(), kSourcesFileTooLarge}));
   std::filesystem::remove(file);
-  EXPECT_EQ(ProxySources().addresses.front(), ProxyListPageUrl);
+  EXPECT_EQ(ProxySources().sources.front().address, ProxyListPageUrl);
 }
 
 TEST_F(SourcesFile, EditingSaysWhyTheFileCannotBeMade) {
