@@ -1,5 +1,7 @@
 #include "app/list/country_table.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <cstring>
 
@@ -111,6 +113,7 @@ std::optional<CountryTable> CountryTable::Unpack(std::span<const std::uint8_t> p
     const std::uint8_t *code = nullptr, *length = nullptr, *name = nullptr;
     if (!in.Take(2, code) || !in.Take(1, length) || !in.Take(*length, name)) return std::nullopt;
     result.names_.emplace_back(reinterpret_cast<const char*>(name), *length);
+    result.codes_.emplace_back(reinterpret_cast<const char*>(code), 2);
   }
   if (in.Left() != std::size_t{ranges} * 5) return std::nullopt;
   result.starts_.resize(ranges);
@@ -132,9 +135,19 @@ std::string_view CountryTable::CountryOf(std::uint32_t address) const {
   return country == kNone ? std::string_view() : std::string_view(names_[country]);
 }
 
-std::string LocationOf(std::string_view host) {
+std::string_view CountryTable::NameOfCode(std::string_view code) const {
+  if (code.size() != 2) return {};
+  const std::string upper = {static_cast<char>(std::toupper(static_cast<unsigned char>(code[0]))),
+                             static_cast<char>(std::toupper(static_cast<unsigned char>(code[1])))};
+  const auto it = std::find(codes_.begin(), codes_.end(), upper);
+  return it == codes_.end() ? std::string_view() : std::string_view(names_[it - codes_.begin()]);
+}
+
+std::string LocationOf(std::string_view host, std::string_view listCountry) {
   static const std::optional<CountryTable> table = CountryTable::Unpack(CountryTableBytes());
-  return table ? table->Location(host) : std::string();
+  if (!table) return {};
+  if (const std::string_view named = table->NameOfCode(listCountry); !named.empty()) return std::string(named);
+  return table->Location(host);
 }
 
 std::string CountryTable::Location(std::string_view host) const {

@@ -26,18 +26,22 @@ class CountryTable {
   std::string Location(std::string_view host) const;
   // The country's name of an address (host order), or empty.
   std::string_view CountryOf(std::uint32_t address) const;
+  // The Chinese name of a country by its two-letter code, in any case (GBK); empty for a code the table lacks.
+  std::string_view NameOfCode(std::string_view code) const;
   std::size_t Ranges() const { return starts_.size(); }
 
  private:
   std::vector<std::uint32_t> starts_;  // ascending, the first 0
   std::vector<std::uint8_t> countries_;  // by range: an index of names_, or kNone
   std::vector<std::string> names_;
+  std::vector<std::string> codes_;  // of names_, upper case
 };
 
-// 位置 for a host by the carried table (CountryTable::Location); the first
-// call unpacks the table (tens of milliseconds), on whatever thread makes
-// it. Empty for every host when the carried table is damaged.
-std::string LocationOf(std::string_view host);
+// 位置 for a host by the carried table: the country the list names for it (a
+// two-letter code), else the host's (CountryTable::Location). The first call
+// unpacks the table (tens of milliseconds), on whatever thread makes it.
+// Empty for every host when the carried table is damaged.
+std::string LocationOf(std::string_view host, std::string_view listCountry = {});
 
 // A dotted IPv4 address's value (host order); none for anything else.
 std::optional<std::uint32_t> ParseIpv4(std::string_view text);

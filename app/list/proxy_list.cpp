@@ -40,7 +40,7 @@ bool IsSuccessStatus(const std::string& rawHeaders) {
 
 ProxyListReader::ProxyListReader(ProxySourceProvider sources, PageReaderFactory makeReader,
                                  ThreadStarter& threads, std::chrono::milliseconds sourceTimeout,
-                                 std::function<std::string(std::string_view)> locate)
+                                 std::function<std::string(std::string_view, std::string_view)> locate)
     : sources_(std::move(sources)), makeReader_(std::move(makeReader)), threads_(threads),
       sourceTimeout_(sourceTimeout), locate_(std::move(locate)) {}
 
@@ -137,7 +137,7 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body, Prox
   }
   ByteBlock().swap(body);  // not held while the rows go out
   KeepPageText(run.number, std::move(text));
-  if (locate_ && matched == 0) locate_({});  // a first call may take a while: not under the lock
+  if (locate_ && matched == 0) locate_({}, {});  // a first call may take a while: not under the lock
   // The page's rows go out together, each as soon as its cells are read. The
   // source is settled first: a run that reaches its deadline meanwhile waits
   // for the lock, and then does not count as failed a source whose rows show.
@@ -150,16 +150,17 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body, Prox
             reader.RowGroup(i, 5)},
            sourceProtocol);
   for (std::size_t i = 0; i < plain.size() && open(); ++i)
-    AddRow(run, {std::move(plain[i].host), std::move(plain[i].port)}, plain[i].protocol);
+    AddRow(run, {std::move(plain[i].host), std::move(plain[i].port)}, plain[i].protocol, plain[i].country);
 }
 
-void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, ProxyProtocol protocol) {
+void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, ProxyProtocol protocol,
+                             std::string_view listCountry) {
   // The same host:port under two protocols is two proxies.
   const std::string_view name = ProtocolName(protocol);
   if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1] + " " + std::string(name)).second) return;
   if (locate_ && (cells.size() < 3 || cells[2].empty())) {  // the source gave no 位置
     cells.resize(std::max<std::size_t>(cells.size(), 3));
-    cells[2] = locate_(cells[0]);
+    cells[2] = locate_(cells[0], listCountry);
   }
   const int row = run.rows++;
   // One trip to the window's thread per row; there the row is appended, then

@@ -52,10 +52,11 @@ class ProxyListReader {
  public:
   // `sources` is asked at the start of every run. Sources not answered within
   // `sourceTimeout` of the run's start count as failed. `locate` gives 位置
-  // for a host when its source gave none (its first call may take a while).
+  // for a host, and the country its list names (a code, or empty), when its
+  // source gave none (its first call may take a while).
   ProxyListReader(ProxySourceProvider sources, PageReaderFactory makeReader, ThreadStarter& threads,
                   std::chrono::milliseconds sourceTimeout = std::chrono::seconds(30),
-                  std::function<std::string(std::string_view host)> locate = {});
+                  std::function<std::string(std::string_view host, std::string_view listCountry)> locate = {});
 
   // The whole body of one list run's worker thread: empties the list, fetches
   // every source at once on threads of its own, adds each page's rows as soon
@@ -78,7 +79,8 @@ class ProxyListReader {
   void SettleSource(Run& run, bool fetched);
   // Lists a row (its cells from 服务器地址 on) numbered on from the rows
   // before, unless the same host:port and protocol is listed already.
-  void AddRow(Run& run, std::vector<std::string> cells, ProxyProtocol protocol);
+  // `listCountry`: the country the list names for it, for an empty 位置.
+  void AddRow(Run& run, std::vector<std::string> cells, ProxyProtocol protocol, std::string_view listCountry = {});
   // A run that a newer one has superseded stops working; whether its writes
   // still show is decided on the window's thread.
   bool Superseded(const Run& run) const;
@@ -90,7 +92,7 @@ class ProxyListReader {
   const PageReaderFactory makeReader_;
   ThreadStarter& threads_;
   const std::chrono::milliseconds sourceTimeout_;
-  const std::function<std::string(std::string_view)> locate_;
+  const std::function<std::string(std::string_view, std::string_view)> locate_;
   std::atomic<unsigned> newestRun_{0};
   // One page's rows at a time, and the counts of every run. One lock for all
   // runs: a lock made per run would leave its system object behind with

@@ -35,6 +35,11 @@ TEST(CountryTable, AddressesGetTheirCountryAndSpecialBlocksTheirWord) {
   EXPECT_EQ(Table().Location("172.32.0.1"), Table().Location("172.32.0.2"));  // just past 172.16/12: a country's
   for (const char* other : {"", "proxy.example", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ", "01234.1.1.1", "-1.2.3.4"})
     EXPECT_EQ(Table().Location(other), "") << other;
+  // The country a list names for its proxy, by its code, before the address's own.
+  EXPECT_EQ(Table().NameOfCode("de"), "德国");
+  EXPECT_EQ(LocationOf("8.8.8.8", "DE"), "德国");
+  EXPECT_EQ(LocationOf("8.8.8.8", "Germany"), "美国");  // not a code: the address's
+  EXPECT_EQ(LocationOf("8.8.8.8", "ZZ"), "美国");
 }
 
 TEST(CountryTable, ADamagedTableIsRefusedWhole) {
