@@ -193,6 +193,9 @@ class HtmlReader {
     rawEnd_ = IsTag(tag, "script") ? "</script" : IsTag(tag, "style") ? "</style" : "";
     // A row ends where the next begins, or the table does.
     if (IsTag(tag, "tr") || IsTag(tag, "/tr") || IsTag(tag, "/table")) RowEnd();
+    if (IsTag(tag, "tr")) inRow_ = true;
+    if (IsTag(tag, "table")) protocolColumn_.reset();
+    if (inRow_ && (IsTag(tag, "td") || IsTag(tag, "th"))) cells_.push_back({{}, IsTag(tag, "th")});
   }
   static bool IsTag(std::string_view tag, std::string_view name) {
     return tag.size() > name.size() + 1 && StartsWithNoCase(tag.substr(1), name) && !IsLetter(tag[name.size() + 1]);
@@ -201,23 +204,62 @@ class HtmlReader {
   void Text(std::string_view text) {
     text = Trimmed(text);
     if (text.empty()) return;
-    if (rows_.Add(FirstAddressIn(text))) rowNamedOne_ = true;
-    else cells_.push_back(text);
+    if (cells_.empty()) {
+      rows_.Add(FirstAddressIn(text));  // outside a table's cells: a run of its own
+      return;
+    }
+    std::string& cell = cells_.back().text;
+    if (!cell.empty()) cell += ' ';
+    cell.append(text);
   }
 
+  // A table row: a cell's address, else a host cell and the port cell after
+  // it; of the protocol its table's protocol column names. A row of headings
+  // tells which column that is.
   void RowEnd() {
-    if (!rowNamedOne_)
-      for (std::size_t k = 0; k + 1 < cells_.size(); ++k)
-        if (rows_.AddPair(cells_[k], cells_[k + 1])) break;
+    const bool headings = !cells_.empty() && std::all_of(cells_.begin(), cells_.end(), [](const Cell& c) { return c.heading; });
+    if (headings) {
+      for (std::size_t k = 0; k < cells_.size(); ++k)
+        if (IsProtocolHeading(cells_[k].text)) protocolColumn_ = k;
+    } else if (!cells_.empty()) {
+      std::optional<ProxyAddress> row;
+      for (std::size_t k = 0; k < cells_.size() && !row; ++k) row = FirstAddressIn(cells_[k].text);
+      for (std::size_t k = 0; !row && k + 1 < cells_.size(); ++k) {
+        std::optional<std::string> host = ProxyHost(cells_[k].text), port = ProxyPort(cells_[k + 1].text);
+        if (host && port) row = ProxyAddress{std::move(*host), std::move(*port)};
+      }
+      if (row && !row->protocolStated && protocolColumn_ && *protocolColumn_ < cells_.size())
+        if (const std::optional<ProxyProtocol> named = TableProtocol(cells_[*protocolColumn_].text)) {
+          row->protocol = *named;
+          row->protocolStated = true;
+        }
+      rows_.Add(std::move(row));
+    }
     cells_.clear();
-    rowNamedOne_ = false;
+    inRow_ = false;
+  }
+  static bool IsProtocolHeading(std::string_view text) {
+    for (const char* name : {"version", "protocol", "type", "proxy type", "https"})
+      if (text.size() == std::strlen(name) && StartsWithNoCase(text, name)) return true;
+    return false;
+  }
+  // "Socks4", "Socks5", "HTTP", "HTTPS"; an "Https" column's "yes" and "no" are HTTP proxies both.
+  static std::optional<ProxyProtocol> TableProtocol(std::string_view text) {
+    if (text.size() == 3 && StartsWithNoCase(text, "yes")) return ProxyProtocol::kHttp;
+    if (text.size() == 2 && StartsWithNoCase(text, "no")) return ProxyProtocol::kHttp;
+    return ProtocolNamed(text);
   }
 
+  struct Cell {
+    std::string text;  // its runs of text, a space between
+    bool heading = false;
+  };
   Rows& rows_;
   State state_ = State::Text;
   std::string_view rawEnd_;  // the end tag of the script or style element being read
-  std::vector<std::string_view> cells_;  // the current row's runs of text that named no address
-  bool rowNamedOne_ = false;
+  bool inRow_ = false;
+  std::vector<Cell> cells_;  // of the current row
+  std::optional<std::size_t> protocolColumn_;  // of the current table, from its headings
 };
 
 // A page whose first character (past blanks) opens a tag is HTML or XML.

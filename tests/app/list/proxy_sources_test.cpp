@@ -151,6 +151,14 @@ TEST(PlainProxyList, PagesGiveTheAddressesOfTheirTextAndTables) {
             (Rows{{"1.2.3.4", "8080"}, {"5.6.7.8", "3128"}}));
   EXPECT_EQ(ReadPlainProxyList("<table><tr><td>9.9.9.9:80</td><td>1.1.1.1</td><td>81</td></tr></table>"),
             (Rows{{"9.9.9.9", "80"}}));  // a row that names one in a cell gives that one
+  // A table's protocol column, named by its heading.
+  EXPECT_EQ(ReadPlainProxyList("<table><tr><th>IP Address</th><th>Port</th><th>Code</th><th>Version</th></tr>\n"
+                               "<tr><td>1.2.3.4</td><td>1080</td><td>US</td><td>Socks5</td></tr>\n"
+                               "<tr><td>1.2.3.5</td><td>1081</td><td>US</td><td>Socks4</td></tr></table>\n"
+                               "<table><tr><th>IP</th><th>Port</th><th>Https</th></tr>\n"
+                               "<tr><td>1.2.3.6</td><td>80</td><td>yes</td></tr></table>"),
+            (Rows{Stated({"1.2.3.4", "1080"}, ProxyProtocol::kSocks5), Stated({"1.2.3.5", "1081"}, ProxyProtocol::kSocks4),
+                  Stated({"1.2.3.6", "80"}, ProxyProtocol::kHttp)}));
   EXPECT_EQ(ReadPlainProxyList("<html><body><pre>1.2.3.4:80<br>\n5.6.7.8:8080 <span>US</span>\n</pre></body></html>"),
             (Rows{{"1.2.3.4", "80"}, {"5.6.7.8", "8080"}}));
   EXPECT_EQ(ReadPlainProxyList("<?xml version=\"1.0\"?><Proxies><Proxy>1.2.3.4:80</Proxy><Proxy>5.6.7.8:81</Proxy></Proxies>"),
