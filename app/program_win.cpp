@@ -28,7 +28,7 @@ CheckPage CheckPageFromEnvironment() {
 
 }  // namespace
 
-Program::Program(ProxySourceProvider listSources)
+Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sourceTimeout)
     : mainWindow(services, state,
                  MainWindowParts{.applySkin = [] { ApplySkin(13); },
                                  .readProxyList = [this](const std::shared_ptr<WindowControls>& window) {
@@ -41,7 +41,7 @@ Program::Program(ProxySourceProvider listSources)
                                      },
                                  .proxyFoundOn = [this](const std::string& target) { Watch(target, false); },
                                  .statusToggled = [this] { guard.Interrupt(); }}),
-      listReader(std::move(listSources), &MakeWindowsPageReader, threads, std::chrono::seconds(30), &LocationOf),
+      listReader(std::move(listSources), &MakeWindowsPageReader, threads, sourceTimeout, &LocationOf),
       checkRunner(CheckPageFromEnvironment(), ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
       guardRunner(CheckPageFromEnvironment(), static_cast<int>(ProxyGuard::kMaxCandidates), LookupIPv4,
                   LookupQueue::kPrompt),

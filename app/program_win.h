@@ -1,6 +1,7 @@
 // The program's run: preparation, the main window, the message loop, the end.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "app/checks/list_checks.h"
@@ -41,8 +42,9 @@ struct Program {
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
 
-  // The list is read from `listSources` (normally ProxySources, read anew every run).
-  explicit Program(ProxySourceProvider listSources);
+  // The list is read from `listSources` (normally ProxySources, read anew
+  // every run); a source not in within `sourceTimeout` of a run's start has failed.
+  explicit Program(ProxySourceProvider listSources, std::chrono::milliseconds sourceTimeout = std::chrono::seconds(30));
   // Every handler of the main window.
   std::vector<EventBinding> MainWindowEvents();
   // The guard watches the proxy that went on; it may change it when `ours`.
