@@ -54,6 +54,11 @@ std::size_t Utf8Length(std::string_view text) {
 std::optional<std::string> AsUtf8(std::string_view text) {
   std::optional<std::string> fixed;
   for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {  // ASCII, by far the most of a list
+      if (fixed) fixed->push_back(text[i]);
+      ++i;
+      continue;
+    }
     const std::size_t length = Utf8Length(text.substr(i));
     if (length == 0 && !fixed) fixed.emplace(text.substr(0, i));
     if (fixed) fixed->append(length ? text.substr(i, length) : std::string_view("?"));
@@ -109,8 +114,11 @@ class ProxySax final : public nlohmann::json_sax<Json> {
     return Going();
   }
   bool end_object() override {
-    Frame entry = std::move(stack_.back());
-    stack_.pop_back();
+    struct Pop {
+      std::vector<Frame>& stack;
+      ~Pop() { stack.pop_back(); }
+    } pop{stack_};
+    Frame& entry = stack_.back();
     if (entry.host.empty()) return Going();
     std::optional<ProxyAddress> row;
     if (entry.port.empty()) {
