@@ -5,17 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "runtime/text.h"
+
 namespace vantoip {
 namespace {
 
 using Json = nlohmann::json;
-
-std::string Lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  return out;
-}
 
 // What an object's key says its value is.
 enum class Field { kOther, kHost, kPort, kProtocol, kCountry, kUser, kPassword };
@@ -109,7 +104,7 @@ class ProxySax final : public nlohmann::json_sax<Json> {
   bool start_array(std::size_t) override { return Open(false); }
   bool key(string_t& value) override {
     Frame& top = stack_.back();
-    top.key = Lowered(value);
+    top.key = ToLowerText(value);
     top.field = FieldOf(top.key);
     return Going();
   }
@@ -120,13 +115,8 @@ class ProxySax final : public nlohmann::json_sax<Json> {
     } pop{stack_};
     Frame& entry = stack_.back();
     if (entry.host.empty()) return Going();
-    std::optional<ProxyAddress> row;
-    if (entry.port.empty()) {
-      row = FirstAddressIn(entry.host);  // "ip": "1.2.3.4:80"
-    } else {
-      std::optional<std::string> host = ProxyHost(entry.host), port = ProxyPort(entry.port);
-      if (host && port) row = ProxyAddress{std::move(*host), std::move(*port)};
-    }
+    // "ip": "1.2.3.4:80", or the host and the port apart
+    std::optional<ProxyAddress> row = entry.port.empty() ? FirstAddressIn(entry.host) : AddressOf(entry.host, entry.port);
     if (!row) return Going();
     if (!row->protocolStated && entry.protocol) {
       row->protocol = *entry.protocol;

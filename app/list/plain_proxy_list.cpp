@@ -41,11 +41,6 @@ class Rows {
     rows_.push_back(std::move(*row));
     return true;
   }
-  // A host in one field and a port in another.
-  bool AddPair(std::string_view host, std::string_view port) {
-    std::optional<std::string> h = ProxyHost(host), p = ProxyPort(port);
-    return h && p && Add(ProxyAddress{std::move(*h), std::move(*p)});
-  }
   std::vector<ProxyAddress> Take() { return std::move(rows_); }
 
  private:
@@ -94,13 +89,9 @@ std::optional<CsvColumns> CsvHeader(std::string_view line) {
 void ReadCsvLine(std::string_view line, const CsvColumns& columns, Rows& rows) {
   const std::vector<std::string_view> fields = Fields(line);
   const auto field = [&](int i) { return i >= 0 && i < static_cast<int>(fields.size()) ? fields[i] : std::string_view(); };
-  std::optional<ProxyAddress> row;
-  if (columns.port >= 0) {
-    std::optional<std::string> host = ProxyHost(field(columns.host)), port = ProxyPort(field(columns.port));
-    if (host && port) row = ProxyAddress{std::move(*host), std::move(*port)};
-  } else {
-    row = FirstAddressIn(field(columns.host));  // "ip:port" in one column
-  }
+  // "ip:port" in one column, or the host and the port apart
+  std::optional<ProxyAddress> row =
+      columns.port >= 0 ? AddressOf(field(columns.host), field(columns.port)) : FirstAddressIn(field(columns.host));
   if (!row) return;
   if (const std::optional<ProxyProtocol> protocol = ProtocolNamed(field(columns.protocol)); protocol && !row->protocolStated) {
     row->protocol = *protocol;
@@ -129,7 +120,7 @@ void ReadLines(std::string_view body, Rows& rows) {
       ReadCsvLine(line, *csv, rows);
     } else if (!rows.Add(FirstAddressIn(line))) {
       const std::vector<std::string_view> fields = Fields(line);
-      if (fields.size() >= 2) rows.AddPair(fields[0], fields[1]);
+      if (fields.size() >= 2) rows.Add(AddressOf(fields[0], fields[1]));
     }
   }
 }
@@ -224,10 +215,7 @@ class HtmlReader {
     } else if (!cells_.empty()) {
       std::optional<ProxyAddress> row;
       for (std::size_t k = 0; k < cells_.size() && !row; ++k) row = FirstAddressIn(cells_[k].text);
-      for (std::size_t k = 0; !row && k + 1 < cells_.size(); ++k) {
-        std::optional<std::string> host = ProxyHost(cells_[k].text), port = ProxyPort(cells_[k + 1].text);
-        if (host && port) row = ProxyAddress{std::move(*host), std::move(*port)};
-      }
+      for (std::size_t k = 0; !row && k + 1 < cells_.size(); ++k) row = AddressOf(cells_[k].text, cells_[k + 1].text);
       if (row && !row->protocolStated && protocolColumn_ && *protocolColumn_ < cells_.size())
         if (const std::optional<ProxyProtocol> named = TableProtocol(cells_[*protocolColumn_].text)) {
           row->protocol = *named;
@@ -273,9 +261,8 @@ bool IsMarkup(std::string_view body) {
 std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies, ProxyProtocol assumed) {
   // A JSON document keeps what came before a cut by itself; one that lists
   // nothing (not JSON after all: "[1.2.3.4:80]") is read as lines.
-  if (LooksLikeJson(WithoutUtf8Bom(body)))
-    if (std::vector<ProxyAddress> rows = ReadJsonProxyList(WithoutUtf8Bom(body), maxProxies, assumed); !rows.empty())
-      return rows;
+  if (const std::string_view unmarked = WithoutUtf8Bom(body); LooksLikeJson(unmarked))
+    if (std::vector<ProxyAddress> rows = ReadJsonProxyList(unmarked, maxProxies, assumed); !rows.empty()) return rows;
   if (body.size() >= kMaxBodyBytes) body = body.substr(0, body.rfind('\n') + 1);  // cut: its last line goes
   body = WithoutUtf8Bom(body);
   // A row a line at most in a text list, and the shortest entry ("1.1.1.1:1")

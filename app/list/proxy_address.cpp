@@ -111,6 +111,12 @@ std::optional<std::string> ProxyPort(std::string_view text) {
   return std::string(text);
 }
 
+std::optional<ProxyAddress> AddressOf(std::string_view host, std::string_view port) {
+  std::optional<std::string> h = ProxyHost(host), p = ProxyPort(port);
+  if (!h || !p) return std::nullopt;
+  return ProxyAddress{std::move(*h), std::move(*p)};
+}
+
 std::optional<ProxyAddress> FirstAddressIn(std::string_view text) {
   for (std::size_t colon = text.find(':'); colon != std::string_view::npos; colon = text.find(':', colon + 1)) {
     std::size_t start = colon, end = colon + 1;
@@ -141,11 +147,11 @@ std::optional<ProxyAddress> FirstAddressIn(std::string_view text) {
       found.protocol = *protocol;
       found.protocolStated = true;
     }
-    std::optional<std::string> host = ProxyHost(text.substr(start, colon - start));
-    std::optional<std::string> port = ProxyPort(text.substr(colon + 1, end - colon - 1));
-    if (!host || !port) continue;
-    found.host = std::move(*host);
-    found.port = std::move(*port);
+    const std::optional<ProxyAddress> address =
+        AddressOf(text.substr(start, colon - start), text.substr(colon + 1, end - colon - 1));
+    if (!address) continue;
+    found.host = std::move(address->host);
+    found.port = std::move(address->port);
     return found;
   }
   return std::nullopt;

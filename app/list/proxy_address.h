@@ -34,6 +34,9 @@ std::optional<std::string> ProxyHost(std::string_view text);
 // The port's digits without leading zeros; none unless 1 to 65535.
 std::optional<std::string> ProxyPort(std::string_view text);
 
+// A host and a port given apart (a table's cells, CSV or JSON fields), when both are sound.
+std::optional<ProxyAddress> AddressOf(std::string_view host, std::string_view port);
+
 // The first address of an entry's text: "host:port" anywhere in it, not glued
 // to other letters, digits or addresses, any annotation around it ignored
 // ("🇺🇸 1.2.3.4:80 120ms", "1.2.3.4:80:US", "1.2.3.4:80|US|Ohio"); or
