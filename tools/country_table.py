@@ -1,20 +1,22 @@
 #!/usr/bin/env python3
 """Builds the program's IPv4 country table from an ip-location-db country CSV
-("first,last,CC" with addresses as numbers or dotted) and CLDR's Simplified
-Chinese territory names (i18n-iso-countries' langs/zh.json).
+("first,last,CC" with addresses as numbers or dotted), CLDR's Simplified
+Chinese territory names and the English names lists use (i18n-iso-countries'
+langs/zh.json and langs/en.json).
 
 The table, before compression (all numbers little-endian):
-  "VCT1"; u32 range count N; u16 country count C;
-  C times: two code letters, u8 name length, the name in GBK;
+  "VCT2"; u32 range count N; u16 country count C;
+  C times: two code letters, u8 name length, the name in GBK, u8 English name
+  count, each English name as u8 length and UTF-8;
   N u32 range starts, ascending, the first 0; N u8 country indexes (255: none);
   u32 FNV-1a of everything before it.
 A row inside another holds over it; adjacent ranges of one country are merged;
 gaps become ranges of none. The file written is that table compressed as an
 .lzma ("alone") stream.
 
-usage: country_table.py build <csv> <zh.json> <out.lzma>
+usage: country_table.py build <csv> <zh.json> <en.json> <out.lzma>
        country_table.py check <csv> <out.lzma> [samples]   (random addresses, table against CSV)
-       country_table.py test <csv> <zh.json>   (build into a temporary file, then check)
+       country_table.py test <csv> <zh.json> <en.json>   (build into a temporary file, then check)
 """
 import json
 import lzma
@@ -55,7 +57,7 @@ def fnv1a(data):
     return h
 
 
-def build_table(ranges, names):
+def build_table(ranges, names, english):
     codes = sorted({cc for _, _, cc in ranges})
     if len(codes) >= NONE:
         raise SystemExit("too many countries")
@@ -86,7 +88,7 @@ def build_table(ranges, names):
         stack.append((last, index[cc]))
     fill_until(1 << 32)
 
-    out = bytearray(b"VCT1")
+    out = bytearray(b"VCT2")
     out += struct.pack("<IH", len(starts), len(codes))
     for cc in codes:
         name = names.get(cc, cc)
@@ -95,6 +97,10 @@ def build_table(ranges, names):
         except UnicodeEncodeError:
             encoded = cc.encode("ascii")
         out += cc.encode("ascii") + struct.pack("<B", len(encoded)) + encoded
+        aliases = [a.encode("utf-8") for a in english.get(cc, [])][:255]
+        out += struct.pack("<B", len(aliases))
+        for alias in aliases:
+            out += struct.pack("<B", len(alias)) + alias
     out += struct.pack("<%dI" % len(starts), *starts)
     out += bytes(countries)
     out += struct.pack("<I", fnv1a(out))
@@ -103,13 +109,16 @@ def build_table(ranges, names):
 
 def parse_table(data):
     """(starts, country indexes, codes) of a table's bytes."""
-    if data[:4] != b"VCT1" or struct.unpack("<I", data[-4:])[0] != fnv1a(data[:-4]):
+    if data[:4] != b"VCT2" or struct.unpack("<I", data[-4:])[0] != fnv1a(data[:-4]):
         raise ValueError("not a country table")
     n, c = struct.unpack_from("<IH", data, 4)
     at, codes = 10, []
     for _ in range(c):
         codes.append(data[at:at + 2].decode("ascii"))
         at += 3 + data[at + 2]
+        for _ in range(data[at]):
+            at += 1 + data[at + 1]
+        at += 1
     starts = struct.unpack_from("<%dI" % n, data, at)
     countries = data[at + 4 * n:at + 5 * n]
     return starts, countries, codes
@@ -156,22 +165,25 @@ def check(csv_path, table_path, samples):
 
 
 def main(argv):
-    if len(argv) == 5 and argv[1] == "build":
+    if len(argv) == 6 and argv[1] == "build":
         with open(argv[3], encoding="utf-8") as f:
             names = json.load(f)["countries"]
         names = {cc: (n[0] if isinstance(n, list) else n) for cc, n in names.items()}
-        table = build_table(read_ranges(argv[2]), names)
+        with open(argv[4], encoding="utf-8") as f:
+            english = json.load(f)["countries"]
+        english = {cc: (n if isinstance(n, list) else [n]) for cc, n in english.items()}
+        table = build_table(read_ranges(argv[2]), names, english)
         packed = lzma.compress(table, format=lzma.FORMAT_ALONE, preset=9 | lzma.PRESET_EXTREME)
-        with open(argv[4], "wb") as f:
+        with open(argv[5], "wb") as f:
             f.write(packed)
         print("%d bytes, %d compressed" % (len(table), len(packed)))
         return 0
-    if len(argv) == 4 and argv[1] == "test":
+    if len(argv) == 5 and argv[1] == "test":
         import os
         import tempfile
         with tempfile.TemporaryDirectory() as folder:
             out = os.path.join(folder, "table.lzma")
-            return main([argv[0], "build", argv[2], argv[3], out]) or main([argv[0], "check", argv[2], out])
+            return main([argv[0], "build", argv[2], argv[3], argv[4], out]) or main([argv[0], "check", argv[2], out])
     if len(argv) in (4, 5) and argv[1] == "check":
         return check(argv[2], argv[3], int(argv[4]) if len(argv) == 5 else 100000)
     print(__doc__, file=sys.stderr)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/text.h"
 #include "skinlib/lzma_decoder.h"
 
 namespace vantoip {
@@ -102,7 +103,7 @@ std::optional<CountryTable> CountryTable::Unpack(std::span<const std::uint8_t> p
   const std::span<const std::uint8_t> body(table->data(), table->size() - 4);
   Reader check(std::span<const std::uint8_t>(table->data() + body.size(), 4));
   std::uint32_t hash = 0;
-  if (!check.Number(hash) || hash != Fnv1a(body) || std::memcmp(body.data(), "VCT1", 4) != 0) return std::nullopt;
+  if (!check.Number(hash) || hash != Fnv1a(body) || std::memcmp(body.data(), "VCT2", 4) != 0) return std::nullopt;
 
   Reader in(body.subspan(4));
   std::uint32_t ranges = 0;
@@ -114,7 +115,15 @@ std::optional<CountryTable> CountryTable::Unpack(std::span<const std::uint8_t> p
     if (!in.Take(2, code) || !in.Take(1, length) || !in.Take(*length, name)) return std::nullopt;
     result.names_.emplace_back(reinterpret_cast<const char*>(name), *length);
     result.codes_.emplace_back(reinterpret_cast<const char*>(code), 2);
+    const std::uint8_t* aliases = nullptr;
+    if (!in.Take(1, aliases)) return std::nullopt;
+    for (std::uint8_t k = 0; k < *aliases; ++k) {
+      const std::uint8_t* english = nullptr;
+      if (!in.Take(1, length) || !in.Take(*length, english)) return std::nullopt;
+      result.english_.emplace_back(ToLowerText(std::string_view(reinterpret_cast<const char*>(english), *length)), i);
+    }
   }
+  std::sort(result.english_.begin(), result.english_.end());
   if (in.Left() != std::size_t{ranges} * 5) return std::nullopt;
   result.starts_.resize(ranges);
   for (std::uint32_t& start : result.starts_) in.Number(start);
@@ -135,18 +144,23 @@ std::string_view CountryTable::CountryOf(std::uint32_t address) const {
   return country == kNone ? std::string_view() : std::string_view(names_[country]);
 }
 
-std::string_view CountryTable::NameOfCode(std::string_view code) const {
-  if (code.size() != 2) return {};
-  const std::string upper = {static_cast<char>(std::toupper(static_cast<unsigned char>(code[0]))),
-                             static_cast<char>(std::toupper(static_cast<unsigned char>(code[1])))};
-  const auto it = std::find(codes_.begin(), codes_.end(), upper);
-  return it == codes_.end() ? std::string_view() : std::string_view(names_[it - codes_.begin()]);
+std::string_view CountryTable::NameOf(std::string_view country) const {
+  if (country.size() == 2) {
+    const std::string upper = {static_cast<char>(std::toupper(static_cast<unsigned char>(country[0]))),
+                               static_cast<char>(std::toupper(static_cast<unsigned char>(country[1])))};
+    if (const auto it = std::find(codes_.begin(), codes_.end(), upper); it != codes_.end())
+      return names_[it - codes_.begin()];
+  }
+  const std::string lower = ToLowerText(country);
+  const auto it = std::lower_bound(english_.begin(), english_.end(), lower,
+                                   [](const auto& entry, const std::string& key) { return entry.first < key; });
+  return it != english_.end() && it->first == lower ? std::string_view(names_[it->second]) : std::string_view();
 }
 
 std::string LocationOf(std::string_view host, std::string_view listCountry) {
   static const std::optional<CountryTable> table = CountryTable::Unpack(CountryTableBytes());
   if (!table) return {};
-  if (const std::string_view named = table->NameOfCode(listCountry); !named.empty()) return std::string(named);
+  if (const std::string_view named = table->NameOf(listCountry); !named.empty()) return std::string(named);
   return table->Location(host);
 }
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vantoip {
@@ -26,8 +27,9 @@ class CountryTable {
   std::string Location(std::string_view host) const;
   // The country's name of an address (host order), or empty.
   std::string_view CountryOf(std::uint32_t address) const;
-  // The Chinese name of a country by its two-letter code, in any case (GBK); empty for a code the table lacks.
-  std::string_view NameOfCode(std::string_view code) const;
+  // The Chinese name (GBK) of a country a list names by its two-letter code or
+  // an English name, in any case ("de", "Germany", "USA"); empty for one the table lacks.
+  std::string_view NameOf(std::string_view country) const;
   std::size_t Ranges() const { return starts_.size(); }
 
  private:
@@ -35,10 +37,11 @@ class CountryTable {
   std::vector<std::uint8_t> countries_;  // by range: an index of names_, or kNone
   std::vector<std::string> names_;
   std::vector<std::string> codes_;  // of names_, upper case
+  std::vector<std::pair<std::string, std::size_t>> english_;  // lower-case English names and their index of names_, sorted
 };
 
 // 位置 for a host by the carried table: the country the list names for it (a
-// two-letter code), else the host's (CountryTable::Location). The first call
+// code or an English name), else the host's (CountryTable::Location). The first call
 // unpacks the table (tens of milliseconds), on whatever thread makes it.
 // Empty for every host when the carried table is damaged.
 std::string LocationOf(std::string_view host, std::string_view listCountry = {});

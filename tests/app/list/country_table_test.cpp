@@ -35,11 +35,16 @@ TEST(CountryTable, AddressesGetTheirCountryAndSpecialBlocksTheirWord) {
   EXPECT_EQ(Table().Location("172.32.0.1"), Table().Location("172.32.0.2"));  // just past 172.16/12: a country's
   for (const char* other : {"", "proxy.example", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ", "01234.1.1.1", "-1.2.3.4"})
     EXPECT_EQ(Table().Location(other), "") << other;
-  // The country a list names for its proxy, by its code, before the address's own.
-  EXPECT_EQ(Table().NameOfCode("de"), "德国");
+  // The country a list names for its proxy, by its code or English name, before the address's own.
+  EXPECT_EQ(Table().NameOf("de"), "德国");
   EXPECT_EQ(LocationOf("8.8.8.8", "DE"), "德国");
-  EXPECT_EQ(LocationOf("8.8.8.8", "Germany"), "美国");  // not a code: the address's
-  EXPECT_EQ(LocationOf("8.8.8.8", "ZZ"), "美国");
+  // Lists write names in UTF-8: "Côte d'Ivoire".
+  for (const char* english : {"Germany", "germany", "Republic of Korea", "UK", "C\xC3\xB4te d'Ivoire", "Cote d'Ivoire"})
+    EXPECT_NE(Table().NameOf(english), "") << english;
+  EXPECT_EQ(LocationOf("8.8.8.8", "Germany"), "德国");
+  EXPECT_EQ(Table().NameOf("UK"), Table().NameOf("GB"));
+  EXPECT_EQ(LocationOf("8.8.8.8", "ZZ"), "美国");  // neither a code nor a name the table has: the address's
+  EXPECT_EQ(LocationOf("8.8.8.8", "Germ"), "美国");
 }
 
 TEST(CountryTable, ADamagedTableIsRefusedWhole) {
