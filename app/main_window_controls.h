@@ -48,5 +48,10 @@ inline constexpr int kCheckTimeColumn = 5;
 inline constexpr int kResultColumn = 6;
 inline constexpr int kProtocolColumn = 7;
 inline constexpr int kLastColumn = kProtocolColumn;
+// Kept with each row, never shown: "1" when the list stated the protocol
+// (else it was assumed), and the entry's credentials (CredentialsCell).
+inline constexpr int kProtocolStatedColumn = 8;
+inline constexpr int kCredentialsColumn = 9;
+inline constexpr int kKeptColumns = 2;
 
 }  // namespace vantoip

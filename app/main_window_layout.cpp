@@ -55,7 +55,8 @@ const WindowLayout& MainWindowLayout() {
                        {"速度", 50, Alignment::Centre},
                        {"检查时间", 200, Alignment::Centre},
                        {"检测结果", 110, Alignment::Centre},
-                       {"协议", 60, Alignment::Centre}}},
+                       {"协议", 60, Alignment::Centre}},
+           .keptColumns = kKeptColumns},
           {.name = kFunctionGroup, .kind = K::GroupBox,
            .left = 4, .top = 3, .width = 636, .height = 357, .caption = "功能区"},
       }};

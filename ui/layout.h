@@ -39,6 +39,7 @@ struct ControlLayout {
   int tab = -1;  // for controls on a tab control: the 0-based page that shows them
   FontRole font = FontRole::Default;
   std::vector<ListColumn> columns;   // list view
+  int keptColumns = 0;               // list view: cells kept with each row after the columns shown, never shown
   std::vector<std::string> tabs;     // tab control
   std::string picture;               // picture box: name of a stored picture
 };

@@ -154,7 +154,7 @@ void Window::CreateControl(Control& control) {
         column.pszText = heading.data();
         SendMessageW(hwnd, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
       }
-      control.rows = std::make_unique<ListRows>(hwnd, static_cast<int>(l.columns.size()));
+      control.rows = std::make_unique<ListRows>(hwnd, static_cast<int>(l.columns.size()) + l.keptColumns);
       break;
     }
     case ControlKind::TabControl:

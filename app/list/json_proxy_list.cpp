@@ -66,8 +66,8 @@ std::optional<std::string> AsUtf8(std::string_view text) {
 // fields, and the protocol a key names for what it holds.
 class ProxySax final : public nlohmann::json_sax<Json> {
  public:
-  ProxySax(std::vector<ProxyAddress>& rows, std::size_t max, ProxyProtocol assumed)
-      : rows_(rows), max_(max), assumed_(assumed) {}
+  ProxySax(std::vector<ProxyAddress>& rows, std::size_t max, std::optional<ProxyProtocol> sourceProtocol)
+      : rows_(rows), max_(max), sourceProtocol_(sourceProtocol) {}
 
   bool null() override { return Going(); }
   bool boolean(bool) override { return Going(); }
@@ -175,7 +175,8 @@ class ProxySax final : public nlohmann::json_sax<Json> {
   void Emit(ProxyAddress row, std::optional<ProxyProtocol> context) {
     if (!Going()) return;
     if (!row.protocolStated) {
-      row.protocol = context.value_or(assumed_);
+      if (!context) context = sourceProtocol_;
+      row.protocol = context.value_or(ProxyProtocol::kHttp);
       row.protocolStated = context.has_value();
     }
     rows_.push_back(std::move(row));
@@ -183,7 +184,7 @@ class ProxySax final : public nlohmann::json_sax<Json> {
 
   std::vector<ProxyAddress>& rows_;
   const std::size_t max_;
-  const ProxyProtocol assumed_;
+  const std::optional<ProxyProtocol> sourceProtocol_;
   std::vector<Frame> stack_;
 };
 
@@ -207,11 +208,12 @@ bool LooksLikeJson(std::string_view body) {
   return first != std::string_view::npos && (body[first] == '[' || body[first] == '{');
 }
 
-std::vector<ProxyAddress> ReadJsonProxyList(std::string_view body, std::size_t maxProxies, ProxyProtocol assumed) {
+std::vector<ProxyAddress> ReadJsonProxyList(std::string_view body, std::size_t maxProxies,
+                                            std::optional<ProxyProtocol> sourceProtocol) {
   const std::optional<std::string> fixed = AsUtf8(body);
   if (fixed) body = *fixed;
   std::vector<ProxyAddress> rows;
-  ProxySax sax(rows, maxProxies, assumed);
+  ProxySax sax(rows, maxProxies, sourceProtocol);
   if (!IsJsonLines(body)) {
     Parse(body, sax);
     return rows;
@@ -219,7 +221,7 @@ std::vector<ProxyAddress> ReadJsonProxyList(std::string_view body, std::size_t m
   for (std::size_t at = 0; at < body.size() && rows.size() < maxProxies;) {
     std::size_t end = body.find('\n', at);
     if (end == std::string_view::npos) end = body.size();
-    ProxySax line(rows, maxProxies, assumed);  // each line a document of its own
+    ProxySax line(rows, maxProxies, sourceProtocol);  // each line a document of its own
     Parse(body.substr(at, end - at), line);
     at = end + 1;
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -10,8 +11,8 @@
 
 namespace vantoip {
 
-// The proxies of a JSON list, in order, at most `maxProxies`; each of the
-// `assumed` protocol unless the list states one. The forms public lists use:
+// The proxies of a JSON list, in order, at most `maxProxies`; an entry that
+// states no protocol is of its source's (`sourceProtocol`), else HTTP, assumed. The forms public lists use:
 // - arrays of entry texts ("1.2.3.4:80", "socks5://1.2.3.4:1080");
 // - arrays of objects with "ip" or "host" (or "address", "server", "proxy"),
 //   "port" as a number or text, "protocol" or "type" (a name or an array of
@@ -22,7 +23,7 @@ namespace vantoip {
 // - JSON Lines: one such value a line.
 // Bytes that are not UTF-8 read as "?": a cp1252 annotation costs no row.
 std::vector<ProxyAddress> ReadJsonProxyList(std::string_view body, std::size_t maxProxies = SIZE_MAX,
-                                            ProxyProtocol assumed = ProxyProtocol::kHttp);
+                                            std::optional<ProxyProtocol> sourceProtocol = std::nullopt);
 
 // The body starts (past blanks) as a JSON array or object does.
 bool LooksLikeJson(std::string_view body);

@@ -27,17 +27,29 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+// A heading or header field that is one of `names` (lower case), in any case.
+bool IsOneOf(std::string_view text, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (text.size() == std::strlen(name) && StartsWithNoCase(text, name)) return true;
+  return false;
+}
+
 // The rows read so far, up to their limit.
 class Rows {
  public:
   // `expected`: about how many rows there will be, so that they are not moved as they grow.
-  Rows(std::size_t max, ProxyProtocol assumed, std::size_t expected) : max_(max), assumed_(assumed) {
+  // Entries that state no protocol are of the source's (`sourceProtocol`), else HTTP, assumed.
+  Rows(std::size_t max, std::optional<ProxyProtocol> sourceProtocol, std::size_t expected)
+      : max_(max), sourceProtocol_(sourceProtocol) {
     rows_.reserve(std::min(max, expected));
   }
   bool Full() const { return rows_.size() >= max_; }
   bool Add(std::optional<ProxyAddress> row) {
     if (!row || Full()) return false;
-    if (!row->protocolStated) row->protocol = assumed_;
+    if (!row->protocolStated) {
+      row->protocol = sourceProtocol_.value_or(ProxyProtocol::kHttp);
+      row->protocolStated = sourceProtocol_.has_value();
+    }
     rows_.push_back(std::move(*row));
     return true;
   }
@@ -46,7 +58,7 @@ class Rows {
  private:
   std::vector<ProxyAddress> rows_;
   const std::size_t max_;
-  const ProxyProtocol assumed_;
+  const std::optional<ProxyProtocol> sourceProtocol_;
 };
 
 // A line's comma-separated fields, blanks and quotes around each removed.
@@ -71,16 +83,11 @@ struct CsvColumns {
 std::optional<CsvColumns> CsvHeader(std::string_view line) {
   CsvColumns columns;
   const std::vector<std::string_view> fields = Fields(line);
-  const auto named = [](std::string_view field, std::initializer_list<const char*> names) {
-    for (const char* name : names)
-      if (field.size() == std::strlen(name) && StartsWithNoCase(field, name)) return true;
-    return false;
-  };
   for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
-    if (named(fields[i], {"ip", "host", "ip_address", "address", "proxy"})) columns.host = i;
-    else if (named(fields[i], {"port"})) columns.port = i;
-    else if (named(fields[i], {"protocol", "type", "protocols"})) columns.protocol = i;
-    else if (named(fields[i], {"country", "country_code", "countrycode"})) columns.country = i;
+    if (IsOneOf(fields[i], {"ip", "host", "ip_address", "address", "proxy"})) columns.host = i;
+    else if (IsOneOf(fields[i], {"port"})) columns.port = i;
+    else if (IsOneOf(fields[i], {"protocol", "type", "protocols"})) columns.protocol = i;
+    else if (IsOneOf(fields[i], {"country", "country_code", "countrycode"})) columns.country = i;
   }
   if (columns.host < 0) return std::nullopt;
   return columns;
@@ -185,7 +192,7 @@ class HtmlReader {
     // A row ends where the next begins, or the table does.
     if (IsTag(tag, "tr") || IsTag(tag, "/tr") || IsTag(tag, "/table")) RowEnd();
     if (IsTag(tag, "tr")) inRow_ = true;
-    if (IsTag(tag, "table")) protocolColumn_.reset();
+    if (IsTag(tag, "table")) columns_ = {};
     if (inRow_ && (IsTag(tag, "td") || IsTag(tag, "th"))) cells_.push_back({{}, IsTag(tag, "th")});
   }
   static bool IsTag(std::string_view tag, std::string_view name) {
@@ -205,31 +212,37 @@ class HtmlReader {
   }
 
   // A table row: a cell's address, else a host cell and the port cell after
-  // it; of the protocol its table's protocol column names. A row of headings
-  // tells which column that is.
+  // it; of the protocol and the country its table's columns name. A row of
+  // headings tells which columns those are.
   void RowEnd() {
     const bool headings = !cells_.empty() && std::all_of(cells_.begin(), cells_.end(), [](const Cell& c) { return c.heading; });
     if (headings) {
-      for (std::size_t k = 0; k < cells_.size(); ++k)
-        if (IsProtocolHeading(cells_[k].text)) protocolColumn_ = k;
+      for (std::size_t k = 0; k < cells_.size(); ++k) {
+        const std::string_view text = cells_[k].text;
+        if (IsOneOf(text, {"version", "protocol", "type", "proxy type", "https"})) columns_.protocol = k;
+        if (IsOneOf(text, {"code", "country code", "country_code"})) columns_.countryCode = k;
+        if (IsOneOf(text, {"country", "country name"})) columns_.country = k;
+      }
     } else if (!cells_.empty()) {
       std::optional<ProxyAddress> row;
       for (std::size_t k = 0; k < cells_.size() && !row; ++k) row = FirstAddressIn(cells_[k].text);
       for (std::size_t k = 0; !row && k + 1 < cells_.size(); ++k) row = AddressOf(cells_[k].text, cells_[k + 1].text);
-      if (row && !row->protocolStated && protocolColumn_ && *protocolColumn_ < cells_.size())
-        if (const std::optional<ProxyProtocol> named = TableProtocol(cells_[*protocolColumn_].text)) {
+      if (row && !row->protocolStated)
+        if (const std::optional<ProxyProtocol> named = TableProtocol(CellAt(columns_.protocol))) {
           row->protocol = *named;
           row->protocolStated = true;
         }
+      if (row) {
+        row->country = CellAt(columns_.countryCode);
+        if (row->country.empty()) row->country = CellAt(columns_.country);
+      }
       rows_.Add(std::move(row));
     }
     cells_.clear();
     inRow_ = false;
   }
-  static bool IsProtocolHeading(std::string_view text) {
-    for (const char* name : {"version", "protocol", "type", "proxy type", "https"})
-      if (text.size() == std::strlen(name) && StartsWithNoCase(text, name)) return true;
-    return false;
+  std::string CellAt(std::optional<std::size_t> column) const {
+    return column && *column < cells_.size() ? cells_[*column].text : std::string();
   }
   // "Socks4", "Socks5", "HTTP", "HTTPS"; an "Https" column's "yes" and "no" are HTTP proxies both.
   static std::optional<ProxyProtocol> TableProtocol(std::string_view text) {
@@ -247,7 +260,10 @@ class HtmlReader {
   std::string_view rawEnd_;  // the end tag of the script or style element being read
   bool inRow_ = false;
   std::vector<Cell> cells_;  // of the current row
-  std::optional<std::size_t> protocolColumn_;  // of the current table, from its headings
+  struct Columns {
+    std::optional<std::size_t> protocol, countryCode, country;
+  };
+  Columns columns_;  // of the current table, from its headings
 };
 
 // A page whose first character (past blanks) opens a tag is HTML or XML.
@@ -258,18 +274,19 @@ bool IsMarkup(std::string_view body) {
 
 }  // namespace
 
-std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies, ProxyProtocol assumed) {
+std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies,
+                                             std::optional<ProxyProtocol> sourceProtocol) {
   // A JSON document keeps what came before a cut by itself; one that lists
   // nothing (not JSON after all: "[1.2.3.4:80]") is read as lines.
   if (const std::string_view unmarked = WithoutUtf8Bom(body); LooksLikeJson(unmarked))
-    if (std::vector<ProxyAddress> rows = ReadJsonProxyList(unmarked, maxProxies, assumed); !rows.empty()) return rows;
+    if (std::vector<ProxyAddress> rows = ReadJsonProxyList(unmarked, maxProxies, sourceProtocol); !rows.empty()) return rows;
   if (body.size() >= kMaxBodyBytes) body = body.substr(0, body.rfind('\n') + 1);  // cut: its last line goes
   body = WithoutUtf8Bom(body);
   // A row a line at most in a text list, and the shortest entry ("1.1.1.1:1")
   // has nine characters and its line end: room for that many is made at once.
   constexpr std::size_t kShortestLine = 10;
   const std::size_t lines = IsMarkup(body) ? 0 : static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) + 1;
-  Rows rows(maxProxies, assumed, std::min(lines, body.size() / kShortestLine + 1));
+  Rows rows(maxProxies, sourceProtocol, std::min(lines, body.size() / kShortestLine + 1));
   if (IsMarkup(body)) HtmlReader(rows).Read(body);
   else ReadLines(body, rows);
   return rows.Take();

@@ -12,8 +12,8 @@
 
 namespace vantoip {
 
-// The proxies of a text list, in order, at most `maxProxies`; each of the
-// `assumed` protocol unless its entry states one.
+// The proxies of a text list, in order, at most `maxProxies`; an entry that
+// states no protocol is of its source's (`sourceProtocol`), else HTTP, assumed.
 // - A body that starts as a JSON array or object is JSON, when it lists any.
 // - A line gives the first address in it (FirstAddressIn); a line without one
 //   gives "host,port" from its first two comma-separated fields. LF or CR LF
@@ -24,11 +24,12 @@ namespace vantoip {
 // - A page that starts with a tag is HTML or XML: only its text counts, never
 //   a tag, a comment, a script or a style. Each run of text between tags
 //   gives the first address in it; a table row whose cells name none gives a
-//   cell that is a host and the next cell that is a port.
+//   cell that is a host and the next cell that is a port. Headings name the
+//   protocol column ("Version", "Https") and the country's ("Code", "Country").
 // A body of the request's full size was cut: its last line (or run of text)
 // is skipped.
 std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t maxProxies = SIZE_MAX,
-                                             ProxyProtocol assumed = ProxyProtocol::kHttp);
+                                             std::optional<ProxyProtocol> sourceProtocol = std::nullopt);
 
 // False when the body cannot hold a table row ("<td" in any case), so that
 // the row pattern need not run over it.

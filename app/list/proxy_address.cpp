@@ -66,7 +66,49 @@ std::string_view SchemeBefore(std::string_view text, std::size_t at) {
   return text.substr(start, at - 3 - start);
 }
 
+int HexValue(char c) {
+  if (IsDigit(c)) return c - '0';
+  c = Lower(c);
+  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+std::string PercentDecoded(std::string_view text) {
+  std::string plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const int high = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+    const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+    if (low < 0) {
+      plain += text[i];
+      continue;
+    }
+    plain += static_cast<char>(high << 4 | low);
+    i += 2;
+  }
+  return plain;
+}
+
+std::string PercentEncoded(std::string_view text) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (IsLetter(c) || IsDigit(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+      encoded += c;
+    } else {
+      encoded += '%';
+      encoded += kHex[byte >> 4];
+      encoded += kHex[byte & 15];
+    }
+  }
+  return encoded;
+}
+
 }  // namespace
+
+std::string CredentialsCell(std::string_view user, std::string_view password) {
+  if (user.empty() && password.empty()) return {};
+  return PercentEncoded(user) + ":" + PercentEncoded(password);
+}
 
 std::string_view ProtocolName(ProxyProtocol protocol) {
   switch (protocol) {
@@ -131,8 +173,8 @@ std::optional<ProxyAddress> FirstAddressIn(std::string_view text) {
       while (infoStart > 0 && !IsBlank(text[infoStart - 1]) && text[infoStart - 1] != '/') --infoStart;
       const std::string_view userinfo = text.substr(infoStart, start - 1 - infoStart);
       const std::size_t split = userinfo.find(':');
-      found.user = std::string(userinfo.substr(0, split));
-      if (split != std::string_view::npos) found.password = std::string(userinfo.substr(split + 1));
+      found.user = PercentDecoded(userinfo.substr(0, split));
+      if (split != std::string_view::npos) found.password = PercentDecoded(userinfo.substr(split + 1));
       scheme = SchemeBefore(text, infoStart);
       if (scheme.empty() && infoStart > 0 && !IsBlank(text[infoStart - 1])) continue;
     } else if (start > 0 && text[start - 1] == '/') {

@@ -27,6 +27,10 @@ struct ProxyAddress {
   bool operator==(const ProxyAddress&) const = default;
 };
 
+// The credentials as a cell's text: "user:password", each part
+// percent-encoded as a URL's user information is; empty when there are none.
+std::string CredentialsCell(std::string_view user, std::string_view password);
+
 // The host as a proxy's: an IPv4 address (octets 0-255, zero-padded ones read
 // as the numbers they write) in its plain form, or a name of at least two
 // dot-separated labels whose last is not all digits; none for anything else.
@@ -41,7 +45,7 @@ std::optional<ProxyAddress> AddressOf(std::string_view host, std::string_view po
 // to other letters, digits or addresses, any annotation around it ignored
 // ("🇺🇸 1.2.3.4:80 120ms", "1.2.3.4:80:US", "1.2.3.4:80|US|Ohio"); or
 // "scheme://[user:password@]host:port" with a proxy scheme, which states the
-// protocol. An entry of another scheme ("ss://", "vmess://"...) names none.
+// protocol (the credentials percent-decoded). An entry of another scheme ("ss://", "vmess://"...) names none.
 std::optional<ProxyAddress> FirstAddressIn(std::string_view text);
 
 }  // namespace vantoip

@@ -117,7 +117,8 @@ void ProxyListReader::SettleSource(Run& run, bool fetched) {
   run.sourceDone.notify_all();
 }
 
-void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body, ProxyProtocol sourceProtocol) {
+void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body,
+                              std::optional<ProxyProtocol> sourceProtocol) {
   // A page is a row page when the row pattern finds a row in it, else a plain list.
   const std::string_view raw(reinterpret_cast<const char*>(body.data()), body.size());
   std::string text;
@@ -144,32 +145,36 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body, Prox
   std::lock_guard lock(runMutex_);
   SettleSource(run, true);
   const auto open = [&] { return !run.ended && !Superseded(run) && run.rows < kMaxRowsPerRun; };
+  const ProxyAddress pageEntry{.protocol = sourceProtocol.value_or(ProxyProtocol::kHttp),
+                               .protocolStated = sourceProtocol.has_value()};
   for (int i = 1; i <= matched && open(); ++i)
     AddRow(run,
            {reader.RowGroup(i, 1), reader.RowGroup(i, 2), reader.RowGroup(i, 3), reader.RowGroup(i, 4),
             reader.RowGroup(i, 5)},
-           sourceProtocol);
+           pageEntry);
   for (std::size_t i = 0; i < plain.size() && open(); ++i)
-    AddRow(run, {std::move(plain[i].host), std::move(plain[i].port)}, plain[i].protocol, plain[i].country);
+    AddRow(run, {plain[i].host, plain[i].port}, plain[i]);
 }
 
-void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, ProxyProtocol protocol,
-                             std::string_view listCountry) {
+void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, const ProxyAddress& entry) {
   // The same host:port under two protocols is two proxies.
-  const std::string_view name = ProtocolName(protocol);
+  const std::string_view name = ProtocolName(entry.protocol);
   if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1] + " " + std::string(name)).second) return;
   if (locate_ && (cells.size() < 3 || cells[2].empty())) {  // the source gave no 位置
     cells.resize(std::max<std::size_t>(cells.size(), 3));
-    cells[2] = locate_(cells[0], listCountry);
+    cells[2] = locate_(cells[0], entry.country);
   }
   const int row = run.rows++;
   // One trip to the window's thread per row; there the row is appended, then
   // numbered, then each cell written, every write by its own call.
-  Write(run, [row, cells = std::move(cells), name](WindowControls& w) {
+  Write(run, [row, cells = std::move(cells), name, stated = entry.protocolStated,
+               credentials = CredentialsCell(entry.user, entry.password)](WindowControls& w) {
     w.InsertRow(kList);
     w.SetCellText(kList, row, 0, ToText(row + 1));
     for (std::size_t k = 0; k < cells.size(); ++k) w.SetCellText(kList, row, static_cast<int>(k) + 1, cells[k]);
     w.SetCellText(kList, row, kProtocolColumn, std::string(name));
+    if (stated) w.SetCellText(kList, row, kProtocolStatedColumn, "1");
+    if (!credentials.empty()) w.SetCellText(kList, row, kCredentialsColumn, credentials);
   });
 }
 

@@ -73,14 +73,14 @@ class ProxyListReader {
   void ReadSource(const std::shared_ptr<Run>& run, const ProxySource& source,
                   std::chrono::steady_clock::time_point deadline);
   // Lists the page's rows and settles its source; rows that state no
-  // protocol are of the source's.
-  void AddPage(Run& run, PageReader& reader, ByteBlock body, ProxyProtocol sourceProtocol);
+  // protocol are of the source's, when it names one.
+  void AddPage(Run& run, PageReader& reader, ByteBlock body, std::optional<ProxyProtocol> sourceProtocol);
   // The source is in (or failed): one fewer pending; under runMutex_.
   void SettleSource(Run& run, bool fetched);
   // Lists a row (its cells from 服务器地址 on) numbered on from the rows
-  // before, unless the same host:port and protocol is listed already.
-  // `listCountry`: the country the list names for it, for an empty 位置.
-  void AddRow(Run& run, std::vector<std::string> cells, ProxyProtocol protocol, std::string_view listCountry = {});
+  // before, unless the same host:port and protocol is listed already. Its
+  // protocol, credentials and the country for an empty 位置 are `entry`'s.
+  void AddRow(Run& run, std::vector<std::string> cells, const ProxyAddress& entry);
   // A run that a newer one has superseded stops working; whether its writes
   // still show is decided on the window's thread.
   bool Superseded(const Run& run) const;

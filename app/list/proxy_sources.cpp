@@ -20,13 +20,14 @@ constexpr std::u8string_view kSourcesFileHeader[] = {
 
 }  // namespace
 
-ProxyProtocol ProtocolOfSource(std::string_view url) {
+std::optional<ProxyProtocol> ProtocolOfSource(std::string_view url) {
   url = url.substr(0, url.find_first_of("?#"));
   const std::size_t slash = url.rfind('/');
   const std::string name = ToLowerText(url.substr(slash == std::string_view::npos ? 0 : slash + 1));
   if (name.find("socks5") != std::string::npos) return ProxyProtocol::kSocks5;
   if (name.find("socks4") != std::string::npos) return ProxyProtocol::kSocks4;
-  return ProxyProtocol::kHttp;
+  if (name.find("http") != std::string::npos) return ProxyProtocol::kHttp;
+  return std::nullopt;
 }
 
 std::vector<std::string> ReadSourceAddresses(std::string_view text) {
@@ -58,7 +59,7 @@ std::vector<ProxySource> SourcesAt(const std::vector<std::string>& addresses) {
 
 }  // namespace
 
-ProxyProtocol ProxySource::Protocol() const { return protocol.value_or(ProtocolOfSource(address)); }
+std::optional<ProxyProtocol> ProxySource::Protocol() const { return protocol ? protocol : ProtocolOfSource(address); }
 
 std::vector<ProxySource> DefaultProxySources() {
   std::vector<ProxySource> sources;

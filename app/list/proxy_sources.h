@@ -17,8 +17,9 @@ struct ProxySource {
   std::string address;
   std::string mirror;  // read when `address` fails within the run's time; empty: none
   std::optional<ProxyProtocol> protocol;  // named before the address in the sources file
-  // The protocol of its entries that state none: the one named, else the file name's.
-  ProxyProtocol Protocol() const;
+  // The protocol of its entries that state none: the one named, else the file
+  // name's; none when neither says (its entries are then assumed HTTP).
+  std::optional<ProxyProtocol> Protocol() const;
   bool operator==(const ProxySource&) const = default;
 };
 
@@ -60,10 +61,9 @@ ProxySourceProvider FixedSources(std::vector<std::string> addresses);
 // The note of a sources file over its size limit: it is ignored whole.
 inline constexpr char kSourcesFileTooLarge[] = "来源文件过大，已忽略";
 
-// The protocol of the proxies a source lists when its entries state none:
-// SOCKS4 or SOCKS5 when the last segment of its path names it ("socks5.txt",
-// as public publishers name their lists), else HTTP.
-ProxyProtocol ProtocolOfSource(std::string_view url);
+// The protocol the last segment of a source's path names, as public
+// publishers name their lists ("socks5.txt", "http.txt"); none otherwise.
+std::optional<ProxyProtocol> ProtocolOfSource(std::string_view url);
 
 // The addresses of a source list: words separated by whitespace; a word that
 // starts with "#" comments out the rest of its line. A leading UTF-8 byte

@@ -36,7 +36,7 @@ class MemoryControls : public WindowControls {
     captions_[kThisWindow] = layout.title;
     for (const ControlLayout& c : layout.controls) {
       captions_[c.name] = c.caption;
-      if (!c.columns.empty()) columns_ = static_cast<int>(c.columns.size());
+      if (!c.columns.empty()) columns_ = static_cast<int>(c.columns.size()) + c.keptColumns;
     }
   }
 

@@ -95,13 +95,15 @@ TEST_F(ProxyListGui, APlainListsAddressesShowTheirCountries) {
 // one refresh after the other, each row with its 协议.
 TEST_F(ProxyListGui, EveryFormatShowsItsRowsWithTheirProtocols) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> pages = {
-      {R"({"data": [{"ip": "1.0.1.1", "port": 1080, "protocol": "socks5"}, {"ip": "8.8.8.8", "port": "80"}]})",
-       {"1.0.1.1 1080 SOCKS5", "8.8.8.8 80 HTTP"}},
-      {"<html><body><table>\n<tr><th>IP</th><th>Port</th></tr>\n<tr><td>1.0.1.2</td><td>3128</td></tr>\n"
-       "<tr><td>1.0.1.3</td><td>8080</td></tr>\n</table></body></html>\n",
-       {"1.0.1.2 3128 HTTP", "1.0.1.3 8080 HTTP"}},
+      // 位置 from the list's country, by name or code, before the address's own.
+      {R"({"data": [{"ip": "1.0.1.1", "port": 1080, "protocol": "socks5"},
+                    {"ip": "8.8.8.8", "port": "80", "country": "Germany"}]})",
+       {"1.0.1.1 1080 SOCKS5 中国", "8.8.8.8 80 HTTP 德国"}},
+      {"<html><body><table>\n<tr><th>IP</th><th>Port</th><th>Code</th></tr>\n"
+       "<tr><td>1.0.1.2</td><td>3128</td><td>JP</td></tr>\n<tr><td>1.0.1.3</td><td>8080</td></tr>\n</table></body></html>\n",
+       {"1.0.1.2 3128 HTTP 日本", "1.0.1.3 8080 HTTP 中国"}},
       {"socks4://1.0.1.4:1080\nhttp://1.0.1.4:1080\n\xF0\x9F\x87\xA8\xF0\x9F\x87\xB3 1.0.1.5:80 fast\nvmess://abc\n",
-       {"1.0.1.4 1080 SOCKS4", "1.0.1.4 1080 HTTP", "1.0.1.5 80 HTTP"}},
+       {"1.0.1.4 1080 SOCKS4 中国", "1.0.1.4 1080 HTTP 中国", "1.0.1.5 80 HTTP 中国"}},
   };
   std::vector<test::Response> responses;
   for (const auto& [page, rows] : pages) responses.push_back(Page(page));
@@ -114,7 +116,8 @@ TEST_F(ProxyListGui, EveryFormatShowsItsRowsWithTheirProtocols) {
     const auto showsThem = [&] {
       shown.clear();
       for (int row = 0; row < Rows(); ++row)
-        shown.push_back(Cell(row, kAddressColumn) + " " + Cell(row, kPortColumn) + " " + Cell(row, kProtocolColumn));
+        shown.push_back(Cell(row, kAddressColumn) + " " + Cell(row, kPortColumn) + " " + Cell(row, kProtocolColumn) + " " +
+                        Cell(row, kLocationColumn));
       return Done() && shown == expected;
     };
     EXPECT_TRUE(test::PumpUntil(showsThem, 15000)) << Title() << " " << testing::PrintToString(shown);
