@@ -152,6 +152,12 @@ def plain_list_seeds():
         "annotated": "\U0001F1FA\U0001F1F8 1.2.3.4:80:US\n1.2.3.5:81|US|Ohio\n- 1.2.3.6:82\n".encode("utf-8"),
         "csv_header": b"ip,port,protocol,country\r\n1.2.3.4,8080,socks4,US\r\n",
         "xml": b"<?xml version=\"1.0\"?><Proxies><Proxy>1.2.3.4:80</Proxy></Proxies>",
+        "json_objects": b'{"data": [{"ip": "1.2.3.4", "port": 8080, "protocol": "socks5", "country": "Germany",'
+                        b' "username": "u", "exit_ip": "9.9.9.9"}, {"host": "5.6.7.8", "port": "3128"}]}',
+        "json_keyed_cut": b'{"socks4": ["1.2.3.4:1080"], "http": [{"ip": "5.6.7.8", "po',
+        "json_lines": b'{"ip":"1.2.3.4","port":80}\n{"proxy":"5.6.7.8:81","protocols":["socks5","http"]}\n',
+        "html_table": b"<table><tr><th>IP Address</th><th>Port</th><th>Code</th><th>Version</th></tr>\n"
+                      b"<tr><td>1.2.3.4</td><td>1080</td><td>US</td><td>Socks5</td></tr></table>",
     }
 
 
