@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -44,22 +45,30 @@ struct Outcome {
   double peakMegabytes = 0;
 };
 
-// Clicks 按钮1 and pumps until the title says the run is done.
-Outcome Load(Window& window) {
-  WindowProbe probe(window.Handle());
+// Clicks 按钮1 and pumps until the title says the run is done. A probed load
+// also measures the window's answers and the memory; the probe's messages and
+// memory samples every 5 ms slow the run itself, so the time of a load
+// without it is the one compared with the parse alone.
+Outcome Load(Window& window, bool probed = true) {
+  std::optional<WindowProbe> probe;
+  if (probed) probe.emplace(window.Handle());
   SetWindowTextW(window.Handle(), L"");  // the run's own titles follow
   const double start = Now();
   PostMessageW(window.ControlHandle(main_window::kRefreshButton), BM_CLICK, 0, 0);
-  probe.PumpUntil([&] {
+  const auto done = [&] {
     const std::string title = test::WindowTextGbk(window.Handle());
     return title.rfind("读取完毕", 0) == 0 || title == "读取失败";
-  }, 60);
+  };
+  if (probe) probe->PumpUntil(done, 60);
+  else test::PumpUntil(done, 60000);
   Outcome outcome;
   outcome.seconds = Now() - start;
   outcome.rowsAtTitle = ListView_GetItemCount(window.ControlHandle(main_window::kProxyList));
-  probe.Stop();
-  outcome.worstMs = probe.WorstMilliseconds();
-  outcome.peakMegabytes = probe.PeakMegabytes();
+  if (probe) {
+    probe->Stop();
+    outcome.worstMs = probe->WorstMilliseconds();
+    outcome.peakMegabytes = probe->PeakMegabytes();
+  }
   return outcome;
 }
 
@@ -194,22 +203,28 @@ int main(int argc, char** argv) {
     const double idle = open.IdleMegabytes();
     double parse = 1e9;
     for (int i = 0; i < 3; ++i) parse = std::min(parse, ParseOnlySeconds(url));
-    // Both timed as the best of three, in the same run.
+    // Both timed as the best of three, in the same run; three probed loads besides.
     Outcome o = Load(*open.window);
     for (int i = 0; i < 2; ++i) {
       const Outcome again = Load(*open.window);
-      o.seconds = std::min(o.seconds, again.seconds);
       o.rowsAtTitle = std::min(o.rowsAtTitle, again.rowsAtTitle);
       o.worstMs = std::max(o.worstMs, again.worstMs);
       o.peakMegabytes = std::max(o.peakMegabytes, again.peakMegabytes);
     }
+    o.seconds = 1e9;
+    for (int i = 0; i < 3; ++i) {
+      const Outcome unprobed = Load(*open.window, false);
+      o.seconds = std::min(o.seconds, unprobed.seconds);
+      o.rowsAtTitle = std::min(o.rowsAtTitle, unprobed.rowsAtTitle);
+    }
     const std::string name = std::to_string(rows) + " rows";
     Report(("row page, fetch and parse alone (best of 3), " + name).c_str(), parse, "s");
     Report(("row page, click to done (best of 3), " + name).c_str(), o.seconds, "s");
-    Report(("row page, click to done / parse alone, " + name).c_str(), o.seconds / parse, "x", "<= 2");
+    Report(("row page, click to done / parse alone, " + name).c_str(), o.seconds / parse, "x",
+           rows == 5000 ? "<= 1.2" : "<= 2");
     Report(("row page, worst answer to a probe, " + name).c_str(), o.worstMs, "ms", "<= 50");
     ok = Check(o.rowsAtTitle == rows, "not every row was on the screen at done") && ok;
-    ok = o.seconds / parse <= 2 && o.worstMs <= 50 && ok;
+    ok = o.seconds / parse <= (rows == 5000 ? 1.2 : 2) && o.worstMs <= 50 && ok;
     if (rows == 5000) {
       Report("row page, private memory above idle, 5000 rows", o.peakMegabytes - idle, "MiB", "<= 10");
       ok = o.peakMegabytes - idle <= 10 && ok;

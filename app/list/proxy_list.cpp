@@ -3,6 +3,7 @@
 #include <cctype>
 #include <condition_variable>
 #include <unordered_set>
+#include <utility>
 
 #include "app/list/plain_proxy_list.h"
 #include "app/list/proxy_sources.h"
@@ -15,6 +16,19 @@ namespace {
 
 constexpr const char* kList = main_window::kProxyList;
 
+// Rows go to the window's thread in slices: a trip for each row costs a
+// message to the window, which under Wine took longer than reading the row.
+constexpr std::size_t kRowsPerTrip = 256;
+
+// A row ready for the window: its number, cells and what is kept unseen.
+struct RowWrite {
+  int row = 0;
+  std::vector<std::string> cells;  // from 服务器地址 on
+  std::string_view protocol;
+  bool stated = false;
+  std::string credentials;
+};
+
 }  // namespace
 
 struct ProxyListReader::Run {
@@ -26,6 +40,7 @@ struct ProxyListReader::Run {
   int rows = 0;         // rows listed so far, at most kMaxRowsPerRun
   bool ended = false;   // the closing title is written: late pages add nothing
   std::unordered_set<std::string> listed;  // host:port and protocol of every row
+  std::vector<RowWrite> outbox;            // rows listed, not yet sent to the window
 };
 
 bool IsSuccessStatus(const std::string& rawHeaders) {
@@ -154,6 +169,7 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body,
            pageEntry);
   for (std::size_t i = 0; i < plain.size() && open(); ++i)
     AddRow(run, {plain[i].host, plain[i].port}, plain[i]);
+  SendRows(run);
 }
 
 void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, const ProxyAddress& entry) {
@@ -164,17 +180,24 @@ void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, const Pro
     cells.resize(std::max<std::size_t>(cells.size(), 3));
     cells[2] = locate_(cells[0], entry.country);
   }
-  const int row = run.rows++;
-  // One trip to the window's thread per row; there the row is appended, then
-  // numbered, then each cell written, every write by its own call.
-  Write(run, [row, cells = std::move(cells), name, stated = entry.protocolStated,
-               credentials = CredentialsCell(entry.user, entry.password)](WindowControls& w) {
-    w.InsertRow(kList);
-    w.SetCellText(kList, row, 0, ToText(row + 1));
-    for (std::size_t k = 0; k < cells.size(); ++k) w.SetCellText(kList, row, static_cast<int>(k) + 1, cells[k]);
-    w.SetCellText(kList, row, kProtocolColumn, std::string(name));
-    if (stated) w.SetCellText(kList, row, kProtocolStatedColumn, "1");
-    if (!credentials.empty()) w.SetCellText(kList, row, kCredentialsColumn, credentials);
+  run.outbox.push_back({run.rows++, std::move(cells), name, entry.protocolStated,
+                        CredentialsCell(entry.user, entry.password)});
+  if (run.outbox.size() >= kRowsPerTrip) SendRows(run);
+}
+
+void ProxyListReader::SendRows(Run& run) {
+  if (run.outbox.empty()) return;
+  // On the window's thread each row is appended, then numbered, then each
+  // cell written, every write by its own call.
+  Write(run, [rows = std::exchange(run.outbox, {})](WindowControls& w) {
+    for (const RowWrite& r : rows) {
+      w.InsertRow(kList);
+      w.SetCellText(kList, r.row, 0, ToText(r.row + 1));
+      for (std::size_t k = 0; k < r.cells.size(); ++k) w.SetCellText(kList, r.row, static_cast<int>(k) + 1, r.cells[k]);
+      w.SetCellText(kList, r.row, kProtocolColumn, std::string(r.protocol));
+      if (r.stated) w.SetCellText(kList, r.row, kProtocolStatedColumn, "1");
+      if (!r.credentials.empty()) w.SetCellText(kList, r.row, kCredentialsColumn, r.credentials);
+    }
   });
 }
 

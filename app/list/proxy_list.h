@@ -80,7 +80,10 @@ class ProxyListReader {
   // Lists a row (its cells from 服务器地址 on) numbered on from the rows
   // before, unless the same host:port and protocol is listed already. Its
   // protocol, credentials and the country for an empty 位置 are `entry`'s.
+  // The row waits in the run's outbox for SendRows.
   void AddRow(Run& run, std::vector<std::string> cells, const ProxyAddress& entry);
+  // The rows of the outbox to the window, in one trip to its thread.
+  void SendRows(Run& run);
   // A run that a newer one has superseded stops working; whether its writes
   // still show is decided on the window's thread.
   bool Superseded(const Run& run) const;
