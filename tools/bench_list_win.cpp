@@ -50,6 +50,7 @@ struct Outcome {
 // memory samples every 5 ms slow the run itself, so the time of a load
 // without it is the one compared with the parse alone.
 Outcome Load(Window& window, bool probed = true) {
+  test::PumpFor(300);  // the window idle, as a user's click finds it, not still drawing the last load
   std::optional<WindowProbe> probe;
   if (probed) probe.emplace(window.Handle());
   SetWindowTextW(window.Handle(), L"");  // the run's own titles follow

@@ -160,6 +160,7 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body,
   std::lock_guard lock(runMutex_);
   SettleSource(run, true);
   const auto open = [&] { return !run.ended && !Superseded(run) && run.rows < kMaxRowsPerRun; };
+  run.listed.reserve(run.listed.size() + static_cast<std::size_t>(matched) + plain.size());  // no rehash on the way
   const ProxyAddress pageEntry{.protocol = sourceProtocol.value_or(ProxyProtocol::kHttp),
                                .protocolStated = sourceProtocol.has_value()};
   for (int i = 1; i <= matched && open(); ++i)
