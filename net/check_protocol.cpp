@@ -125,6 +125,7 @@ std::string CheckResultText(const CheckResult& result) {
     case CheckOutcome::Unreachable: return "网络不可达";
     case CheckOutcome::WrongContent: return "内容错误";
     case CheckOutcome::InvalidResponse: return "无效响应";
+    case CheckOutcome::AuthenticationRequired: return "需要认证";
   }
   return "";
 }

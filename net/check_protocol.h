@@ -26,6 +26,7 @@ enum class CheckOutcome {
   Unreachable,  // the connect failed for a reason other than a refusal (no route, network down)
   WrongContent,
   InvalidResponse,
+  AuthenticationRequired,  // the proxy asks for credentials it was not given, or refused them
 };
 
 struct CheckResult {

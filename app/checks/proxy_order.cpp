@@ -79,10 +79,11 @@ int Rank(CheckOutcome outcome) {
     case CheckOutcome::Unreachable: return 7;
     case CheckOutcome::WrongContent: return 8;
     case CheckOutcome::InvalidResponse: return 9;
-    case CheckOutcome::Checking: return 10;
-    case CheckOutcome::NotChecked: return 11;
+    case CheckOutcome::AuthenticationRequired: return 10;
+    case CheckOutcome::Checking: return 11;
+    case CheckOutcome::NotChecked: return 12;
   }
-  return 11;
+  return 12;
 }
 
 }  // namespace
