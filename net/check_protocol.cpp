@@ -152,14 +152,35 @@ int ChecksInFlightFrom(const char* value) {
 
 std::string TargetText(const CheckJob& job) { return job.host + ":" + std::to_string(job.port); }
 
-std::string ProxyGetRequest(const CheckPage& page) {
+std::string ProxyGetRequest(const CheckPage& page, std::string_view authorization) {
   const std::string host = HostAndPort(page.host, page.port, 80);
-  return "GET http://" + host + page.path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+  return "GET http://" + host + page.path + " HTTP/1.1\r\nHost: " + host + "\r\n" + std::string(authorization) +
+         "Connection: close\r\n\r\n";
 }
 
-std::string ProxyConnectRequest(const CheckPage& page) {
+std::string ProxyConnectRequest(const CheckPage& page, std::string_view authorization) {
   const std::string target = page.https.host + ":" + std::to_string(page.https.port);
-  return "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n";
+  return "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n" + std::string(authorization) + "\r\n";
+}
+
+std::string TunnelGetRequest(const CheckPage& page) {
+  return "GET " + page.path + " HTTP/1.1\r\nHost: " + HostAndPort(page.host, page.port, 80) +
+         "\r\nConnection: close\r\n\r\n";
+}
+
+std::string ProxyAuthorization(std::string_view user, std::string_view password) {
+  if (user.empty()) return {};
+  constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  const std::string plain = std::string(user) + ":" + std::string(password);
+  std::string encoded;
+  for (std::size_t i = 0; i < plain.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, plain.size() - i);
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k)
+      group = group << 8 | (k < n ? static_cast<unsigned char>(plain[i + k]) : 0);
+    for (std::size_t k = 0; k < 4; ++k) encoded += k <= n ? kAlphabet[group >> (18 - 6 * k) & 63] : '=';
+  }
+  return "Proxy-Authorization: Basic " + encoded + "\r\n";
 }
 
 std::string HttpsGetRequest(const CheckPage& page) {

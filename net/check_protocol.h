@@ -86,15 +86,24 @@ inline constexpr int kMaxChecksInFlight = 2048;
 int ChecksInFlightFrom(const char* value);
 
 // The GET in proxy form (absolute address), the CONNECT to the HTTPS page's
-// host and the GET sent through the tunnel once TLS is up.
-std::string ProxyGetRequest(const CheckPage& page);
-std::string ProxyConnectRequest(const CheckPage& page);
+// host and the GET sent through the tunnel once TLS is up; `authorization`
+// (a header line with its CR LF, or empty) goes with the first two.
+std::string ProxyGetRequest(const CheckPage& page, std::string_view authorization = {});
+std::string ProxyConnectRequest(const CheckPage& page, std::string_view authorization = {});
 std::string HttpsGetRequest(const CheckPage& page);
+// The check page's GET in origin form, for a tunnel through a SOCKS proxy.
+std::string TunnelGetRequest(const CheckPage& page);
+// "Proxy-Authorization: Basic …" with its CR LF, for an HTTP proxy's credentials; empty without a user.
+std::string ProxyAuthorization(std::string_view user, std::string_view password);
+
+enum class ProxyProtocol { kHttp, kSocks4, kSocks5 };
 
 // One proxy to check.
 struct CheckJob {
   std::string host;
   int port = 0;
+  ProxyProtocol protocol = ProxyProtocol::kHttp;
+  std::string user, password;  // its credentials, when its list gave some
 };
 // "host:port", as the switch and the titles name a proxy.
 std::string TargetText(const CheckJob& job);

@@ -35,9 +35,9 @@ CheckOutcome Socks5Failure(unsigned char reply) {
 
 }  // namespace
 
-SocksHandshake::SocksHandshake(SocksVersion version, SocksTarget target, std::string user, std::string password)
-    : version_(version), target_(std::move(target)), user_(std::move(user)), password_(std::move(password)) {
-  if (version_ == SocksVersion::k4) {
+SocksHandshake::SocksHandshake(ProxyProtocol protocol, SocksTarget target, std::string user, std::string password)
+    : protocol_(protocol), target_(std::move(target)), user_(std::move(user)), password_(std::move(password)) {
+  if (protocol_ == ProxyProtocol::kSocks4) {
     // VN 4, CONNECT, the port, the address (0.0.0.1 for 4a: the name follows), the user id.
     output_ = {0x04, kConnect};
     AppendPort(output_, target_.port);

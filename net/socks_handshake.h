@@ -14,8 +14,6 @@
 
 namespace vantoip {
 
-enum class SocksVersion { k4, k5 };
-
 // Where the tunnel leads.
 struct SocksTarget {
   std::string host;                    // the name (SOCKS5, SOCKS4a)
@@ -25,7 +23,8 @@ struct SocksTarget {
 
 class SocksHandshake {
  public:
-  SocksHandshake(SocksVersion version, SocksTarget target, std::string user = {}, std::string password = {});
+  // `protocol`: kSocks4 (4a for a target without an address) or kSocks5.
+  SocksHandshake(ProxyProtocol protocol, SocksTarget target, std::string user = {}, std::string password = {});
 
   // The bytes to send now: the greeting at first, then what each answer calls for.
   std::string TakeOutput() { return std::exchange(output_, {}); }
@@ -47,7 +46,7 @@ class SocksHandshake {
   // The reply's fixed part has come; decides, or says how many more bytes close it.
   void Judge();
 
-  const SocksVersion version_;
+  const ProxyProtocol protocol_;
   const SocksTarget target_;
   const std::string user_, password_;
   Stage stage_;

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace vantoip {
+#include "net/check_protocol.h"
 
-enum class ProxyProtocol { kHttp, kSocks4, kSocks5 };
+namespace vantoip {
 
 // "HTTP", "SOCKS4", "SOCKS5": the 协议 column's texts.
 std::string_view ProtocolName(ProxyProtocol protocol);

@@ -20,7 +20,7 @@ const SocksTarget kByAddress{"www.msftconnecttest.com", 0x0D6B0410, 80};  // 13.
 
 // A SOCKS5 greeting answered, a CONNECT sent: the handshake that is left.
 SocksHandshake Socks5AtConnect() {
-  SocksHandshake h(SocksVersion::k5, kByName);
+  SocksHandshake h(ProxyProtocol::kSocks5, kByName);
   h.TakeOutput();
   EXPECT_EQ(h.Feed("\x05\x00"s), O::Checking);
   h.TakeOutput();
@@ -28,7 +28,7 @@ SocksHandshake Socks5AtConnect() {
 }
 
 TEST(SocksHandshake, Socks5AsksByNameAndOpensOnSuccessWithAnyBoundAddress) {
-  SocksHandshake h(SocksVersion::k5, kByName);
+  SocksHandshake h(ProxyProtocol::kSocks5, kByName);
   EXPECT_EQ(h.TakeOutput(), "\x05\x01\x00"s);  // no authentication, the only method offered
   EXPECT_EQ(h.Feed("\x05"s), O::Checking);
   EXPECT_EQ(h.TakeOutput(), "");
@@ -46,19 +46,19 @@ TEST(SocksHandshake, Socks5AsksByNameAndOpensOnSuccessWithAnyBoundAddress) {
 }
 
 TEST(SocksHandshake, Socks5LogsInWithCredentialsAndTellsARefusedLoginFromOtherFailures) {
-  SocksHandshake h(SocksVersion::k5, kByName, "user", "p@ss");
+  SocksHandshake h(ProxyProtocol::kSocks5, kByName, "user", "p@ss");
   EXPECT_EQ(h.TakeOutput(), "\x05\x02\x00\x02"s);
   EXPECT_EQ(h.Feed("\x05\x02"s), O::Checking);
   EXPECT_EQ(h.TakeOutput(), "\x01\x04user\x04p@ss"s);
   EXPECT_EQ(h.Feed("\x01\x00"s), O::Checking);
   EXPECT_EQ(h.TakeOutput().substr(0, 4), "\x05\x01\x00\x03"s);
 
-  SocksHandshake refused(SocksVersion::k5, kByName, "user", "wrong");
+  SocksHandshake refused(ProxyProtocol::kSocks5, kByName, "user", "wrong");
   refused.Feed("\x05\x02"s);
   EXPECT_EQ(refused.Feed("\x01\x01"s), O::AuthenticationRequired);
-  EXPECT_EQ(SocksHandshake(SocksVersion::k5, kByName).Feed("\x05\xFF"s), O::AuthenticationRequired);
+  EXPECT_EQ(SocksHandshake(ProxyProtocol::kSocks5, kByName).Feed("\x05\xFF"s), O::AuthenticationRequired);
   // User and password asked for when none were offered: not this protocol.
-  EXPECT_EQ(SocksHandshake(SocksVersion::k5, kByName).Feed("\x05\x02"s), O::InvalidResponse);
+  EXPECT_EQ(SocksHandshake(ProxyProtocol::kSocks5, kByName).Feed("\x05\x02"s), O::InvalidResponse);
 }
 
 TEST(SocksHandshake, Socks5ReplyCodesAndAnswersThatAreNotSocks) {
@@ -80,20 +80,20 @@ TEST(SocksHandshake, Socks5ReplyCodesAndAnswersThatAreNotSocks) {
     SocksHandshake h = Socks5AtConnect();
     EXPECT_EQ(h.Feed(reply), outcome) << testing::PrintToString(reply);
   }
-  EXPECT_EQ(SocksHandshake(SocksVersion::k5, kByName).Feed("HTTP/1.0 200 OK\r\n"), O::InvalidResponse);
+  EXPECT_EQ(SocksHandshake(ProxyProtocol::kSocks5, kByName).Feed("HTTP/1.0 200 OK\r\n"), O::InvalidResponse);
   // Closed: before a byte refused, a reply cut short not SOCKS.
-  EXPECT_EQ(SocksHandshake(SocksVersion::k5, kByName).Close(), O::Refused);
+  EXPECT_EQ(SocksHandshake(ProxyProtocol::kSocks5, kByName).Close(), O::Refused);
   SocksHandshake cut = Socks5AtConnect();
   cut.Feed("\x05\x00\x00\x01\x7F"s);
   EXPECT_EQ(cut.Close(), O::InvalidResponse);
-  SocksHandshake greeted(SocksVersion::k5, kByName);
+  SocksHandshake greeted(ProxyProtocol::kSocks5, kByName);
   greeted.Feed("\x05"s);
   EXPECT_EQ(greeted.Close(), O::InvalidResponse);
 }
 
 TEST(SocksHandshake, Socks4ByAddressOr4aByNameAndItsReplies) {
-  EXPECT_EQ(SocksHandshake(SocksVersion::k4, kByAddress).TakeOutput(), "\x04\x01\x00\x50\x0D\x6B\x04\x10\x00"s);
-  EXPECT_EQ(SocksHandshake(SocksVersion::k4, kByName, "id").TakeOutput(),
+  EXPECT_EQ(SocksHandshake(ProxyProtocol::kSocks4, kByAddress).TakeOutput(), "\x04\x01\x00\x50\x0D\x6B\x04\x10\x00"s);
+  EXPECT_EQ(SocksHandshake(ProxyProtocol::kSocks4, kByName, "id").TakeOutput(),
             "\x04\x01\x00\x50\x00\x00\x00\x01id\x00www.msftconnecttest.com\x00"s);
   const std::vector<std::tuple<std::string, O>> replies = {
       {"\x00\x5B"s, O::Refused}, {"\x00\x5C"s, O::Refused}, {"\x00\x5D"s, O::Refused},
@@ -101,14 +101,14 @@ TEST(SocksHandshake, Socks4ByAddressOr4aByNameAndItsReplies) {
       {"HTTP/1.1 200 OK"s, O::InvalidResponse},
   };
   for (const auto& [reply, outcome] : replies)
-    EXPECT_EQ(SocksHandshake(SocksVersion::k4, kByAddress).Feed(reply), outcome) << testing::PrintToString(reply);
+    EXPECT_EQ(SocksHandshake(ProxyProtocol::kSocks4, kByAddress).Feed(reply), outcome) << testing::PrintToString(reply);
   for (const char version : {'\x00', '\x04'}) {  // some servers answer with version 4
-    SocksHandshake h(SocksVersion::k4, kByAddress);
+    SocksHandshake h(ProxyProtocol::kSocks4, kByAddress);
     EXPECT_EQ(h.Feed(std::string{version} + "\x5A\x00\x50\x0D\x6B\x04"s), O::Checking);
     EXPECT_EQ(h.Feed("\x10" "GET"s), O::Passed);
     EXPECT_EQ(h.Tunnel(), "GET");
   }
-  SocksHandshake cut(SocksVersion::k4, kByAddress);
+  SocksHandshake cut(ProxyProtocol::kSocks4, kByAddress);
   cut.Feed("\x00\x5A\x00"s);
   EXPECT_EQ(cut.Close(), O::InvalidResponse);
 }
