@@ -11,6 +11,8 @@
 
 namespace vantoip {
 
+enum class ProxyProtocol { kHttp, kSocks4, kSocks5 };
+
 // The outcomes with a time are those whose HTTP page came right; they differ
 // in what became of HTTPS through the proxy's tunnel.
 enum class CheckOutcome {
@@ -32,6 +34,8 @@ enum class CheckOutcome {
 struct CheckResult {
   CheckOutcome outcome = CheckOutcome::NotChecked;
   int milliseconds = 0;  // the HTTP step's time, for the outcomes that have one
+  // The protocol checked in: the job's, or the SOCKS one an assumed HTTP proxy answered in.
+  ProxyProtocol protocol = ProxyProtocol::kHttp;
 };
 
 // The HTTP page came right: the result carries a time.
@@ -96,13 +100,14 @@ std::string TunnelGetRequest(const CheckPage& page);
 // "Proxy-Authorization: Basic …" with its CR LF, for an HTTP proxy's credentials; empty without a user.
 std::string ProxyAuthorization(std::string_view user, std::string_view password);
 
-enum class ProxyProtocol { kHttp, kSocks4, kSocks5 };
-
 // One proxy to check.
 struct CheckJob {
   std::string host;
   int port = 0;
   ProxyProtocol protocol = ProxyProtocol::kHttp;
+  // HTTP by default, not named by its list: SOCKS5, then SOCKS4, are tried
+  // when the proxy gives no HTTP answer.
+  bool protocolAssumed = false;
   std::string user, password;  // its credentials, when its list gave some
 };
 // "host:port", as the switch and the titles name a proxy.
@@ -161,6 +166,7 @@ class ResponseClassifier {
   CheckOutcome Close();
   CheckOutcome Outcome() const { return outcome_; }
   std::size_t BytesSeen() const { return seen_; }
+  int Status() const { return statusLine_.Status(); }  // of the answer's status line, once read
 
  private:
   enum class Stage { StatusLine, Headers, LengthBody, CloseBody, ChunkSize, ChunkData, ChunkDataEnd };

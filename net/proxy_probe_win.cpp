@@ -40,24 +40,60 @@ std::int64_t Clock::Now() const {
   return now.QuadPart;
 }
 
-ProbeRequests::ProbeRequests(const CheckPage& page, LookupFunction lookup, LookupQueue queue)
-    : get(ProxyGetRequest(page)), connect(ProxyConnectRequest(page)), https(HttpsGetRequest(page)),
-      expectedBody(page.expectedBody), httpsHost(page.https.host), httpsStatus(page.https.status), lookup(lookup),
-      queue(queue) {}
+TunnelHost::TunnelHost(std::string host, int port, LookupFunction lookup, LookupQueue queue)
+    : named_{std::move(host), std::nullopt, port}, lookup_(lookup), queue_(queue) {
+  in_addr literal{};
+  if (inet_pton(AF_INET, named_.host.c_str(), &literal) == 1)
+    named_.ipv4 = ntohl(literal.s_addr);
+}
 
-ProxyProbe::ProxyProbe(const CheckJob& target, const ProbeRequests& requests, const Clock& clock)
-    : requests_(requests), clock_(clock), response_(requests.expectedBody), httpsAnswer_(requests.httpsStatus) {
-  if (target.port < 1 || target.port > 65535 || target.host.empty()) {
+TunnelHost::~TunnelHost() {
+  if (lookupState_) lookupState_->Drop();
+}
+
+std::optional<SocksTarget> TunnelHost::Target(ProxyProtocol protocol) const {
+  if (protocol != ProxyProtocol::kSocks4 || named_.ipv4) return named_;
+  if (!lookupState_) lookupState_ = NameResolver::Resolve(named_.host, lookup_, queue_);
+  in_addr address{};
+  switch (lookupState_->Poll(GetTickCount64(), kLookupMilliseconds, address)) {
+    case NameLookup::State::Waiting: return std::nullopt;
+    case NameLookup::State::Found: return SocksTarget{named_.host, ntohl(address.s_addr), named_.port};
+    default: return named_;  // by name: SOCKS4a
+  }
+}
+
+ProbeRequests::ProbeRequests(const CheckPage& page, LookupFunction lookup, LookupQueue queue)
+    : page(page), get(ProxyGetRequest(page)), connect(ProxyConnectRequest(page)), https(HttpsGetRequest(page)),
+      tunnelGet(TunnelGetRequest(page)), expectedBody(page.expectedBody), httpsHost(page.https.host),
+      httpsStatus(page.https.status), lookup(lookup), queue(queue), checkHost(page.host, page.port, lookup, queue),
+      httpsTarget(page.https.host, page.https.port, lookup, queue) {}
+
+namespace {
+
+// An HTTP proxy's requests with its credentials; empty when it has none (the run's serve).
+std::string WithCredentials(const CheckJob& job, const CheckPage& page, bool connect) {
+  if (job.protocol != ProxyProtocol::kHttp || job.user.empty()) return {};
+  const std::string authorization = ProxyAuthorization(job.user, job.password);
+  return connect ? ProxyConnectRequest(page, authorization) : ProxyGetRequest(page, authorization);
+}
+
+}  // namespace
+
+ProxyProbe::ProxyProbe(CheckJob target, const ProbeRequests& requests, const Clock& clock)
+    : job_(std::move(target)), requests_(requests), clock_(clock),
+      ownGet_(WithCredentials(job_, requests.page, false)), ownConnect_(WithCredentials(job_, requests.page, true)),
+      response_(requests.expectedBody), httpsAnswer_(requests.httpsStatus) {
+  if (job_.port < 1 || job_.port > 65535 || job_.host.empty()) {
     Finish(CheckOutcome::Refused);
     return;
   }
   address_.sin_family = AF_INET;
-  address_.sin_port = htons(static_cast<u_short>(target.port));
-  if (inet_pton(AF_INET, target.host.c_str(), &address_.sin_addr) == 1) {
+  address_.sin_port = htons(static_cast<u_short>(job_.port));
+  if (inet_pton(AF_INET, job_.host.c_str(), &address_.sin_addr) == 1) {
     stage_ = Stage::Get;
     Connect();
   } else {
-    lookup_ = NameResolver::Resolve(target.host, requests.lookup, requests.queue);
+    lookup_ = NameResolver::Resolve(job_.host, requests.lookup, requests.queue);
   }
 }
 
@@ -86,7 +122,18 @@ void ProxyProbe::Poll(std::int64_t now) {
   }
   if (tls_ && tls_->Current() == TlsClient::State::Verifying && tls_->Poll() != TlsClient::State::Verifying)
     return TlsBytes({});  // the chain judged at last: on as if the bytes had just come
-  if (now >= Deadline()) Finish(stage_ == Stage::Get ? CheckOutcome::TimedOut : CheckOutcome::HttpsFailed);
+  if (connected_ && Socks() && !socks_) {
+    StartSocks();  // the tunnel host's address may have come
+    if (sent_ < outgoing_.size()) Send();
+  }
+  if (now < Deadline()) return;
+  if (stage_ == Stage::Get && httpOutcome_) return KeepHttpVerdict();  // silent in SOCKS too
+  Finish(stage_ == Stage::Get ? CheckOutcome::TimedOut : CheckOutcome::HttpsFailed);
+}
+
+void ProxyProbe::KeepHttpVerdict() {
+  job_.protocol = ProxyProtocol::kHttp;
+  Finish(*httpOutcome_);
 }
 
 void ProxyProbe::Connect() {
@@ -96,12 +143,17 @@ void ProxyProbe::Connect() {
   connectDeadline_ = connectStart_ + clock_.Ticks(kConnectMilliseconds);
   if (stage_ == Stage::Get) stepDeadline_ = kNever;  // the answer's time starts once connected
   connected_ = false;
-  outgoing_ = stage_ == Stage::Get ? requests_.get : requests_.connect;
+  socks_.reset();
+  // A SOCKS proxy hears its handshake first, once connected.
+  if (Socks()) outgoing_.clear();
+  else if (stage_ == Stage::Get) outgoing_ = ownGet_.empty() ? requests_.get : ownGet_;
+  else outgoing_ = ownConnect_.empty() ? requests_.connect : ownConnect_;
   sent_ = 0;
   if (!socket_) ConnectFailed(error);
 }
 
 void ProxyProbe::ConnectFailed(int error) {
+  if (stage_ == Stage::Get && httpOutcome_) return KeepHttpVerdict();
   Finish(stage_ == Stage::Get ? ConnectOutcome(error) : CheckOutcome::HttpsFailed);
 }
 
@@ -112,6 +164,7 @@ void ProxyProbe::OnReady(bool readable, bool writable, bool failed, std::int64_t
     if (!writable) return;
     connected_ = true;
     if (stage_ == Stage::Get) stepDeadline_ = now + clock_.Ticks(kAnswerMilliseconds);
+    if (Socks()) StartSocks();
   }
   if (writable && sent_ < outgoing_.size()) Send();
   if (readable && !result_) Receive(now);
@@ -134,7 +187,9 @@ void ProxyProbe::Receive(std::int64_t now) {
   const int n = recv(socket_.Get(), buffer.data(), static_cast<int>(std::min(room, buffer.size())), 0);
   if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return;
   const std::string_view bytes(buffer.data(), n > 0 ? n : 0);
-  if (stage_ == Stage::Get) {
+  if (socks_ && socks_->Outcome() == CheckOutcome::Checking) {
+    SocksBytes(bytes, n <= 0, now);
+  } else if (stage_ == Stage::Get) {
     // A reset counts as the end of the answer: refused before any byte, judged after.
     const CheckOutcome outcome = n > 0 ? response_.Feed(bytes) : response_.Close();
     if (outcome != CheckOutcome::Checking) EndGet(outcome, now);
@@ -148,8 +203,70 @@ void ProxyProbe::Receive(std::int64_t now) {
   }
 }
 
-void ProxyProbe::EndGet(CheckOutcome outcome, std::int64_t now) {
+void ProxyProbe::StartSocks() {
+  const TunnelHost& host = stage_ == Stage::Get ? requests_.checkHost : requests_.httpsTarget;
+  const std::optional<SocksTarget> target = host.Target(job_.protocol);
+  if (!target) return;  // asked again at the next poll
+  socks_.emplace(job_.protocol, *target, job_.user, job_.password);
+  outgoing_ = socks_->TakeOutput();
+  sent_ = 0;
+}
+
+void ProxyProbe::SocksBytes(std::string_view bytes, bool closed, std::int64_t now) {
+  const CheckOutcome outcome = closed ? socks_->Close() : socks_->Feed(bytes);
+  if (outcome == CheckOutcome::Checking) {
+    outgoing_ += socks_->TakeOutput();
+    if (sent_ < outgoing_.size()) Send();
+    return;
+  }
+  if (outcome == CheckOutcome::Passed) return SocksOpen(now);
+  if (stage_ == Stage::Get) return EndSocksGet(outcome, closed && !socks_->Answered());
+  // The proxy would not open the tunnel to the HTTPS page: as an HTTP proxy refusing CONNECT.
+  Finish(outcome == CheckOutcome::Refused ? CheckOutcome::PassedHttpOnly : CheckOutcome::HttpsFailed);
+}
+
+void ProxyProbe::SocksOpen(std::int64_t now) {
+  if (stage_ == Stage::Get) {
+    outgoing_ += requests_.tunnelGet;
+    Send();
+    if (const std::string_view early = socks_->Tunnel(); !early.empty())
+      if (const CheckOutcome outcome = response_.Feed(early); outcome != CheckOutcome::Checking) EndGet(outcome, now);
+    return;
+  }
+  tunnelAnswered_ = true;
+  tls_ = std::make_unique<TlsClient>(requests_.httpsHost);
+  TlsBytes(socks_->Tunnel());
+}
+
+void ProxyProbe::EndSocksGet(CheckOutcome outcome, bool silent) {
+  // Tried as SOCKS after HTTP got no HTTP answer: a proxy that speaks neither keeps HTTP's verdict.
+  if (httpOutcome_ && (outcome == CheckOutcome::InvalidResponse || silent)) {
+    if (job_.protocol == ProxyProtocol::kSocks5) {
+      job_.protocol = ProxyProtocol::kSocks4;
+      return Reconnect();
+    }
+    return KeepHttpVerdict();
+  }
+  Finish(outcome);
+}
+
+void ProxyProbe::Reconnect() {
   socket_.Reset();
+  response_ = ResponseClassifier(requests_.expectedBody);
+  Connect();
+}
+
+void ProxyProbe::EndGet(CheckOutcome outcome, std::int64_t now) {
+  // An assumed HTTP proxy that answers nothing HTTP, or closes without a word, may speak SOCKS.
+  const bool noHttpAnswer = outcome == CheckOutcome::InvalidResponse || outcome == CheckOutcome::Refused;
+  if (job_.protocolAssumed && job_.protocol == ProxyProtocol::kHttp && noHttpAnswer && !httpOutcome_) {
+    httpOutcome_ = outcome;
+    job_.protocol = ProxyProtocol::kSocks5;
+    return Reconnect();
+  }
+  socket_.Reset();
+  if (outcome == CheckOutcome::WrongContent && response_.Status() == 407)
+    return Finish(CheckOutcome::AuthenticationRequired);  // Proxy Authentication Required
   if (outcome != CheckOutcome::Passed) return Finish(outcome);
   milliseconds_ = clock_.Milliseconds(now - connectStart_);
   stage_ = Stage::Tunnel;
@@ -184,7 +301,7 @@ void ProxyProbe::TlsBytes(std::string_view bytes) {
 
 void ProxyProbe::Finish(CheckOutcome outcome) {
   tls_.reset();
-  CheckResult result{outcome, 0};
+  CheckResult result{outcome, 0, job_.protocol};
   if (HasTime(result)) result.milliseconds = milliseconds_;
   result_ = result;
 }

@@ -1,8 +1,10 @@
 // One proxy under check, as a state machine over non-blocking sockets that the
 // runner's loop drives: the host's lookup, the check page's GET, then for a
 // right page the CONNECT to the HTTPS page's host, TLS through the tunnel and
-// the HTTPS page. Each step has its own time limit; a shown time is the GET's,
-// from the start of its connect to the moment its answer was read ready.
+// the HTTPS page. A SOCKS proxy opens each of the two tunnels by its own
+// handshake first, and the GET goes through in origin form. Each step has its
+// own time limit; a shown time is the GET's, from the start of its connect to
+// the moment its answer was read ready.
 #pragma once
 
 #include <winsock2.h>
@@ -17,6 +19,7 @@
 #include "net/check_protocol.h"
 #include "net/name_resolver_win.h"
 #include "net/socket_win.h"
+#include "net/socks_handshake.h"
 
 namespace vantoip {
 
@@ -34,19 +37,41 @@ class Clock {
   std::int64_t perSecond_ = 1;
 };
 
+// A host a SOCKS tunnel leads to, with its IPv4 address for SOCKS4: a SOCKS4
+// client (WinINet's) looks the name up itself. Looked up once per run, when a
+// SOCKS4 probe first asks; used on the run's worker thread only.
+class TunnelHost {
+ public:
+  TunnelHost(std::string host, int port, LookupFunction lookup, LookupQueue queue);
+  ~TunnelHost();
+  TunnelHost(const TunnelHost&) = delete;
+  TunnelHost& operator=(const TunnelHost&) = delete;
+  // The target for `protocol`; none while the SOCKS4 lookup goes on. A name
+  // without an address goes to SOCKS4 by name (4a).
+  std::optional<SocksTarget> Target(ProxyProtocol protocol) const;
+
+ private:
+  SocksTarget named_;
+  const LookupFunction lookup_;
+  const LookupQueue queue_;
+  mutable std::shared_ptr<NameLookup> lookupState_;
+};
+
 // What every probe of a run sends and expects.
 struct ProbeRequests {
   ProbeRequests(const CheckPage& page, LookupFunction lookup, LookupQueue queue);
-  const std::string get, connect, https, expectedBody, httpsHost;
+  const CheckPage page;
+  const std::string get, connect, https, tunnelGet, expectedBody, httpsHost;
   const int httpsStatus;
   const LookupFunction lookup;
   const LookupQueue queue;
+  const TunnelHost checkHost, httpsTarget;
 };
 
 class ProxyProbe {
  public:
   // Begins at once: a lookup for a host name, else the connect.
-  ProxyProbe(const CheckJob& target, const ProbeRequests& requests, const Clock& clock);
+  ProxyProbe(CheckJob target, const ProbeRequests& requests, const Clock& clock);
   ~ProxyProbe();
   ProxyProbe(const ProxyProbe&) = delete;
   ProxyProbe& operator=(const ProxyProbe&) = delete;
@@ -71,6 +96,18 @@ class ProxyProbe {
   enum class Stage { Lookup, Get, Tunnel };
   void Connect();
   void ConnectFailed(int error);
+  // Connected to a SOCKS proxy: the handshake to the step's host begins, unless its address is still being looked up.
+  void StartSocks();
+  void SocksBytes(std::string_view bytes, bool closed, std::int64_t now);
+  // The tunnel is open: the GET, or TLS, goes through it.
+  void SocksOpen(std::int64_t now);
+  // The GET's verdict in a SOCKS handshake, or for a job whose protocol was assumed, the next protocol tried.
+  void EndSocksGet(CheckOutcome outcome, bool silent);
+  // Another connection for the same step (the next protocol tried).
+  void Reconnect();
+  // No SOCKS answer either: the proxy's verdict is its HTTP one.
+  void KeepHttpVerdict();
+  bool Socks() const { return job_.protocol != ProxyProtocol::kHttp; }
   void Send();
   void Receive(std::int64_t now);
   void EndGet(CheckOutcome outcome, std::int64_t now);
@@ -78,8 +115,12 @@ class ProxyProbe {
   void TlsBytes(std::string_view bytes);
   void Finish(CheckOutcome outcome);
 
+  CheckJob job_;
   const ProbeRequests& requests_;
   const Clock& clock_;
+  const std::string ownGet_, ownConnect_;  // with the job's credentials; empty: the run's requests
+  std::optional<CheckOutcome> httpOutcome_;  // of an assumed HTTP job, while SOCKS5, then SOCKS4, are tried
+  std::optional<SocksHandshake> socks_;
   Stage stage_ = Stage::Lookup;
   sockaddr_in address_{};
   std::shared_ptr<NameLookup> lookup_;

@@ -38,6 +38,7 @@ class SocksHandshake {
   // short InvalidResponse.
   CheckOutcome Close();
   CheckOutcome Outcome() const { return outcome_; }
+  bool Answered() const { return answered_; }  // a byte of the proxy's has come
   std::string_view Tunnel() const { return tunnel_; }
 
  private:

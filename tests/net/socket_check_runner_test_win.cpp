@@ -51,8 +51,13 @@ TEST(SocketCheckRunner, EveryKindOfProxyIsClassified) {
   const CheckPage page = test::LoopbackCheckPage("http://check.test/ncsi.txt", "Vantoip check page");
   test::FakeProxies fakes(page);
   std::vector<CheckJob> jobs;
-  for (FakeProxyKind kind : test::kFakeProxyKinds) jobs.push_back({"127.0.0.1", fakes.Port(kind)});
+  for (FakeProxyKind kind : test::kFakeProxyKinds) jobs.push_back(fakes.Job(kind));
   jobs.push_back({"localhost", fakes.Port(FakeProxyKind::Working)});  // a name, looked up off the worker
+  // The login missing; SOCKS proxies listed as plain addresses, their protocol assumed HTTP and found
+  // by the check; an assumed one that speaks no protocol at all keeps HTTP's verdict.
+  jobs.push_back({"127.0.0.1", fakes.Port(FakeProxyKind::Socks5Login), ProxyProtocol::kSocks5});
+  for (FakeProxyKind kind : {FakeProxyKind::Socks5, FakeProxyKind::Socks4, FakeProxyKind::Garbage})
+    jobs.push_back({"127.0.0.1", fakes.Port(kind), ProxyProtocol::kHttp, true});
   Recorder recorder;
   SocketCheckRunner runner(page);
   const auto start = Clock::now();
@@ -69,7 +74,14 @@ TEST(SocketCheckRunner, EveryKindOfProxyIsClassified) {
   for (FakeProxyKind kind : test::kFakeProxyKinds) {
     const CheckResult result = recorder.results[static_cast<std::size_t>(kind)];
     EXPECT_EQ(result.outcome, test::ExpectedOutcome(kind)) << test::FakeProxyName(kind);
+    EXPECT_EQ(result.protocol, test::FakeProxyProtocol(kind)) << test::FakeProxyName(kind);
   }
+  const std::size_t extra = test::kFakeProxyKindCount + 1;
+  EXPECT_EQ(recorder.results[extra].outcome, CheckOutcome::AuthenticationRequired);
+  const auto found = [&](std::size_t i) { return std::pair(recorder.results[i].outcome, recorder.results[i].protocol); };
+  EXPECT_EQ(found(extra + 1), std::pair(CheckOutcome::Passed, ProxyProtocol::kSocks5));
+  EXPECT_EQ(found(extra + 2), std::pair(CheckOutcome::Passed, ProxyProtocol::kSocks4));
+  EXPECT_EQ(found(extra + 3), std::pair(CheckOutcome::InvalidResponse, ProxyProtocol::kHttp));
   const CheckResult working = recorder.results[static_cast<std::size_t>(FakeProxyKind::Working)];
   const CheckResult slow = recorder.results[static_cast<std::size_t>(FakeProxyKind::Slow)];
   EXPECT_LT(working.milliseconds, 200);
@@ -78,7 +90,7 @@ TEST(SocketCheckRunner, EveryKindOfProxyIsClassified) {
   const CheckResult slowTunnel = recorder.results[static_cast<std::size_t>(FakeProxyKind::SlowTunnel)];
   EXPECT_GE(slowTunnel.milliseconds, test::kSlowTunnelMilliseconds);
   EXPECT_LT(slowTunnel.milliseconds, test::kSlowTunnelMilliseconds + 500);
-  EXPECT_EQ(recorder.results[jobs.size() - 1].outcome, CheckOutcome::Passed);
+  EXPECT_EQ(recorder.results[test::kFakeProxyKindCount].outcome, CheckOutcome::Passed);  // by name
   // The 100 MB answer was dropped after its first 64 KiB: what the network buffers took, not more.
   EXPECT_EQ(fakes.OpenConnections(FakeProxyKind::Huge), 0);
   EXPECT_LT(fakes.BytesSent(FakeProxyKind::Huge), 16 << 20);

@@ -23,6 +23,7 @@ constexpr std::uint64_t kHugeBytes = 100ull << 20;
 constexpr std::size_t kMaxRequestHead = 8192;
 
 int Index(FakeProxyKind kind) { return static_cast<int>(kind); }
+bool IsSocks(FakeProxyKind kind) { return FakeProxyProtocol(kind) != ProxyProtocol::kHttp; }
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find("\r\n")); }
 
@@ -58,9 +59,13 @@ Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& p
   const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
   const std::string ok = "HTTP/1.1 200 OK\r\n";
   const std::string close = "Connection: close\r\n";
-  const bool get = FirstLine(head) == FirstLine(ProxyGetRequest(page));
+  // Through a SOCKS tunnel the GET comes in origin form.
+  const bool get = FirstLine(head) == FirstLine(IsSocks(kind) ? TunnelGetRequest(page) : ProxyGetRequest(page));
   const bool connect = FirstLine(head) == FirstLine(ProxyConnectRequest(page));
   switch (kind) {
+    case FakeProxyKind::Socks5:
+    case FakeProxyKind::Socks5Login:
+    case FakeProxyKind::Socks4:
     case FakeProxyKind::Working:
     case FakeProxyKind::Slow:
     case FakeProxyKind::HttpOnly:
@@ -122,6 +127,8 @@ Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& p
 
 struct Connection {
   FakeProxyKind kind;
+  std::string socks;       // the SOCKS handshake's bytes so far
+  int socksStep = 0;       // SOCKS5: 0 greeting, 1 login, 2 request; done once answered
   Socket socket;
   std::uint32_t address = 0;        // the local address it reached (host order)
   Socket peer;                      // the tunnel's far end, once it is open
@@ -140,12 +147,25 @@ const char* FakeProxyName(FakeProxyKind kind) {
   static const char* const names[] = {"working",  "slow",        "HTTP only",  "wrong page", "hanging",
                                       "refusing", "100 MB",      "no line end", "one byte a second",
                                       "redirect", "login page",  "407",        "garbage",    "close halfway",
-                                      "empty tunnel", "intercepting", "slow tunnel"};
+                                      "empty tunnel", "intercepting", "slow tunnel", "SOCKS5", "SOCKS5 login",
+                                      "SOCKS4"};
   return names[Index(kind)];
+}
+
+ProxyProtocol FakeProxyProtocol(FakeProxyKind kind) {
+  switch (kind) {
+    case FakeProxyKind::Socks5:
+    case FakeProxyKind::Socks5Login: return ProxyProtocol::kSocks5;
+    case FakeProxyKind::Socks4: return ProxyProtocol::kSocks4;
+    default: return ProxyProtocol::kHttp;
+  }
 }
 
 CheckOutcome ExpectedOutcome(FakeProxyKind kind) {
   switch (kind) {
+    case FakeProxyKind::Socks5:
+    case FakeProxyKind::Socks5Login:
+    case FakeProxyKind::Socks4:
     case FakeProxyKind::Working:
     case FakeProxyKind::Slow:
     case FakeProxyKind::SlowTunnel: return CheckOutcome::Passed;
@@ -156,6 +176,7 @@ CheckOutcome ExpectedOutcome(FakeProxyKind kind) {
     case FakeProxyKind::OneBytePerSecond: return CheckOutcome::TimedOut;
     case FakeProxyKind::Refusing: return CheckOutcome::Refused;
     case FakeProxyKind::Garbage: return CheckOutcome::InvalidResponse;
+    case FakeProxyKind::AuthRequired: return CheckOutcome::AuthenticationRequired;
     default: return CheckOutcome::WrongContent;
   }
 }
@@ -174,6 +195,9 @@ struct FakeProxies::Server {
   void Serve(const std::atomic<bool>& stopping);
   void Accept(FakeProxyKind kind);
   void Read(Connection& c);
+  // The SOCKS handshake's bytes as they come: each answered, and the request
+  // routed (port 443 to the TLS server, else the page read as an HTTP head).
+  void Socks(Connection& c);
   void Write(Connection& c);
   void OpenTunnel(Connection& c);
   void Relay(Connection& c, bool clientReadable, bool peerReadable);
@@ -214,6 +238,11 @@ FakeProxies::~FakeProxies() {
 }
 
 int FakeProxies::Port(FakeProxyKind kind) const { return server_->ports[Index(kind)]; }
+CheckJob FakeProxies::Job(FakeProxyKind kind) const {
+  CheckJob job{"127.0.0.1", Port(kind), FakeProxyProtocol(kind)};
+  if (kind == FakeProxyKind::Socks5Login) job.user = kSocksUser, job.password = kSocksPassword;
+  return job;
+}
 int FakeProxies::OpenConnections(FakeProxyKind kind) const { return server_->open[Index(kind)]; }
 int FakeProxies::MostConnections(FakeProxyKind kind) const { return server_->most[Index(kind)]; }
 long long FakeProxies::BytesSent(FakeProxyKind kind) const { return server_->sent[Index(kind)]; }
@@ -285,6 +314,10 @@ void FakeProxies::Server::Read(Connection& c) {
   if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return;
   if (n <= 0) return Close(c);
   if (c.answered) return;  // a tunnel's bytes, or more than was asked: dropped
+  if (IsSocks(c.kind) && c.socksStep >= 0) {
+    c.socks.append(buffer, n);
+    return Socks(c);
+  }
   c.head.append(buffer, n);
   if (c.head.find("\r\n\r\n") == std::string::npos) {
     if (c.head.size() > kMaxRequestHead) Close(c);
@@ -295,6 +328,62 @@ void FakeProxies::Server::Read(Connection& c) {
   if (c.kind == FakeProxyKind::Working && workingDelay && !dead[Index(c.kind)]) c.answer.delay = workingDelay(c.address);
   c.hugeLeft = c.answer.huge ? kHugeBytes : 0;
   c.sendAt = GetTickCount() + c.answer.delay;
+}
+
+void FakeProxies::Server::Socks(Connection& c) {
+  const std::string& in = c.socks;
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(in[i]); };
+  const auto reply = [&](const std::string& bytes) { send(c.socket.Get(), bytes.data(), static_cast<int>(bytes.size()), 0); };
+  std::size_t used = 0, port = 0;
+  // Another protocol's first byte (an HTTP request, another SOCKS version): closed without a word.
+  if (c.socksStep == 0 && !in.empty() && byte(0) != (c.kind == FakeProxyKind::Socks4 ? 0x04 : 0x05)) return Close(c);
+  if (c.kind == FakeProxyKind::Socks4) {
+    // VN CD DSTPORT DSTIP USERID NUL [name NUL, for 0.0.0.x]
+    const std::size_t idEnd = in.size() > 8 ? in.find('\0', 8) : std::string::npos;
+    if (idEnd == std::string::npos) return;
+    used = idEnd + 1;
+    if (byte(4) == 0 && byte(5) == 0 && byte(6) == 0 && byte(7) != 0) {
+      const std::size_t nameEnd = in.find('\0', used);
+      if (nameEnd == std::string::npos) return;
+      used = nameEnd + 1;
+    }
+    port = byte(2) << 8 | byte(3);
+    reply(std::string{0x00, 0x5A, 0, 0, 0, 0, 0, 0});
+  } else if (c.socksStep == 0) {
+    if (in.size() < 2 || in.size() < 2u + byte(1)) return;
+    const std::string methods = in.substr(2, byte(1));
+    const char wanted = c.kind == FakeProxyKind::Socks5Login ? 0x02 : 0x00;
+    const bool offered = methods.find(wanted) != std::string::npos;
+    reply(std::string{0x05, offered ? wanted : static_cast<char>(0xFF)});
+    if (!offered) return Close(c);
+    c.socks.erase(0, 2 + byte(1));
+    c.socksStep = wanted == 0x02 ? 1 : 2;
+    return Socks(c);
+  } else if (c.socksStep == 1) {
+    if (in.size() < 2 || in.size() < 3u + byte(1) || in.size() < 3u + byte(1) + byte(2 + byte(1))) return;
+    const std::string user = in.substr(2, byte(1)), password = in.substr(3 + byte(1), byte(2 + byte(1)));
+    const bool good = user == kSocksUser && password == kSocksPassword;
+    reply(std::string{0x01, static_cast<char>(good ? 0x00 : 0x01)});
+    if (!good) return Close(c);
+    c.socks.erase(0, 3 + byte(1) + byte(2 + byte(1)));
+    c.socksStep = 2;
+    return Socks(c);
+  } else {
+    // VER CMD RSV ATYP=3 length name DSTPORT: the checker asks by name
+    if (in.size() < 5 || in.size() < 7u + byte(4)) return;
+    used = 7 + byte(4);
+    port = byte(5 + byte(4)) << 8 | byte(6 + byte(4));
+    reply(std::string{0x05, 0x00, 0x00, 0x01, 0, 0, 0, 0, 0, 0});
+  }
+  c.socksStep = -1;  // open: what follows is the tunnel's
+  c.head = c.socks.substr(used);
+  if (static_cast<int>(port) == page.https.port) {
+    c.answered = true;
+    c.answer = Answer{"", false};
+    c.answer.tunnelPort = SharedTlsCheckServer().TrustedPort();
+    c.toPeer = std::move(c.head);
+    OpenTunnel(c);
+  }
 }
 
 void FakeProxies::Server::Write(Connection& c) {

@@ -36,21 +36,28 @@ enum class FakeProxyKind {
   EmptyTunnel,       // the page, and 200 to CONNECT, then the close: a tunnel that carries nothing
   Intercepting,      // the page, and a tunnel to a TLS server with a certificate of its own
   SlowTunnel,        // the page and a working tunnel, each answer after kSlowTunnelMilliseconds
+  Socks5,            // SOCKS5 without authentication: the page in origin form, and a tunnel to port 443
+  Socks5Login,       // the same after the login kSocksUser, kSocksPassword (RFC 1929)
+  Socks4,            // SOCKS4 and 4a, the same
 };
 inline constexpr FakeProxyKind kFakeProxyKinds[] = {
     FakeProxyKind::Working,   FakeProxyKind::Slow,      FakeProxyKind::HttpOnly,         FakeProxyKind::WrongPage,
     FakeProxyKind::Hanging,   FakeProxyKind::Refusing,  FakeProxyKind::Huge,             FakeProxyKind::NoLineEnd,
     FakeProxyKind::OneBytePerSecond, FakeProxyKind::Redirect, FakeProxyKind::LoginPage, FakeProxyKind::AuthRequired,
     FakeProxyKind::Garbage,   FakeProxyKind::CloseHalfway, FakeProxyKind::EmptyTunnel,     FakeProxyKind::Intercepting,
-    FakeProxyKind::SlowTunnel,
+    FakeProxyKind::SlowTunnel, FakeProxyKind::Socks5, FakeProxyKind::Socks5Login, FakeProxyKind::Socks4,
 };
 inline constexpr int kFakeProxyKindCount = sizeof kFakeProxyKinds / sizeof kFakeProxyKinds[0];
 inline constexpr int kSlowProxyMilliseconds = 500;
 inline constexpr int kSlowTunnelMilliseconds = 6000;
+inline constexpr char kSocksUser[] = "tester", kSocksPassword[] = "p@ss:word";
 
 const char* FakeProxyName(FakeProxyKind kind);
-// What a correct check makes of the kind.
+// What a correct check makes of the kind, checked in its own protocol (with
+// the login for Socks5Login).
 CheckOutcome ExpectedOutcome(FakeProxyKind kind);
+// The protocol the kind speaks.
+ProxyProtocol FakeProxyProtocol(FakeProxyKind kind);
 
 class FakeProxies {
  public:
@@ -62,6 +69,8 @@ class FakeProxies {
   FakeProxies& operator=(const FakeProxies&) = delete;
 
   int Port(FakeProxyKind kind) const;
+  // A check of the kind on 127.0.0.1 in its protocol, with the login it asks for.
+  CheckJob Job(FakeProxyKind kind) const;
   // Connections accepted and not yet closed, now and at most at once.
   int OpenConnections(FakeProxyKind kind) const;
   int MostConnections(FakeProxyKind kind) const;
