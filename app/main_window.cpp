@@ -2,6 +2,7 @@
 #include "app/main_window_controls.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "app/list/proxy_address.h"
@@ -13,7 +14,8 @@
 namespace vantoip {
 
 ProxyTarget SplitTarget(const std::string& target) {
-  const TextArray parts = SplitText(target, ":");
+  const bool socks = target.rfind(kSocksTargetPrefix, 0) == 0;
+  const TextArray parts = SplitText(socks ? target.substr(std::strlen(kSocksTargetPrefix)) : target, ":");
   ProxyTarget split;
   if (parts.Count() >= 1) split.host = parts[1];
   if (parts.Count() >= 2) split.port = parts[2];
@@ -23,6 +25,12 @@ ProxyTarget SplitTarget(const std::string& target) {
 CheckJob JobOf(const ProxyTarget& target) {
   const std::int64_t port = TruncateToInteger(ToNumber(target.port));
   return {target.host, static_cast<int>(std::clamp<std::int64_t>(port, 0, 65536))};
+}
+
+CheckJob JobOfTarget(const std::string& target) {
+  CheckJob job = JobOf(SplitTarget(target));
+  if (target.rfind(kSocksTargetPrefix, 0) == 0) job.protocol = ProxyProtocol::kSocks4;
+  return job;
 }
 
 MainWindow::MainWindow(Services& services, SharedState& state, MainWindowParts parts)
@@ -67,15 +75,14 @@ void MainWindow::OnRowPick() {
   const std::string host = window_->GetCellText(main_window::kProxyList, row, kAddressColumn);
   const std::string port = window_->GetCellText(main_window::kProxyList, row, kPortColumn);
   state_.SetTarget(host, port);
-  targetIsSocks_ = IsSocksProtocol(window_->GetCellText(main_window::kProxyList, row, kProtocolColumn));
-  window_->SetCaption(main_window::kTargetLabel, host + ":" + port);
+  const ProxyProtocol protocol = ProtocolOfCell(window_->GetCellText(main_window::kProxyList, row, kProtocolColumn));
+  targetNeedsRelay_ = protocol == ProxyProtocol::kSocks5;
+  // A SOCKS4 proxy as Windows and browsers read it from the proxy server setting.
+  window_->SetCaption(main_window::kTargetLabel, (protocol == ProxyProtocol::kSocks4 ? kSocksTargetPrefix : "") + host + ":" + port);
   StartDelayTest();
 }
 
-bool IsSocksProtocol(std::string_view text) {
-  const std::optional<ProxyProtocol> protocol = ProtocolNamed(text);
-  return protocol && *protocol != ProxyProtocol::kHttp;
-}
+ProxyProtocol ProtocolOfCell(std::string_view text) { return ProtocolNamed(text).value_or(ProxyProtocol::kHttp); }
 
 bool MainWindow::StatusOn() {
   return CompareText(window_->Caption(main_window::kStatusLabel), main_window::kStatusOn) == 0;

@@ -16,12 +16,14 @@ namespace vantoip {
 inline constexpr char kProxyServerPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer";
 inline constexpr char kProxyEnablePath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyEnable";
 
-// Host and port of a target text "host:port"; a text without a port part
-// (no colon, or nothing after it) gives an empty port.
+// Host and port of a target text "host:port" (or "socks=host:port"); a text
+// without a port part (no colon, or nothing after it) gives an empty port.
 ProxyTarget SplitTarget(const std::string& target);
 // The proxy to check that a host and a port text name: the port is the text's
 // number, kept within 0..65536 (out of range: no connect succeeds).
 CheckJob JobOf(const ProxyTarget& target);
+// The proxy a target text names, SOCKS4 for "socks=host:port".
+CheckJob JobOfTarget(const std::string& target);
 
 // The notification area icon's tip: the state.
 inline constexpr char kDisconnectedTip[] = "Vantoip：未连接";
@@ -59,11 +61,11 @@ class MainWindow {
   WindowControls& Controls() { return *window_; }
   SharedState& State() { return state_; }
 
-  // The target is a SOCKS proxy (its row's 协议 says so): not to be switched
-  // on as the system's HTTP proxy.
-  bool TargetIsSocks() const { return targetIsSocks_; }
-  // A target that is an HTTP proxy was set by other means than a row pick.
-  void TargetIsHttp() { targetIsSocks_ = false; }
+  // The target is a SOCKS5 proxy (its row's 协议 says so): Windows cannot
+  // use it as its proxy; only a local relay could carry it.
+  bool TargetNeedsRelay() const { return targetNeedsRelay_; }
+  // A target was set by other means than a row pick: a switchable one.
+  void TargetIsSwitchable() { targetNeedsRelay_ = false; }
 
   // Starts DelayTest on a thread of its own.
   void StartDelayTest();
@@ -75,10 +77,10 @@ class MainWindow {
   SharedState& state_;
   MainWindowParts parts_;
   std::shared_ptr<WindowControls> window_;
-  bool targetIsSocks_ = false;
+  bool targetNeedsRelay_ = false;
 };
 
-// A 协议 cell's text names SOCKS4 or SOCKS5.
-bool IsSocksProtocol(std::string_view text);
+// The protocol a 协议 cell names; HTTP for any other text.
+ProxyProtocol ProtocolOfCell(std::string_view text);
 
 }  // namespace vantoip

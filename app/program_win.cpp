@@ -71,7 +71,7 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
 }
 
 void Program::Watch(const std::string& target, bool ours) {
-  guard.Watch(JobOf(SplitTarget(target)), checks.ResultFor(target).outcome == CheckOutcome::Passed, ours);
+  guard.Watch(JobOfTarget(target), checks.ResultFor(target).outcome == CheckOutcome::Passed, ours);
 }
 
 std::vector<EventBinding> Program::MainWindowEvents() {

@@ -150,7 +150,9 @@ int ChecksInFlightFrom(const char* value) {
   return BoundedNumberFrom(value, kDefaultChecksInFlight, 1, kMaxChecksInFlight);
 }
 
-std::string TargetText(const CheckJob& job) { return job.host + ":" + std::to_string(job.port); }
+std::string TargetText(const CheckJob& job) {
+  return (job.protocol == ProxyProtocol::kSocks4 ? kSocksTargetPrefix : "") + job.host + ":" + std::to_string(job.port);
+}
 
 std::string ProxyGetRequest(const CheckPage& page, std::string_view authorization) {
   const std::string host = HostAndPort(page.host, page.port, 80);

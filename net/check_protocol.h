@@ -110,8 +110,10 @@ struct CheckJob {
   bool protocolAssumed = false;
   std::string user, password;  // its credentials, when its list gave some
 };
-// "host:port", as the switch and the titles name a proxy.
+// "host:port", as the switch and the titles name a proxy; "socks=host:port"
+// for a SOCKS4 one, as Windows names it in its proxy server setting.
 std::string TargetText(const CheckJob& job);
+inline constexpr char kSocksTargetPrefix[] = "socks=";
 
 // Checks many proxies at once; the program's runner works on sockets.
 class ProxyCheckRunner {

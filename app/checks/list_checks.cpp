@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
+#include <tuple>
 
 #include "app/checks/proxy_order.h"
+#include "app/list/proxy_address.h"
 #include "app/main_window_controls.h"
 #include "app/settings/program_settings.h"
 #include "runtime/convert.h"
@@ -81,12 +84,21 @@ void ListChecks::EditSources() {
   if (!failure.empty()) Window().SetCaption(kThisWindow, failure);
 }
 
-std::string ListChecks::Address(int row) {
+std::string ListChecks::Target(int row) { return TargetText(JobOfRow(row)); }
+
+std::string ListChecks::AddressLine(int row) {
   WindowControls& w = Window();
-  return w.GetCellText(kList, row, kAddressColumn) + ":" + w.GetCellText(kList, row, kPortColumn);
+  const ProxyProtocol protocol = ProtocolOfCell(w.GetCellText(kList, row, kProtocolColumn));
+  const std::string scheme = protocol == ProxyProtocol::kHttp ? "" : ToLowerText(ProtocolName(protocol)) + "://";
+  return scheme + w.GetCellText(kList, row, kAddressColumn) + ":" + w.GetCellText(kList, row, kPortColumn) + "\r\n";
 }
 
-std::string ListChecks::AddressLine(int row) { return Address(row) + "\r\n"; }
+std::vector<CheckResult> ListChecks::SwitchableResults() const {
+  std::vector<CheckResult> results = results_;
+  for (CheckResult& r : results)
+    if (r.protocol == ProxyProtocol::kSocks5) r = {};
+  return results;
+}
 
 void ListChecks::CopySelected() {
   const int row = Window().CurrentRow(kList);
@@ -95,13 +107,13 @@ void ListChecks::CopySelected() {
 
 std::vector<CheckJob> ListChecks::UsableInOrder() {
   std::vector<CheckJob> jobs;
-  for (std::size_t row : PassesInOrder(results_)) jobs.push_back(JobOfRow(static_cast<int>(row)));
+  for (std::size_t row : PassesInOrder(SwitchableResults())) jobs.push_back(JobOfRow(static_cast<int>(row)));
   return jobs;
 }
 
 CheckResult ListChecks::ResultFor(const std::string& target) {
   for (int row = 0; row < static_cast<int>(results_.size()); ++row)
-    if (Address(row) == target) return results_[row];
+    if (Target(row) == target) return results_[row];
   return {};
 }
 
@@ -136,21 +148,14 @@ void ListChecks::ExportWorking() {
 }
 
 void ListChecks::CheckAll() {
-  // The check speaks HTTP to a proxy: a SOCKS row stays unchecked.
-  std::vector<int> rows;
-  for (int row = 0; row < Window().RowCount(kList); ++row)
-    if (!IsSocksRow(row)) rows.push_back(row);
+  std::vector<int> rows(static_cast<std::size_t>(Window().RowCount(kList)));
+  std::iota(rows.begin(), rows.end(), 0);
   Check(std::move(rows));
-}
-
-bool ListChecks::IsSocksRow(int row) {
-  return IsSocksProtocol(Window().GetCellText(kList, row, kProtocolColumn));
 }
 
 void ListChecks::CheckSelected() {
   const int row = Window().CurrentRow(kList);
   if (row < 0) return;
-  if (IsSocksRow(row)) return Window().SetCaption(kThisWindow, kSocksNotSupported);
   // During a run the row joins it, unless it is in it already.
   if (checking_ && std::find(jobRows_.begin(), jobRows_.end(), row) != jobRows_.end()) return;
   if (checking_ && runner_.Add({JobOfRow(row)})) {
@@ -165,7 +170,11 @@ void ListChecks::CheckSelected() {
 
 CheckJob ListChecks::JobOfRow(int row) {
   WindowControls& w = Window();
-  return JobOf(ProxyTarget{w.GetCellText(kList, row, kAddressColumn), w.GetCellText(kList, row, kPortColumn)});
+  CheckJob job = JobOf(ProxyTarget{w.GetCellText(kList, row, kAddressColumn), w.GetCellText(kList, row, kPortColumn)});
+  job.protocol = ProtocolOfCell(w.GetCellText(kList, row, kProtocolColumn));
+  job.protocolAssumed = job.protocol == ProxyProtocol::kHttp && w.GetCellText(kList, row, kProtocolStatedColumn).empty();
+  std::tie(job.user, job.password) = CredentialsOfCell(w.GetCellText(kList, row, kCredentialsColumn));
+  return job;
 }
 
 void ListChecks::Check(std::vector<int> rows) {
@@ -242,8 +251,13 @@ void ListChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) {
   const int row = jobRows_[job];
   ShowResult(row, result);
   // A check of our own is the newest and a measured one: in sight in 速度 and
-  // 检查时间, where the list page's figures stood.
+  // 检查时间, where the list page's figures stood; and in 协议 the protocol
+  // that answered, found now for good.
   WindowControls& w = Window();
+  if (ProtocolOfCell(w.GetCellText(kList, row, kProtocolColumn)) != result.protocol) {
+    w.SetCellText(kList, row, kProtocolColumn, std::string(ProtocolName(result.protocol)));
+    w.SetCellText(kList, row, kProtocolStatedColumn, "1");
+  }
   if (HasTime(result)) w.SetCellText(kList, row, kSpeedColumn, ToText(result.milliseconds) + " ms");
   if (parts_.localTime) w.SetCellText(kList, row, kCheckTimeColumn, parts_.localTime());
   ConnectWhenDue(false);
@@ -302,7 +316,7 @@ void ListChecks::ConnectWhenDue(bool runEnded) {
 
 void ListChecks::ConnectBest() {
   connectFrom_.reset();
-  const std::optional<std::size_t> fastest = FastestPassed(results_);
+  const std::optional<std::size_t> fastest = FastestPassed(SwitchableResults());
   WindowControls& w = Window();
   if (!fastest) {
     w.SetCaption(kThisWindow, "没有可用代理");
@@ -312,7 +326,7 @@ void ListChecks::ConnectBest() {
   // Switched on already: straight over, never off first, which would lose
   // the user's own settings kept while a proxy is on.
   if (proxySwitch_.IsOn()) {
-    proxySwitch_.SwitchTo(Address(static_cast<int>(*fastest)));
+    proxySwitch_.SwitchTo(Target(static_cast<int>(*fastest)));
     return;
   }
   mainWindow_.OnRowPick();

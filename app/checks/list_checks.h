@@ -78,7 +78,7 @@ class ListChecks {
   const std::vector<CheckResult>& Results() const { return results_; }
   // The usable proxies of the last check, best first (Ctrl+F's order).
   std::vector<CheckJob> UsableInOrder();
-  // The last result of the row whose address is `target` ("host:port").
+  // The last result of the row whose target is `target` ("host:port", "socks=host:port").
   CheckResult ResultFor(const std::string& target);
   // The menu's "自动切换失效代理": flips the guard's failover and keeps the choice.
   void ToggleFailover();
@@ -86,10 +86,14 @@ class ListChecks {
 
  private:
   void Check(std::vector<int> rows);
-  CheckJob JobOfRow(int row);  // the row's host and port
-  bool IsSocksRow(int row);
-  std::string Address(int row);      // "host:port"
-  std::string AddressLine(int row);  // and a line end
+  // The row's host, port, protocol (assumed or stated) and credentials.
+  CheckJob JobOfRow(int row);
+  // The last results, those of proxies Windows cannot use (SOCKS5) as unchecked.
+  std::vector<CheckResult> SwitchableResults() const;
+  std::string Target(int row);       // as the switch names it: TargetText
+  // A line of the copied and exported lists: "host:port", "socks4://host:port"
+  // or "socks5://host:port", and a line end.
+  std::string AddressLine(int row);
   // The working proxies' lines in their order; none: empty, and the title says so.
   std::string WorkingLines();
   // Nearly every check of the run so far found no route: the network is down.

@@ -110,6 +110,12 @@ std::string CredentialsCell(std::string_view user, std::string_view password) {
   return PercentEncoded(user) + ":" + PercentEncoded(password);
 }
 
+std::pair<std::string, std::string> CredentialsOfCell(std::string_view cell) {
+  const std::size_t colon = cell.find(':');
+  if (colon == std::string_view::npos) return {PercentDecoded(cell), {}};
+  return {PercentDecoded(cell.substr(0, colon)), PercentDecoded(cell.substr(colon + 1))};
+}
+
 std::string_view ProtocolName(ProxyProtocol protocol) {
   switch (protocol) {
     case ProxyProtocol::kSocks4: return "SOCKS4";

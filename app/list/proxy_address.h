@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "net/check_protocol.h"
 
@@ -30,6 +31,8 @@ struct ProxyAddress {
 // The credentials as a cell's text: "user:password", each part
 // percent-encoded as a URL's user information is; empty when there are none.
 std::string CredentialsCell(std::string_view user, std::string_view password);
+// The user and the password of such a cell's text.
+std::pair<std::string, std::string> CredentialsOfCell(std::string_view cell);
 
 // The host as a proxy's: an IPv4 address (octets 0-255, zero-padded ones read
 // as the numbers they write) in its plain form, or a name of at least two

@@ -29,8 +29,8 @@ void ProxySwitch::ToggleProxy() {
   const std::string target = window.Caption(main_window::kTargetLabel);
   if (target.empty()) return;
   if (!IsOn()) {
-    // Windows would send HTTP to it: not until the program speaks SOCKS itself.
-    if (main_.TargetIsSocks()) return window.SetCaption(kThisWindow, kSocksNotSupported);
+    // Windows speaks only SOCKS4 to a proxy of its setting.
+    if (main_.TargetNeedsRelay()) return window.SetCaption(kThisWindow, kSocks5NeedsRelay);
     const SwitchResult result = systemProxy_.TurnOn(target);
     switch (result.outcome) {
       case SwitchOutcome::kOn:
@@ -60,7 +60,7 @@ SwitchResult ProxySwitch::SwitchTo(const std::string& target) {
     case SwitchOutcome::kOn: {
       ShowOn(result, target);
       window.SetCaption(main_window::kTargetLabel, target);
-      main_.TargetIsHttp();
+      main_.TargetIsSwitchable();
       const ProxyTarget split = SplitTarget(target);
       main_.State().SetTarget(split.host, split.port);
       main_.StartDelayTest();

@@ -12,7 +12,7 @@
 
 namespace vantoip {
 
-inline constexpr char kSocksNotSupported[] = "暂不支持SOCKS代理";
+inline constexpr char kSocks5NeedsRelay[] = "SOCKS5代理需开启本地中转";
 
 class ProxySwitch {
  public:

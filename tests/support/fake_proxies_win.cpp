@@ -54,6 +54,17 @@ struct Answer {
   int tunnelPort = 0;    // after the bytes, a tunnel to this loopback port
 };
 
+// The SOCKS kinds answer the page after 1.0, 1.3 and 1.6 s: they rank between
+// the slow kind and the slow tunnel, in an order of their own.
+DWORD SocksDelay(FakeProxyKind kind) {
+  switch (kind) {
+    case FakeProxyKind::Socks5: return 1000;
+    case FakeProxyKind::Socks5Login: return 1300;
+    case FakeProxyKind::Socks4: return 1600;
+    default: return 0;
+  }
+}
+
 Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& page) {
   const std::string& body = page.expectedBody;
   const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
@@ -76,7 +87,7 @@ Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& p
       Answer answer;
       answer.delay = kind == FakeProxyKind::Slow         ? kSlowProxyMilliseconds
                      : kind == FakeProxyKind::SlowTunnel ? kSlowTunnelMilliseconds
-                                                         : 0;
+                                                         : SocksDelay(kind);
       answer.trickle = kind == FakeProxyKind::OneBytePerSecond;
       if (get) {
         answer.bytes = ok + "Content-Type: text/plain\r\n" + length + close + "\r\n" + body;

@@ -36,9 +36,9 @@ enum class FakeProxyKind {
   EmptyTunnel,       // the page, and 200 to CONNECT, then the close: a tunnel that carries nothing
   Intercepting,      // the page, and a tunnel to a TLS server with a certificate of its own
   SlowTunnel,        // the page and a working tunnel, each answer after kSlowTunnelMilliseconds
-  Socks5,            // SOCKS5 without authentication: the page in origin form, and a tunnel to port 443
-  Socks5Login,       // the same after the login kSocksUser, kSocksPassword (RFC 1929)
-  Socks4,            // SOCKS4 and 4a, the same
+  Socks5,            // SOCKS5 without authentication: the page in origin form (after 1 s), and a tunnel to port 443
+  Socks5Login,       // the same after the login kSocksUser, kSocksPassword (RFC 1929), the page after 1.3 s
+  Socks4,            // SOCKS4 and 4a, the same, the page after 1.6 s
 };
 inline constexpr FakeProxyKind kFakeProxyKinds[] = {
     FakeProxyKind::Working,   FakeProxyKind::Slow,      FakeProxyKind::HttpOnly,         FakeProxyKind::WrongPage,

@@ -67,7 +67,13 @@ class ListChecksGui : public test::WindowTest {
     SetEnvironmentVariableW(L"VANTOIP_DATA_DIR", dataFolder.c_str());
     fakes = std::make_unique<test::FakeProxies>(test::LoopbackCheckPage(kCheckUrl, kCheckText));
     std::string list;
-    for (FakeProxyKind kind : test::kFakeProxyKinds) list += "127.0.0.1:" + std::to_string(fakes->Port(kind)) + "\n";
+    // The SOCKS5 one as a plain address: its protocol is found by the check.
+    for (FakeProxyKind kind : test::kFakeProxyKinds) {
+      const std::string address = "127.0.0.1:" + std::to_string(fakes->Port(kind));
+      list += kind == FakeProxyKind::Socks5Login ? "socks5://tester:p%40ss%3Aword@" + address + "\n"
+              : kind == FakeProxyKind::Socks4    ? "socks4://" + address + "\n"
+                                                 : address + "\n";
+    }
     server = std::make_unique<test::LoopbackHttpServer>([this, list](const test::ReceivedRequest&) {
       ++listsServed;
       return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
@@ -168,10 +174,11 @@ TEST_F(ListChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnects
   const LPARAM at = MAKELPARAM((heading.left + heading.right) / 2, (heading.top + heading.bottom) / 2);
   PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageW(header, WM_LBUTTONUP, 0, at);
-  const std::vector<FakeProxyKind> ranked = {FakeProxyKind::Working,     FakeProxyKind::Slow,
-                                             FakeProxyKind::SlowTunnel,  FakeProxyKind::HttpOnly,
-                                             FakeProxyKind::EmptyTunnel, FakeProxyKind::Intercepting,
-                                             FakeProxyKind::Hanging};  // then the failures, timed out first
+  EXPECT_EQ(window->GetCellText(main_window::kProxyList, RowOf(FakeProxyKind::Socks5), kProtocolColumn), "SOCKS5");
+  const std::vector<FakeProxyKind> ranked = {
+      FakeProxyKind::Working,     FakeProxyKind::Slow,         FakeProxyKind::Socks5,   FakeProxyKind::Socks5Login,
+      FakeProxyKind::Socks4,      FakeProxyKind::SlowTunnel,   FakeProxyKind::HttpOnly, FakeProxyKind::EmptyTunnel,
+      FakeProxyKind::Intercepting, FakeProxyKind::Hanging};  // then the failures, timed out first
   const auto shownRanked = [&] {
     for (int place = 0; place < static_cast<int>(ranked.size()); ++place)
       if (RowShownAt(place) != RowOf(ranked[place])) return false;
@@ -210,6 +217,25 @@ TEST_F(ListChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnects
   ASSERT_TRUE(test::PumpUntil([&] { return Title() == "代理连接成功"; })) << Title();
   EXPECT_EQ(ReadRegistryText(kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer"),
             fastest);
+
+  // 断开, then the SOCKS4 row: it goes on as Windows reads a SOCKS proxy.
+  SendMessageW(window->ControlHandle(main_window::kConnectButton), BM_CLICK, 0, 0);
+  const auto connectCaption = [&] { return test::WindowTextGbk(window->ControlHandle(main_window::kConnectButton)); };
+  ASSERT_TRUE(test::PumpUntil([&] { return connectCaption() == "连接" && IsWindowEnabled(List()); }));
+  int place = 0;
+  while (place < ViewRows() && RowShownAt(place) != RowOf(FakeProxyKind::Socks4)) ++place;
+  RECT socks4;
+  ListView_GetItemRect(List(), place, &socks4, LVIR_BOUNDS);
+  const LPARAM onSocks4 = MAKELPARAM(20, (socks4.top + socks4.bottom) / 2);
+  PostMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, onSocks4);
+  PostMessageW(List(), WM_LBUTTONUP, 0, onSocks4);
+  const std::string socksTarget = "socks=127.0.0.1:" + std::to_string(fakes->Port(FakeProxyKind::Socks4));
+  ASSERT_TRUE(test::PumpUntil([&] { return test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel)) == socksTarget; }))
+      << test::WindowTextGbk(window->ControlHandle(main_window::kTargetLabel));
+  SendMessageW(window->ControlHandle(main_window::kConnectButton), BM_CLICK, 0, 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return connectCaption() == "断开" && Title() == "代理连接成功"; })) << Title();
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer"),
+            socksTarget);
 }
 
 TEST_F(ListChecksGui, TheMenuStartsAndStopsChecksAndANewListRunClearsTheResults) {
@@ -253,7 +279,7 @@ TEST_F(ListChecksGui, ADeadProxyIsReplacedByTheNextBestElseTheUsersSettingsComeB
   EXPECT_EQ(lan->proxyServer, next);
 
   for (FakeProxyKind kind : {FakeProxyKind::Slow, FakeProxyKind::SlowTunnel, FakeProxyKind::HttpOnly,
-                             FakeProxyKind::EmptyTunnel})
+                             FakeProxyKind::EmptyTunnel, FakeProxyKind::Socks4})
     fakes->StopAnswering(kind);
   // Two checks of 5 s, then the candidates' 10 s for an answer.
   EXPECT_TRUE(test::PumpUntil([&] { return Title() == "代理失效，已恢复原设置"; }, 2 * 5000 + 20000)) << Title();
