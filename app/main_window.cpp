@@ -78,7 +78,8 @@ void MainWindow::OnRowPick() {
   const ProxyProtocol protocol = ProtocolOfCell(window_->GetCellText(main_window::kProxyList, row, kProtocolColumn));
   targetNeedsRelay_ = protocol == ProxyProtocol::kSocks5;
   // A SOCKS4 proxy as Windows and browsers read it from the proxy server setting.
-  window_->SetCaption(main_window::kTargetLabel, (protocol == ProxyProtocol::kSocks4 ? kSocksTargetPrefix : "") + host + ":" + port);
+  const std::string prefix = protocol == ProxyProtocol::kSocks4 ? kSocksTargetPrefix : "";
+  window_->SetCaption(main_window::kTargetLabel, prefix + host + ":" + port);
   StartDelayTest();
 }
 

@@ -1,5 +1,6 @@
 // Checks 3,000 loopback proxies through the runner alone (no window): 10%
-// work (HTTPS proven through their tunnels), 40% refuse, 50% hang after accepting. Each has an address of its own
+// work (HTTPS proven through their tunnels), 40% refuse, 50% hang after
+// accepting; then the same with a third of them SOCKS4 and SOCKS5. Each has an address of its own
 // (127.0.x.y; the fake proxies listen on every address, which Linux's loopback
 // under Wine answers for the whole 127/8). Fails when all are not checked
 // within 1.15 x the ideal time for 512 in flight, when a proxy is
@@ -29,13 +30,21 @@ using vantoip::test::FakeProxyKind;
 using vantoip::bench::kCheckedProxies;
 using vantoip::bench::MixedKind;
 
-}  // namespace
-
-int main() {
-  const vantoip::CheckPage page = vantoip::test::LoopbackCheckPage(nullptr, nullptr);
-  vantoip::test::FakeProxies fakes(page, true);
+// A third of the proxies SOCKS when `socks`: their working ones SOCKS5 and SOCKS4 servers.
+bool RunMix(const vantoip::CheckPage& page, vantoip::test::FakeProxies& fakes, bool socks) {
   std::vector<vantoip::CheckJob> jobs;
-  for (int i = 0; i < kCheckedProxies; ++i) jobs.push_back({vantoip::bench::MixedAddress(i), fakes.Port(MixedKind(i))});
+  std::vector<FakeProxyKind> kinds;
+  for (int i = 0; i < kCheckedProxies; ++i) {
+    FakeProxyKind kind = MixedKind(i);
+    vantoip::ProxyProtocol protocol = vantoip::ProxyProtocol::kHttp;
+    if (socks && i % 3 == 0) {
+      protocol = i % 2 ? vantoip::ProxyProtocol::kSocks4 : vantoip::ProxyProtocol::kSocks5;
+      if (kind == FakeProxyKind::Working)
+        kind = protocol == vantoip::ProxyProtocol::kSocks4 ? FakeProxyKind::Socks4 : FakeProxyKind::Socks5;
+    }
+    kinds.push_back(kind);
+    jobs.push_back({vantoip::bench::MixedAddress(i), fakes.Port(kind), protocol});
+  }
 
   std::mutex mutex;
   std::vector<CheckOutcome> outcomes(kCheckedProxies, CheckOutcome::NotChecked);
@@ -62,13 +71,25 @@ int main() {
   int wrong = 0;
   {
     std::lock_guard lock(mutex);
-    for (int i = 0; i < kCheckedProxies; ++i) wrong += outcomes[i] != vantoip::test::ExpectedOutcome(MixedKind(i));
+    for (int i = 0; i < kCheckedProxies; ++i) wrong += outcomes[i] != vantoip::test::ExpectedOutcome(kinds[i]);
   }
   char limit[32];
   std::snprintf(limit, sizeof limit, "<= %.1f", limitSeconds);
-  Report("proxy check, 3000 proxies (10% work/40% refuse/50% hang)", seconds, "s", limit);
-  Report("proxy check, proxies classified wrongly or not at all", wrong, "", "0");
-  Report("proxy check, memory above before, peak (fakes included)", memoryPeak - memoryBefore, "MiB", "<= 40");
-  Report("proxy check, process CPU time / wall time", cpu / seconds * 100, "%");
-  return done && seconds <= limitSeconds && wrong == 0 && memoryPeak - memoryBefore <= 40 ? 0 : 1;
+  const std::string mix = socks ? ", a third SOCKS" : "";
+  Report(("proxy check, 3000 proxies (10% work/40% refuse/50% hang)" + mix).c_str(), seconds, "s", limit);
+  Report(("proxy check, classified wrongly or not at all" + mix).c_str(), wrong, "", "0");
+  Report(("proxy check, memory above before, peak (fakes included)" + mix).c_str(), memoryPeak - memoryBefore, "MiB",
+         "<= 40");
+  Report(("proxy check, process CPU time / wall time" + mix).c_str(), cpu / seconds * 100, "%");
+  return done && seconds <= limitSeconds && wrong == 0 && memoryPeak - memoryBefore <= 40;
+}
+
+}  // namespace
+
+int main() {
+  const vantoip::CheckPage page = vantoip::test::LoopbackCheckPage(nullptr, nullptr);
+  vantoip::test::FakeProxies fakes(page, true);
+  const bool http = RunMix(page, fakes, false);
+  const bool socks = RunMix(page, fakes, true);
+  return http && socks ? 0 : 1;
 }

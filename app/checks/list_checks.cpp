@@ -172,7 +172,8 @@ CheckJob ListChecks::JobOfRow(int row) {
   WindowControls& w = Window();
   CheckJob job = JobOf(ProxyTarget{w.GetCellText(kList, row, kAddressColumn), w.GetCellText(kList, row, kPortColumn)});
   job.protocol = ProtocolOfCell(w.GetCellText(kList, row, kProtocolColumn));
-  job.protocolAssumed = job.protocol == ProxyProtocol::kHttp && w.GetCellText(kList, row, kProtocolStatedColumn).empty();
+  job.protocolAssumed =
+      job.protocol == ProxyProtocol::kHttp && w.GetCellText(kList, row, kProtocolStatedColumn).empty();
   std::tie(job.user, job.password) = CredentialsOfCell(w.GetCellText(kList, row, kCredentialsColumn));
   return job;
 }

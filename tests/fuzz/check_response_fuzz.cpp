@@ -1,12 +1,15 @@
 // The classifiers of a proxy's answers: the answer fed whole and fed in
 // pieces must be judged alike, at the same byte; no more than 64 KiB is looked
 // at; a pass needs an HTTP status line; and the CONNECT answer's verdict
-// agrees with the GET classifier's view of the same status line.
+// agrees with the GET classifier's view of the same status line. The SOCKS
+// handshakes judge the same bytes alike whole and in pieces, and a tunnel's
+// first bytes are the end of the answer.
 // Input: 1 option byte (piece size), then the expected body, 0, the answer.
 #include <algorithm>
 #include <string>
 
 #include "net/check_protocol.h"
+#include "net/socks_handshake.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -43,5 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                answer[6] == '.' && answer[8] == ' ');
   // A status line the GET classifier finds invalid is invalid for the CONNECT too.
   if (early == CheckOutcome::InvalidResponse) FUZZ_CHECK(connect == CheckOutcome::InvalidResponse);
+
+  for (const ProxyProtocol protocol : {ProxyProtocol::kSocks4, ProxyProtocol::kSocks5}) {
+    const bool socks4 = protocol == ProxyProtocol::kSocks4;
+    const SocksTarget target{"check.example", socks4 ? std::optional<std::uint32_t>(1) : std::nullopt, 80};
+    SocksHandshake once(protocol, target, expected, expected), split(protocol, target, expected, expected);
+    const CheckOutcome socks = once.Feed(answer);
+    for (std::size_t at = 0; at < answer.size() && split.Outcome() == CheckOutcome::Checking; at += piece)
+      split.Feed(std::string_view(answer).substr(at, piece));
+    FUZZ_CHECK(split.Outcome() == socks);
+    FUZZ_CHECK(socks != CheckOutcome::Passed || answer.ends_with(once.Tunnel()));
+    // SOCKS4's 8 bytes; SOCKS5's 05 00, then a reply with a bound name of none.
+    FUZZ_CHECK(socks != CheckOutcome::Passed || answer.size() >= (socks4 ? 8u : 9u));
+    if (answer.size() >= 2 && static_cast<unsigned char>(answer[0]) > 5)
+      FUZZ_CHECK(socks == CheckOutcome::InvalidResponse);
+  }
   return 0;
 }

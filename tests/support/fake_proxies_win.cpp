@@ -344,7 +344,10 @@ void FakeProxies::Server::Read(Connection& c) {
 void FakeProxies::Server::Socks(Connection& c) {
   const std::string& in = c.socks;
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(in[i]); };
-  const auto reply = [&](const std::string& bytes) { send(c.socket.Get(), bytes.data(), static_cast<int>(bytes.size()), 0); };
+  // A few bytes on loopback: sent at once.
+  const auto reply = [&](const std::string& bytes) {
+    send(c.socket.Get(), bytes.data(), static_cast<int>(bytes.size()), 0);
+  };
   std::size_t used = 0, port = 0;
   // Another protocol's first byte (an HTTP request, another SOCKS version): closed without a word.
   if (c.socksStep == 0 && !in.empty() && byte(0) != (c.kind == FakeProxyKind::Socks4 ? 0x04 : 0x05)) return Close(c);
