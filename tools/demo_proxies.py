@@ -3,8 +3,9 @@
 the check page itself, so that checking the demo list works without internet.
 
 Kinds: working (fast), working but slow, working without CONNECT, answering
-with a wrong page, hanging after accept, refusing (a closed port), and one
-that intercepts TLS. The working ones are real forwarding proxies: a GET in
+with a wrong page, hanging after accept, refusing (a closed port), one that
+intercepts TLS, and a SOCKS5 and a SOCKS4 proxy (listed as socks5:// and
+socks4://). The working ones are real forwarding proxies: a GET in
 proxy form is fetched from its server, a CONNECT opens a tunnel. The HTTPS
 check page (tools/https_check_page.py) is https://localhost:<port>/generate_204
 with a certificate of a demo authority, kept in build/demo-https; the
@@ -33,6 +34,8 @@ KINDS = [  # kind, how many, delay in seconds of the working ones
     ("hanging", 2, 0.0),
     ("refusing", 2, 0.0),
     ("intercepting", 1, 0.0),
+    ("socks5", 1, 0.0),
+    ("socks4", 1, 0.0),
 ]
 HTTPS_FOLDER = pathlib.Path(__file__).resolve().parent.parent / "build" / "demo-https"
 WRONG_PAGE = b"<html><body>Welcome! Free prizes: <a href='http://ads.example/'>click here</a></body></html>"
@@ -95,6 +98,45 @@ async def tunnel(target, reader, writer):
     except (OSError, asyncio.TimeoutError):
         return
     await asyncio.gather(pipe(reader, up_writer), pipe(up_reader, writer))
+
+
+async def socks_handler(reader, writer):
+    """SOCKS5 (no authentication, CONNECT) or SOCKS4/4a, by the first byte; then the tunnel."""
+    try:
+        version = (await reader.readexactly(1))[0]
+        if version == 5:
+            methods = await reader.readexactly((await reader.readexactly(1))[0])
+            writer.write(b"\x05\x00" if 0 in methods else b"\x05\xff")
+            _, _, _, kind = await reader.readexactly(4)
+            if kind == 1:
+                host = socket.inet_ntoa(await reader.readexactly(4))
+            elif kind == 3:
+                host = (await reader.readexactly((await reader.readexactly(1))[0])).decode("latin-1")
+            else:
+                host = socket.inet_ntop(socket.AF_INET6, await reader.readexactly(16))
+            port = int.from_bytes(await reader.readexactly(2), "big")
+            granted, refused = b"\x05\x00\x00\x01\0\0\0\0\0\0", b"\x05\x05\x00\x01\0\0\0\0\0\0"
+        elif version == 4:
+            _, high, low, *address = await reader.readexactly(7)
+            port = high << 8 | low
+            await reader.readuntil(b"\0")  # the user id
+            host = (await reader.readuntil(b"\0"))[:-1].decode("latin-1") if address[:3] == [0, 0, 0] \
+                else socket.inet_ntoa(bytes(address))
+            granted, refused = b"\x00\x5a" + bytes(6), b"\x00\x5b" + bytes(6)
+        else:
+            return
+        try:
+            up_reader, up_writer = await asyncio.wait_for(asyncio.open_connection(host, port), 5)
+        except (OSError, asyncio.TimeoutError):
+            writer.write(refused)
+            return
+        writer.write(granted)
+        await writer.drain()
+        await asyncio.gather(pipe(reader, up_writer), pipe(up_reader, writer))
+    except (asyncio.IncompleteReadError, asyncio.LimitOverrunError, ConnectionError, OSError, UnicodeError):
+        pass
+    finally:
+        writer.close()
 
 
 def proxy_handler(kind, delay, intercepting_port):
@@ -169,12 +211,16 @@ async def serve(keep):
         for _ in range(count):
             if kind == "refusing":
                 port = closed_port(keep)
+            elif kind.startswith("socks"):
+                server = await asyncio.start_server(socks_handler, "127.0.0.1", 0)
+                keep.append(server)
+                port = server.sockets[0].getsockname()[1]
             else:
                 handler = proxy_handler(kind, delay, https_check_page.port(intercepting))
                 server = await asyncio.start_server(handler, "127.0.0.1", 0)
                 keep.append(server)
                 port = server.sockets[0].getsockname()[1]
-            lines.append("127.0.0.1:%d" % port)
+            lines.append(("%s://" % kind if kind.startswith("socks") else "") + "127.0.0.1:%d" % port)
             kinds.append(kind)
     return Demo(lines, kinds, check_url, CHECK_TEXT, https_url, str(HTTPS_FOLDER / "ca.der"))
 

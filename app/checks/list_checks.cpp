@@ -107,7 +107,10 @@ void ListChecks::CopySelected() {
 
 std::vector<CheckJob> ListChecks::UsableInOrder() {
   std::vector<CheckJob> jobs;
-  for (std::size_t row : PassesInOrder(SwitchableResults())) jobs.push_back(JobOfRow(static_cast<int>(row)));
+  for (std::size_t row : PassesInOrder(SwitchableResults())) {
+    jobs.push_back(JobOfRow(static_cast<int>(row)));
+    jobs.back().protocolAssumed = false;  // its pass proved it: no other protocol tried, no longer check
+  }
   return jobs;
 }
 

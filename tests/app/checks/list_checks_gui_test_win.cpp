@@ -236,6 +236,9 @@ TEST_F(ListChecksGui, CtrlTChecksEveryKindRightAndTheListSortsFiltersAndConnects
   ASSERT_TRUE(test::PumpUntil([&] { return connectCaption() == "断开" && Title() == "代理连接成功"; })) << Title();
   EXPECT_EQ(ReadRegistryText(kCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyServer"),
             socksTarget);
+  const std::optional<ConnectionSettings> lan = WinInetConnectionOptions().Read("");
+  ASSERT_TRUE(lan);
+  EXPECT_EQ(lan->proxyServer, socksTarget);
 }
 
 TEST_F(ListChecksGui, TheMenuStartsAndStopsChecksAndANewListRunClearsTheResults) {
