@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <numeric>
 #include <tuple>
 
 #include "app/checks/proxy_order.h"
@@ -151,8 +150,9 @@ void ListChecks::ExportWorking() {
 }
 
 void ListChecks::CheckAll() {
-  std::vector<int> rows(static_cast<std::size_t>(Window().RowCount(kList)));
-  std::iota(rows.begin(), rows.end(), 0);
+  std::vector<int> rows;
+  for (int row = 0; row < Window().RowCount(kList); ++row)
+    if (!Merged(row)) rows.push_back(row);
   Check(std::move(rows));
 }
 
@@ -249,6 +249,7 @@ void ListChecks::OnStarted(unsigned run, std::size_t job) {
 void ListChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) {
   if (run != run_ || job >= jobRows_.size()) return;
   ++finished_;
+  if (Merged(jobRows_[job])) return;  // merged into an earlier row meanwhile
   if (IsPass(result)) ++passed_;
   if (result.outcome == CheckOutcome::Unreachable) ++unreachable_;
   if (result.outcome == CheckOutcome::Passed) ++fullPasses_;
@@ -261,6 +262,7 @@ void ListChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) {
   if (ProtocolOfCell(w.GetCellText(kList, row, kProtocolColumn)) != result.protocol) {
     w.SetCellText(kList, row, kProtocolColumn, std::string(ProtocolName(result.protocol)));
     w.SetCellText(kList, row, kProtocolStatedColumn, "1");
+    MergeDuplicate(row);
   }
   if (HasTime(result)) w.SetCellText(kList, row, kSpeedColumn, ToText(result.milliseconds) + " ms");
   if (parts_.localTime) w.SetCellText(kList, row, kCheckTimeColumn, parts_.localTime());
@@ -299,9 +301,40 @@ bool ListChecks::NetworkDown() const {
 
 void ListChecks::ToggleOnlyWorking() {
   onlyWorking_ = !onlyWorking_;
+  ApplyFilter();
+}
+
+void ListChecks::ApplyFilter() {
   std::function<bool(int)> shown;
-  if (onlyWorking_) shown = [this](int row) { return IsPass(ResultOf(row)); };
+  const bool anyMerged = std::find(merged_.begin(), merged_.end(), true) != merged_.end();
+  if (onlyWorking_ || anyMerged)
+    shown = [this](int row) { return !Merged(row) && (!onlyWorking_ || IsPass(ResultOf(row))); };
   Window().FilterRows(kList, shown);
+}
+
+std::string ListChecks::RowKey(int row) {
+  WindowControls& w = Window();
+  return ToLowerText(w.GetCellText(kList, row, kAddressColumn)) + ":" + w.GetCellText(kList, row, kPortColumn) + " " +
+         w.GetCellText(kList, row, kProtocolColumn);
+}
+
+void ListChecks::MergeDuplicate(int row) {
+  if (rowOfKey_.empty())  // the list's keys, once: a merge is rare
+    for (int other = 0; other < static_cast<int>(results_.size()); ++other)
+      if (other != row) rowOfKey_.emplace(RowKey(other), other);
+  const auto [it, fresh] = rowOfKey_.emplace(RowKey(row), row);
+  if (fresh) return;
+  const int earlier = std::min(it->second, row), later = std::max(it->second, row);
+  it->second = earlier;
+  // The earlier keeps the better result: a pass, else its own unless it has none yet.
+  const CheckResult kept = ResultOf(earlier), other = ResultOf(later);
+  if (IsPass(kept) && IsPass(other)) --passed_;  // one proxy, counted once
+  const bool none = kept.outcome == CheckOutcome::NotChecked || kept.outcome == CheckOutcome::Checking;
+  if (!IsPass(kept) && (IsPass(other) || none)) ShowResult(earlier, other);
+  results_[later] = {};
+  merged_.resize(results_.size());
+  merged_[later] = true;
+  ApplyFilter();
 }
 
 void ListChecks::ConnectFastest() {
@@ -370,7 +403,12 @@ void ListChecks::OnListRunStarting() {
   EndRun();
   results_.clear();
   jobRows_.clear();
-  if (onlyWorking_) ToggleOnlyWorking();  // else the new rows, all unchecked, would stay hidden
+  rowOfKey_.clear();
+  // Else the new rows, all unchecked or of other numbers, would stay hidden.
+  const bool filtered = onlyWorking_ || !merged_.empty();
+  onlyWorking_ = false;
+  merged_.clear();
+  if (filtered) ApplyFilter();
   if (sortColumn_ < 0) return;
   sortColumn_ = -1;
   Window().SortRows(kList, -1, true, [](int a, int b) { return a < b; });  // the list's own order again

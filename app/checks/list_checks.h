@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/main_window.h"
@@ -113,6 +114,14 @@ class ListChecks {
   void OnFinished(unsigned run, std::size_t job, CheckResult result);
   void OnProgress(unsigned run);
   void OnDone(unsigned run);
+  // The row's protocol was found by its check: when the row now names the
+  // same proxy as another (host:port and protocol), the later of the two
+  // goes out of sight and out of the results, merged into the earlier.
+  void MergeDuplicate(int row);
+  std::string RowKey(int row);  // host:port and protocol
+  bool Merged(int row) const { return row >= 0 && row < static_cast<int>(merged_.size()) && merged_[row]; }
+  // Shows the rows not merged away; with 只显示可用代理 only the working ones.
+  void ApplyFilter();
   WindowControls& Window() { return mainWindow_.Controls(); }
 
   MainWindow& mainWindow_;
@@ -128,6 +137,8 @@ class ListChecks {
   std::optional<std::uint64_t> connectFrom_;  // a waiting Ctrl+F's key time
   std::string progressShown_;
   bool onlyWorking_ = false;
+  std::vector<bool> merged_;                          // by list row
+  std::unordered_map<std::string, int> rowOfKey_;     // RowKey to row, made at the first merge of a list
   int sortColumn_ = -1;
   bool resortOwed_ = false;
   bool ascending_ = true;

@@ -213,6 +213,18 @@ TEST_F(ListChecksTest, SocksRowsAreCheckedInTheirProtocolAndOnlySocks4SwitchesOn
   EXPECT_EQ(controls->GetCellText(main_window::kProxyList, 1, kProtocolColumn), "SOCKS5");
   checks.CopyWorking();
   EXPECT_EQ(controls->clipboard, "socks5://192.0.2.1:1080\r\nsocks5://192.0.2.2:80\r\nsocks4://192.0.2.3:1081\r\n");
+  // Another list names row 2's proxy as SOCKS5: found so, the later row merges into the earlier.
+  controls->rows.push_back({"4", "192.0.2.2", "80", "", "", "", "", "HTTP"});
+  controls->rows.push_back({"5", "192.0.2.2", "80", "", "", "", "", "SOCKS5", "1"});
+  controls->selectedRow = 3;
+  checks.CheckSelected();
+  runner.events.finished(0, {CheckOutcome::Passed, 25, P::kSocks5});
+  runner.events.done();
+  ASSERT_TRUE(controls->filter);
+  EXPECT_FALSE(controls->filter(3));
+  EXPECT_TRUE(controls->filter(1) && controls->filter(4));
+  checks.CopyWorking();
+  EXPECT_EQ(controls->clipboard, "socks5://192.0.2.1:1080\r\nsocks5://192.0.2.2:80\r\nsocks4://192.0.2.3:1081\r\n");
 
   checks.ConnectFastest();
   EXPECT_EQ(registry.ReadText(kProxyServerPath), "socks=192.0.2.3:1081");
@@ -227,6 +239,8 @@ TEST_F(ListChecksTest, SocksRowsAreCheckedInTheirProtocolAndOnlySocks4SwitchesOn
   EXPECT_EQ(controls->titles.back(), "SOCKS5代理需开启本地中转");
   EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
   EXPECT_TRUE(registry.writes.empty());
+  checks.CheckAll();
+  EXPECT_EQ(runner.jobs.size(), 4u);  // not the merged row
 }
 
 // One key from start: with no check yet Ctrl+F starts one and waits for a
