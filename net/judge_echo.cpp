@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "runtime/convert.h"
+
 namespace vantoip {
 namespace {
 
@@ -21,22 +23,7 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-bool IsIpv4(std::string_view text) {
-  int parts = 0;
-  while (parts < 4) {
-    std::size_t digits = 0;
-    int value = 0;
-    while (digits < text.size() && digits < 3 && std::isdigit(static_cast<unsigned char>(text[digits])))
-      value = value * 10 + (text[digits++] - '0');
-    if (digits == 0 || value > 255) return false;
-    text.remove_prefix(digits);
-    if (++parts < 4) {
-      if (text.empty() || text.front() != '.') return false;
-      text.remove_prefix(1);
-    }
-  }
-  return text.empty();
-}
+bool IsIpv4(std::string_view text) { return ParseIpv4(text).has_value(); }
 
 bool IsIpv6(std::string_view text) {
   const auto part = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.'; };

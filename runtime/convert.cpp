@@ -191,4 +191,23 @@ std::int32_t BitOr(std::initializer_list<std::int32_t> values) {
   return result;
 }
 
+std::optional<std::uint32_t> ParseIpv4(std::string_view text) {
+  std::uint32_t value = 0;
+  for (int part = 0; part < 4; ++part) {
+    std::size_t digits = 0;
+    std::uint32_t number = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 3)
+      number = number * 10 + (text[digits++] - '0');
+    if (digits == 0 || number > 255) return std::nullopt;
+    text.remove_prefix(digits);
+    value = value << 8 | number;
+    if (part < 3) {
+      if (text.empty() || text.front() != '.') return std::nullopt;
+      text.remove_prefix(1);
+    }
+  }
+  if (!text.empty()) return std::nullopt;
+  return value;
+}
+
 }  // namespace vantoip

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "runtime/value.h"
 
@@ -19,6 +21,8 @@ std::string ToText(const Value& value);
 double ToNumber(const Value& value);
 std::int32_t ToInteger(const Value& value);
 std::string HexText(std::int32_t value);
+// A dotted IPv4 address's value (host order); none for anything else.
+std::optional<std::uint32_t> ParseIpv4(std::string_view text);
 
 // Floating remainder of the first by each following one in turn; a zero
 // divisor is a fatal error.

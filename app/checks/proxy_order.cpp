@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdint>
 
-#include "app/list/country_table.h"
+#include "runtime/convert.h"
 #include "runtime/text.h"
 
 namespace vantoip {

@@ -46,7 +46,4 @@ class CountryTable {
 // Empty for every host when the carried table is damaged.
 std::string LocationOf(std::string_view host, std::string_view listCountry = {});
 
-// A dotted IPv4 address's value (host order); none for anything else.
-std::optional<std::uint32_t> ParseIpv4(std::string_view text);
-
 }  // namespace vantoip

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/list/country_table.h"
+#include "runtime/convert.h"
 
 namespace vantoip {
 namespace {
