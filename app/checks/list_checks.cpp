@@ -314,8 +314,8 @@ void ListChecks::ApplyFilter() {
 
 std::string ListChecks::RowKey(int row) {
   WindowControls& w = Window();
-  return ToLowerText(w.GetCellText(kList, row, kAddressColumn)) + ":" + w.GetCellText(kList, row, kPortColumn) + " " +
-         w.GetCellText(kList, row, kProtocolColumn);
+  return ProxyIdentity(w.GetCellText(kList, row, kAddressColumn), w.GetCellText(kList, row, kPortColumn),
+                       ProtocolOfCell(w.GetCellText(kList, row, kProtocolColumn)));
 }
 
 void ListChecks::MergeDuplicate(int row) {

@@ -118,7 +118,7 @@ class ListChecks {
   // same proxy as another (host:port and protocol), the later of the two
   // goes out of sight and out of the results, merged into the earlier.
   void MergeDuplicate(int row);
-  std::string RowKey(int row);  // host:port and protocol
+  std::string RowKey(int row);  // ProxyIdentity
   bool Merged(int row) const { return row >= 0 && row < static_cast<int>(merged_.size()) && merged_[row]; }
   // Shows the rows not merged away; with 只显示可用代理 only the working ones.
   void ApplyFilter();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/convert.h"
+#include "runtime/text.h"
 
 namespace vantoip {
 namespace {
@@ -104,6 +105,10 @@ std::string PercentEncoded(std::string_view text) {
 }
 
 }  // namespace
+
+std::string ProxyIdentity(std::string_view host, std::string_view port, ProxyProtocol protocol) {
+  return ToLowerText(host) + ":" + std::string(port) + " " + std::string(ProtocolName(protocol));
+}
 
 std::string CredentialsCell(std::string_view user, std::string_view password) {
   if (user.empty() && password.empty()) return {};

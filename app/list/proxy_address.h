@@ -28,6 +28,11 @@ struct ProxyAddress {
   bool operator==(const ProxyAddress&) const = default;
 };
 
+// Which proxy a row is: its host (in any case), port and protocol. Two rows
+// of one identity are the same proxy; the same host:port under two protocols
+// is two.
+std::string ProxyIdentity(std::string_view host, std::string_view port, ProxyProtocol protocol);
+
 // The credentials as a cell's text: "user:password", each part
 // percent-encoded as a URL's user information is; empty when there are none.
 std::string CredentialsCell(std::string_view user, std::string_view password);

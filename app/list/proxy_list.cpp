@@ -39,7 +39,7 @@ struct ProxyListReader::Run {
   int failed = 0;       // sources that could not be fetched
   int rows = 0;         // rows listed so far, at most kMaxRowsPerRun
   bool ended = false;   // the closing title is written: late pages add nothing
-  std::unordered_set<std::string> listed;  // host:port and protocol of every row
+  std::unordered_set<std::string> listed;  // ProxyIdentity of every row
   std::vector<RowWrite> outbox;            // rows listed, not yet sent to the window
 };
 
@@ -174,14 +174,12 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body,
 }
 
 void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, const ProxyAddress& entry) {
-  // The same host:port under two protocols is two proxies.
-  const std::string_view name = ProtocolName(entry.protocol);
-  if (!run.listed.insert(ToLowerText(cells[0]) + ":" + cells[1] + " " + std::string(name)).second) return;
+  if (!run.listed.insert(ProxyIdentity(cells[0], cells[1], entry.protocol)).second) return;
   if (locate_ && (cells.size() < 3 || cells[2].empty())) {  // the source gave no 位置
     cells.resize(std::max<std::size_t>(cells.size(), 3));
     cells[2] = locate_(cells[0], entry.country);
   }
-  run.outbox.push_back({run.rows++, std::move(cells), name, entry.protocolStated,
+  run.outbox.push_back({run.rows++, std::move(cells), ProtocolName(entry.protocol), entry.protocolStated,
                         CredentialsCell(entry.user, entry.password)});
   if (run.outbox.size() >= kRowsPerTrip) SendRows(run);
 }
