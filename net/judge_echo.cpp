@@ -6,15 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "runtime/convert.h"
+#include "runtime/text.h"
 
 namespace vantoip {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 std::string_view Trim(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"'; };
@@ -90,7 +85,7 @@ std::optional<JudgeEcho> ReadAzenv(std::string_view body) {
     any = true;
     if (key == "REMOTE_ADDR") echo.clientAddress = std::string(value);
     if (key.substr(0, 5) == "HTTP_") {
-      std::string name = Lower(key.substr(5));
+      std::string name = ToLowerText(key.substr(5));
       std::replace(name.begin(), name.end(), '_', '-');
       echo.headers.emplace_back(std::move(name), std::string(value));
     }
@@ -111,7 +106,7 @@ std::optional<JudgeEcho> ReadHttpbin(std::string_view body) {
   origin.pop_back();
   if (const auto headers = json.find("headers"); headers != json.end() && headers->is_object())
     for (const auto& [name, value] : headers->items())
-      if (value.is_string()) echo.headers.emplace_back(Lower(name), value.get<std::string>());
+      if (value.is_string()) echo.headers.emplace_back(ToLowerText(name), value.get<std::string>());
   if (!origin.empty()) {
     std::string forwarded;
     for (const std::string& a : origin) forwarded += (forwarded.empty() ? "" : ", ") + a;
