@@ -38,7 +38,7 @@ inline constexpr char kStatusOff[] = "禁用";
 namespace vantoip {
 
 // The columns of main_window::kProxyList: the list page's six, then the
-// check's result and the proxy's protocol.
+// check's result, the proxy's protocol, its anonymity and its exit address.
 inline constexpr int kNumberColumn = 0;
 inline constexpr int kAddressColumn = 1;
 inline constexpr int kPortColumn = 2;
@@ -47,11 +47,15 @@ inline constexpr int kSpeedColumn = 4;
 inline constexpr int kCheckTimeColumn = 5;
 inline constexpr int kResultColumn = 6;
 inline constexpr int kProtocolColumn = 7;
-inline constexpr int kLastColumn = kProtocolColumn;
+inline constexpr int kAnonymityColumn = 8;
+inline constexpr int kExitAddressColumn = 9;
+inline constexpr int kLastColumn = kExitAddressColumn;
 // Kept with each row, never shown: "1" when the list stated the protocol
-// (else it was assumed), and the entry's credentials (CredentialsCell).
-inline constexpr int kProtocolStatedColumn = 8;
-inline constexpr int kCredentialsColumn = 9;
-inline constexpr int kKeptColumns = 2;
+// (else it was assumed), the entry's credentials (CredentialsCell), and "1"
+// when 位置 is the row page's own (else found from the address or the list's field).
+inline constexpr int kProtocolStatedColumn = 10;
+inline constexpr int kCredentialsColumn = 11;
+inline constexpr int kOwnLocationColumn = 12;
+inline constexpr int kKeptColumns = 3;
 
 }  // namespace vantoip

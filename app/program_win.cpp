@@ -23,6 +23,7 @@ namespace {
 CheckPage CheckPageFromEnvironment() {
   CheckPage page = CheckPageFrom(std::getenv("VANTOIP_CHECK_URL"), std::getenv("VANTOIP_CHECK_TEXT"));
   page.https = HttpsPageFrom(std::getenv("VANTOIP_CHECK_HTTPS_URL"), std::getenv("VANTOIP_CHECK_HTTPS_STATUS"));
+  page.judges = JudgesFrom(std::getenv("VANTOIP_CHECK_JUDGE_URL"));
   return page;
 }
 
@@ -62,8 +63,11 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
               .localTime = &LocalTimeText,
               .guard = &guard,
               .settings = &settings,
-              .clock = &clock}) {
+              .clock = &clock,
+              .locate = [](const std::string& address) { return LocationOf(address); }}) {
   guard.SetFailover(ReadProgramSettings(settings).failover);
+  proxySwitch.SetTransparentTest(
+      [this](const std::string& target) { return checks.ResultFor(target).anonymity == Anonymity::kTransparent; });
   proxySwitch.OnSwitched([this](const std::string& target) {
     if (target.empty()) guard.Forget();
     else Watch(target, true);

@@ -16,6 +16,8 @@ constexpr const char* kDefaultCheckText = "Microsoft Connect Test";
 // www.msftconnecttest.com serves no valid HTTPS: the tunnel goes elsewhere.
 constexpr const char* kDefaultHttpsUrl = "https://cp.cloudflare.com/generate_204";
 constexpr int kDefaultHttpsStatus = 204;
+// Small plain answers (a few hundred bytes) that name the client and its headers.
+constexpr const char* kDefaultJudgeUrls[] = {"http://httpbin.org/get", "http://azenv.net/"};
 // Longer header or chunk-size lines are refused, as servers refuse them in requests.
 constexpr std::size_t kMaxLineBytes = 8 * 1024;
 
@@ -130,11 +132,21 @@ std::string CheckResultText(const CheckResult& result) {
   return "";
 }
 
+std::string_view AnonymityText(Anonymity level) {
+  switch (level) {
+    case Anonymity::kTransparent: return "透明";
+    case Anonymity::kAnonymous: return "匿名";
+    case Anonymity::kElite: return "高匿";
+    default: return "?";
+  }
+}
+
 CheckPage CheckPageFrom(const char* url, const char* text) {
   CheckPage page;
   if (!url || !*url || !ParseHttpUrl(url, page)) ParseHttpUrl(kDefaultCheckUrl, page);
   page.expectedBody = text && *text ? text : kDefaultCheckText;
   page.https = HttpsPageFrom(nullptr, nullptr);
+  page.judges = JudgesFrom(nullptr);
   return page;
 }
 
@@ -144,6 +156,17 @@ HttpsPage HttpsPageFrom(const char* url, const char* status) {
   if (!named) ParseHttpsUrl(kDefaultHttpsUrl, page);
   page.status = StatusFrom(status).value_or(named ? 200 : kDefaultHttpsStatus);
   return page;
+}
+
+std::vector<JudgePage> JudgesFrom(const char* url) {
+  UrlParts parts;
+  if (url && *url && ParseUrl(url, "http", 80, parts)) return {{parts.host, parts.port, parts.path}};
+  std::vector<JudgePage> judges;
+  for (const char* standard : kDefaultJudgeUrls) {
+    ParseUrl(standard, "http", 80, parts);
+    judges.push_back({parts.host, parts.port, parts.path});
+  }
+  return judges;
 }
 
 int ChecksInFlightFrom(const char* value) {
@@ -168,6 +191,15 @@ std::string ProxyConnectRequest(const CheckPage& page, std::string_view authoriz
 std::string TunnelGetRequest(const CheckPage& page) {
   return "GET " + page.path + " HTTP/1.1\r\nHost: " + HostAndPort(page.host, page.port, 80) +
          "\r\nConnection: close\r\n\r\n";
+}
+
+std::string JudgeRequest(const JudgePage& judge, std::string_view token, bool proxyForm,
+                         std::string_view authorization) {
+  const std::string host = HostAndPort(judge.host, judge.port, 80);
+  const std::string target = (proxyForm ? "http://" + host : "") + judge.path +
+                             (judge.path.find('?') == std::string::npos ? "?" : "&") + "vantoip=" + std::string(token);
+  return "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\nX-Vantoip-Token: " + std::string(token) + "\r\n" +
+         std::string(proxyForm ? authorization : "") + "Connection: close\r\n\r\n";
 }
 
 std::string ProxyAuthorization(std::string_view user, std::string_view password) {
@@ -208,6 +240,12 @@ StatusLineReader::State StatusLineReader::Feed(char c) {
 
 ResponseClassifier::ResponseClassifier(std::string expectedBody) : expected_(std::move(expectedBody)) {}
 
+ResponseClassifier ResponseClassifier::Keeping() {
+  ResponseClassifier keeping({});
+  keeping.keep_ = true;
+  return keeping;
+}
+
 CheckOutcome ResponseClassifier::Feed(std::string_view bytes) {
   for (char c : bytes) {
     if (outcome_ != CheckOutcome::Checking) break;
@@ -221,7 +259,7 @@ CheckOutcome ResponseClassifier::Feed(std::string_view bytes) {
 CheckOutcome ResponseClassifier::Close() {
   if (outcome_ != CheckOutcome::Checking) return outcome_;
   if (seen_ == 0) outcome_ = CheckOutcome::Refused;
-  else if (stage_ == Stage::CloseBody) outcome_ = bodyMatched_ == expected_.size() ? CheckOutcome::Passed : CheckOutcome::WrongContent;
+  else if (stage_ == Stage::CloseBody) outcome_ = BodyComplete();
   else outcome_ = Unfinished();
   return outcome_;
 }
@@ -315,7 +353,7 @@ void ResponseClassifier::HeadEnd() {
   if (transferEncoding_) {
     stage_ = chunked_ ? Stage::ChunkSize : Stage::CloseBody;
   } else if (lengthKnown_) {
-    if (badLength_ || length_ != expected_.size()) outcome_ = CheckOutcome::WrongContent;
+    if (badLength_ || (!keep_ && length_ != expected_.size())) outcome_ = CheckOutcome::WrongContent;
     else if (length_ == 0) outcome_ = CheckOutcome::Passed;
     else stage_ = Stage::LengthBody;
   } else {
@@ -334,16 +372,21 @@ void ResponseClassifier::ChunkSizeLine() {
   length_ = std::stoull(std::string(size), nullptr, 16);
   line_.clear();
   if (length_ == 0) {  // the last chunk: the body is complete
-    outcome_ = bodyMatched_ == expected_.size() ? CheckOutcome::Passed : CheckOutcome::WrongContent;
-  } else if (length_ > expected_.size() - bodyMatched_) {
+    outcome_ = BodyComplete();
+  } else if (!keep_ && length_ > expected_.size() - bodyMatched_) {
     outcome_ = CheckOutcome::WrongContent;
   } else {
     stage_ = Stage::ChunkData;
   }
 }
 
+CheckOutcome ResponseClassifier::BodyComplete() const {
+  return keep_ || bodyMatched_ == expected_.size() ? CheckOutcome::Passed : CheckOutcome::WrongContent;
+}
+
 void ResponseClassifier::BodyByte(char c) {
-  if (bodyMatched_ == expected_.size() || c != expected_[bodyMatched_]) outcome_ = CheckOutcome::WrongContent;
+  if (keep_) body_ += c;
+  else if (bodyMatched_ == expected_.size() || c != expected_[bodyMatched_]) outcome_ = CheckOutcome::WrongContent;
   else ++bodyMatched_;
 }
 

@@ -31,11 +31,17 @@ enum class CheckOutcome {
   AuthenticationRequired,  // the proxy asks for credentials it was not given, or refused them
 };
 
+// Whether a proxy hides its user, by a judge page's echo (net/judge_echo.h).
+enum class Anonymity { kUnknown, kTransparent, kAnonymous, kElite };
+
 struct CheckResult {
   CheckOutcome outcome = CheckOutcome::NotChecked;
   int milliseconds = 0;  // the HTTP step's time, for the outcomes that have one
   // The protocol checked in: the job's, or the SOCKS one an assumed HTTP proxy answered in.
   ProxyProtocol protocol = ProxyProtocol::kHttp;
+  // By the judge, for the outcomes with a time: the level, and the address the judge saw the proxy come from.
+  Anonymity anonymity = Anonymity::kUnknown;
+  std::string exitAddress;
 };
 
 // The HTTP page came right: the result carries a time.
@@ -46,6 +52,9 @@ bool IsPass(const CheckResult& result);
 // The list's 检测结果 text (GBK): "123 ms", "123 ms 仅HTTP", "超时", ...; empty before a check.
 std::string CheckResultText(const CheckResult& result);
 
+// 匿名度's text (GBK): "?", "透明", "匿名", "高匿".
+std::string_view AnonymityText(Anonymity level);
+
 // The page fetched through the tunnel, over TLS.
 struct HttpsPage {
   std::string host;
@@ -54,17 +63,27 @@ struct HttpsPage {
   int status = 204;  // the answer's expected status
 };
 
+// A page that echoes the request it got (plain http).
+struct JudgePage {
+  std::string host;
+  int port = 80;
+  std::string path;
+};
+
 struct CheckPage {
   std::string host;
   int port = 80;
   std::string path;  // from the "/" on, query included
   std::string expectedBody;
   HttpsPage https;
+  // The judges, tried in turn for the user's own address; proxies are judged by
+  // the first. None: no judge step.
+  std::vector<JudgePage> judges;
 };
 
 // The page from VANTOIP_CHECK_URL and VANTOIP_CHECK_TEXT (null or empty: the
 // defaults). A URL that is not a plain http address gives the default page.
-// The HTTPS page is the default one.
+// The HTTPS page and the judges are the default ones.
 CheckPage CheckPageFrom(const char* url, const char* text);
 
 // The HTTPS page from VANTOIP_CHECK_HTTPS_URL and VANTOIP_CHECK_HTTPS_STATUS:
@@ -73,6 +92,10 @@ CheckPage CheckPageFrom(const char* url, const char* text);
 // a plain https address gives the default page.
 HttpsPage HttpsPageFrom(const char* url, const char* status);
 
+// The judges from VANTOIP_CHECK_JUDGE_URL: that page alone; null, empty or not
+// a plain http address: the two public ones, httpbin.org's then azenv.net's.
+std::vector<JudgePage> JudgesFrom(const char* url);
+
 // Each step's limit: the lookup (from its start, not its queueing), the
 // connect, the GET's answer once connected, then CONNECT, TLS and the HTTPS
 // page together; and the longest a check can take, all of them in a row.
@@ -80,8 +103,11 @@ inline constexpr int kLookupMilliseconds = 5000;
 inline constexpr int kConnectMilliseconds = 5000;
 inline constexpr int kAnswerMilliseconds = 10000;
 inline constexpr int kTunnelMilliseconds = 10000;
+// The judge's step after them, its connect included; the direct fetch of the user's own address too.
+inline constexpr int kJudgeMilliseconds = 10000;
 inline constexpr int kCheckWorstCaseSeconds =
-    (kLookupMilliseconds + kConnectMilliseconds + kAnswerMilliseconds + kTunnelMilliseconds) / 1000;
+    (kLookupMilliseconds + kConnectMilliseconds + kAnswerMilliseconds + kTunnelMilliseconds + kJudgeMilliseconds) /
+    1000;
 
 // How many checks run at once: 512, or VANTOIP_CHECK_PARALLEL's number (null
 // or not a number: the default) kept within kMaxChecksInFlight.
@@ -97,6 +123,11 @@ std::string ProxyConnectRequest(const CheckPage& page, std::string_view authoriz
 std::string HttpsGetRequest(const CheckPage& page);
 // The check page's GET in origin form, for a tunnel through a SOCKS proxy.
 std::string TunnelGetRequest(const CheckPage& page);
+// The judge's GET with a token that its echo must carry back (in the query
+// and in a header of ours): in proxy form for an HTTP proxy, else in origin
+// form (straight to the judge, or through a SOCKS tunnel).
+std::string JudgeRequest(const JudgePage& judge, std::string_view token, bool proxyForm,
+                         std::string_view authorization = {});
 // "Proxy-Authorization: Basic …" with its CR LF, for an HTTP proxy's credentials; empty without a user.
 std::string ProxyAuthorization(std::string_view user, std::string_view password);
 
@@ -123,6 +154,8 @@ class ProxyCheckRunner {
     std::function<void(std::size_t job, CheckResult result)> finished;  // its result
     std::function<void()> progress;                                    // about every 250 ms while checks go on
     std::function<void()> done;                                        // every job finished
+    // Once a run with judges has settled the user's own address: found, or not.
+    std::function<void(bool found)> ownAddress;
   };
   virtual ~ProxyCheckRunner() = default;
   // Checks every job (a run still going is stopped first); returns at once.
@@ -159,9 +192,12 @@ class StatusLineReader {
 // undecided, then for good one of: Passed (status 200 and exactly the expected
 // body), WrongContent (an HTTP answer, but not that), InvalidResponse (not
 // HTTP). Bodies framed by Content-Length, chunked or ended by the close.
+// Made by Keeping, it expects no body: any whole 200 answer passes, its body kept.
 class ResponseClassifier {
  public:
   explicit ResponseClassifier(std::string expectedBody);
+  static ResponseClassifier Keeping();
+  const std::string& Body() const { return body_; }
   CheckOutcome Feed(std::string_view bytes);
   // The peer ended the connection: decides what is still open; an answer
   // without a single byte is Refused.
@@ -179,6 +215,7 @@ class ResponseClassifier {
   void ChunkSizeLine();
   void BodyByte(char c);
   CheckOutcome Unfinished() const;
+  CheckOutcome BodyComplete() const;  // the body's end has come
 
   std::string expected_;
   CheckOutcome outcome_ = CheckOutcome::Checking;
@@ -193,6 +230,8 @@ class ResponseClassifier {
   bool badLength_ = false;
   std::uint64_t length_ = 0;  // Content-Length, then the bytes left of it or of the chunk
   std::size_t bodyMatched_ = 0;
+  bool keep_ = false;
+  std::string body_;
 };
 
 // Judges the answer to the CONNECT: Passed by a 2xx status once its head has

@@ -117,15 +117,6 @@ std::optional<JudgeEcho> ReadHttpbin(std::string_view body) {
 
 }  // namespace
 
-std::string_view AnonymityText(Anonymity level) {
-  switch (level) {
-    case Anonymity::kTransparent: return "透明";
-    case Anonymity::kAnonymous: return "匿名";
-    case Anonymity::kElite: return "高匿";
-    default: return "?";
-  }
-}
-
 std::optional<JudgeEcho> ReadJudgeEcho(std::string_view body, std::string_view token) {
   body = body.substr(0, kMaxEchoBytes);
   if (token.empty() || body.find(token) == std::string_view::npos) return std::nullopt;

@@ -9,12 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "net/check_protocol.h"
+
 namespace vantoip {
-
-enum class Anonymity { kUnknown, kTransparent, kAnonymous, kElite };
-
-// 匿名度's text (GBK): "?", "透明", "匿名", "高匿".
-std::string_view AnonymityText(Anonymity level);
 
 // The most of a judge's answer that is read.
 inline constexpr std::size_t kMaxEchoBytes = 64 * 1024;

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <limits>
+#include <random>
 
 #include "net/tls_client_win.h"
 
@@ -24,6 +26,18 @@ CheckOutcome ConnectOutcome(int error) {
     case WSAEADDRNOTAVAIL: return CheckOutcome::Unreachable;
     default: return CheckOutcome::Refused;
   }
+}
+
+// 16 hex digits no judge or cache could have seen before.
+std::string NewToken() {
+  thread_local std::mt19937_64 random([] {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return std::random_device{}() ^ static_cast<std::uint64_t>(now.QuadPart);
+  }());
+  char token[17];
+  std::snprintf(token, sizeof token, "%016llx", static_cast<unsigned long long>(random()));
+  return token;
 }
 
 }  // namespace
@@ -66,7 +80,9 @@ ProbeRequests::ProbeRequests(const CheckPage& page, LookupFunction lookup, Looku
     : page(page), get(ProxyGetRequest(page)), connect(ProxyConnectRequest(page)), https(HttpsGetRequest(page)),
       tunnelGet(TunnelGetRequest(page)), expectedBody(page.expectedBody), httpsHost(page.https.host),
       httpsStatus(page.https.status), lookup(lookup), queue(queue), checkHost(page.host, page.port, lookup, queue),
-      httpsTarget(page.https.host, page.https.port, lookup, queue) {}
+      httpsTarget(page.https.host, page.https.port, lookup, queue),
+      judgeHost(page.judges.empty() ? std::string() : page.judges.front().host,
+                page.judges.empty() ? 80 : page.judges.front().port, lookup, queue) {}
 
 namespace {
 
@@ -81,6 +97,7 @@ std::string WithCredentials(const CheckJob& job, const CheckPage& page, bool con
 
 ProxyProbe::ProxyProbe(CheckJob target, const ProbeRequests& requests, const Clock& clock)
     : job_(std::move(target)), requests_(requests), clock_(clock),
+      judge_(requests.page.judges.empty() ? nullptr : &requests.page.judges.front()),
       ownGet_(WithCredentials(job_, requests.page, false)), ownConnect_(WithCredentials(job_, requests.page, true)),
       response_(requests.expectedBody), httpsAnswer_(requests.httpsStatus) {
   if (job_.port < 1 || job_.port > 65535 || job_.host.empty()) {
@@ -89,12 +106,23 @@ ProxyProbe::ProxyProbe(CheckJob target, const ProbeRequests& requests, const Clo
   }
   address_.sin_family = AF_INET;
   address_.sin_port = htons(static_cast<u_short>(job_.port));
-  if (inet_pton(AF_INET, job_.host.c_str(), &address_.sin_addr) == 1) {
-    stage_ = Stage::Get;
-    Connect();
-  } else {
-    lookup_ = NameResolver::Resolve(job_.host, requests.lookup, requests.queue);
-  }
+  if (inet_pton(AF_INET, job_.host.c_str(), &address_.sin_addr) == 1) Begin();
+  else lookup_ = NameResolver::Resolve(job_.host, requests.lookup, requests.queue);
+}
+
+ProxyProbe::ProxyProbe(const JudgePage& judge, const ProbeRequests& requests, const Clock& clock)
+    : job_{judge.host, judge.port}, requests_(requests), clock_(clock), judge_(&judge), judgeOnly_(true),
+      response_(requests.expectedBody), httpsAnswer_(requests.httpsStatus) {
+  address_.sin_family = AF_INET;
+  address_.sin_port = htons(static_cast<u_short>(job_.port));
+  if (inet_pton(AF_INET, job_.host.c_str(), &address_.sin_addr) == 1) Begin();
+  else lookup_ = NameResolver::Resolve(job_.host, requests.lookup, requests.queue);
+}
+
+void ProxyProbe::Begin() {
+  if (judgeOnly_) return StartJudge(std::nullopt);
+  stage_ = Stage::Get;
+  Connect();
 }
 
 ProxyProbe::~ProxyProbe() {
@@ -113,8 +141,7 @@ void ProxyProbe::Poll(std::int64_t now) {
       case NameLookup::State::Waiting: return;
       case NameLookup::State::Found:
         lookup_.reset();
-        stage_ = Stage::Get;
-        Connect();
+        Begin();
         return;
       case NameLookup::State::NotFound:
       case NameLookup::State::TooLong: Finish(CheckOutcome::Unresolved); return;
@@ -147,7 +174,8 @@ void ProxyProbe::Connect() {
   // A SOCKS proxy hears its handshake first, once connected.
   if (Socks()) outgoing_.clear();
   else if (stage_ == Stage::Get) outgoing_ = ownGet_.empty() ? requests_.get : ownGet_;
-  else outgoing_ = ownConnect_.empty() ? requests_.connect : ownConnect_;
+  else if (stage_ == Stage::Tunnel) outgoing_ = ownConnect_.empty() ? requests_.connect : ownConnect_;
+  else outgoing_ = JudgeRequest(*judge_, token_, !judgeOnly_, ProxyAuthorization(job_.user, job_.password));
   sent_ = 0;
   if (!socket_) ConnectFailed(error);
 }
@@ -166,8 +194,10 @@ void ProxyProbe::OnReady(bool readable, bool writable, bool failed, std::int64_t
     if (stage_ == Stage::Get) stepDeadline_ = now + clock_.Ticks(kAnswerMilliseconds);
     if (Socks()) StartSocks();
   }
+  const SOCKET ready = socket_.Get();
   if (writable && sent_ < outgoing_.size()) Send();
-  if (readable && !result_) Receive(now);
+  // A failed send may have moved on to the judge's connection, which has nothing to read yet.
+  if (readable && !result_ && socket_.Get() == ready) Receive(now);
 }
 
 void ProxyProbe::Send() {
@@ -182,17 +212,15 @@ void ProxyProbe::Send() {
 
 void ProxyProbe::Receive(std::int64_t now) {
   thread_local std::array<char, 16 * 1024> buffer;
-  // Never more of the GET's answer than the classifier looks at: a huge answer stays in the network.
-  const std::size_t room = stage_ == Stage::Get ? kMaxAnswerBytes - response_.BytesSeen() : buffer.size();
+  // Never more of an answer than the classifier looks at: a huge answer stays in the network.
+  const std::size_t room = stage_ != Stage::Tunnel ? kMaxAnswerBytes - response_.BytesSeen() : buffer.size();
   const int n = recv(socket_.Get(), buffer.data(), static_cast<int>(std::min(room, buffer.size())), 0);
   if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return;
   const std::string_view bytes(buffer.data(), n > 0 ? n : 0);
   if (socks_ && socks_->Outcome() == CheckOutcome::Checking) {
     SocksBytes(bytes, n <= 0, now);
-  } else if (stage_ == Stage::Get) {
-    // A reset counts as the end of the answer: refused before any byte, judged after.
-    const CheckOutcome outcome = n > 0 ? response_.Feed(bytes) : response_.Close();
-    if (outcome != CheckOutcome::Checking) EndGet(outcome, now);
+  } else if (stage_ != Stage::Tunnel) {
+    AnswerBytes(bytes, n <= 0, now);
   } else if (n <= 0) {
     // Closed without a word to the CONNECT: refused; after it, the tunnel broke.
     Finish(tunnelAnswered_ ? CheckOutcome::HttpsFailed : CheckOutcome::PassedHttpOnly);
@@ -203,8 +231,18 @@ void ProxyProbe::Receive(std::int64_t now) {
   }
 }
 
+void ProxyProbe::AnswerBytes(std::string_view bytes, bool closed, std::int64_t now) {
+  // A reset counts as the end of the answer: refused before any byte, judged after.
+  const CheckOutcome outcome = closed ? response_.Close() : response_.Feed(bytes);
+  if (outcome == CheckOutcome::Checking) return;
+  if (stage_ == Stage::Get) EndGet(outcome, now);
+  else EndJudge(outcome);
+}
+
 void ProxyProbe::StartSocks() {
-  const TunnelHost& host = stage_ == Stage::Get ? requests_.checkHost : requests_.httpsTarget;
+  const TunnelHost& host = stage_ == Stage::Get      ? requests_.checkHost
+                           : stage_ == Stage::Tunnel ? requests_.httpsTarget
+                                                     : requests_.judgeHost;
   const std::optional<SocksTarget> target = host.Target(job_.protocol);
   if (!target) return;  // asked again at the next poll
   socks_.emplace(job_.protocol, *target, job_.user, job_.password);
@@ -226,11 +264,10 @@ void ProxyProbe::SocksBytes(std::string_view bytes, bool closed, std::int64_t no
 }
 
 void ProxyProbe::SocksOpen(std::int64_t now) {
-  if (stage_ == Stage::Get) {
-    outgoing_ += requests_.tunnelGet;
+  if (stage_ != Stage::Tunnel) {
+    outgoing_ += stage_ == Stage::Get ? requests_.tunnelGet : JudgeRequest(*judge_, token_, false);
     Send();
-    if (const std::string_view early = socks_->Tunnel(); !early.empty())
-      if (const CheckOutcome outcome = response_.Feed(early); outcome != CheckOutcome::Checking) EndGet(outcome, now);
+    if (const std::string_view early = socks_->Tunnel(); !early.empty() && !result_) AnswerBytes(early, false, now);
     return;
   }
   tunnelAnswered_ = true;
@@ -299,8 +336,25 @@ void ProxyProbe::TlsBytes(std::string_view bytes) {
   if (sent_ < outgoing_.size()) Send();
 }
 
+void ProxyProbe::StartJudge(std::optional<CheckOutcome> verdict) {
+  verdict_ = verdict;
+  socket_.Reset();
+  stage_ = Stage::Judge;
+  token_ = NewToken();
+  response_ = ResponseClassifier::Keeping();
+  stepDeadline_ = clock_.Now() + clock_.Ticks(kJudgeMilliseconds);
+  Connect();
+}
+
+void ProxyProbe::EndJudge(CheckOutcome outcome) {
+  if (outcome == CheckOutcome::Passed) echo_ = ReadJudgeEcho(response_.Body(), token_);
+  Finish(outcome);
+}
+
 void ProxyProbe::Finish(CheckOutcome outcome) {
   tls_.reset();
+  if (stage_ == Stage::Tunnel && judge_ && HasTime({outcome})) return StartJudge(outcome);
+  if (verdict_) outcome = *verdict_;  // the judge's own outcome decides nothing
   CheckResult result{outcome, 0, job_.protocol};
   if (HasTime(result)) result.milliseconds = milliseconds_;
   result_ = result;

@@ -1,10 +1,12 @@
 // One proxy under check, as a state machine over non-blocking sockets that the
 // runner's loop drives: the host's lookup, the check page's GET, then for a
 // right page the CONNECT to the HTTPS page's host, TLS through the tunnel and
-// the HTTPS page. A SOCKS proxy opens each of the two tunnels by its own
-// handshake first, and the GET goes through in origin form. Each step has its
-// own time limit; a shown time is the GET's, from the start of its connect to
-// the moment its answer was read ready.
+// the HTTPS page, then for a page with a time the judge's GET on a third
+// connection (its echo says whether the proxy hides its user; a judge that
+// fails leaves the verdict as it was). A SOCKS proxy opens each tunnel by its
+// own handshake first, and the GETs go through in origin form. Each step has
+// its own time limit; a shown time is the GET's, from the start of its connect
+// to the moment its answer was read ready.
 #pragma once
 
 #include <winsock2.h>
@@ -17,6 +19,7 @@
 #include <string>
 
 #include "net/check_protocol.h"
+#include "net/judge_echo.h"
 #include "net/name_resolver_win.h"
 #include "net/socket_win.h"
 #include "net/socks_handshake.h"
@@ -65,13 +68,15 @@ struct ProbeRequests {
   const int httpsStatus;
   const LookupFunction lookup;
   const LookupQueue queue;
-  const TunnelHost checkHost, httpsTarget;
+  const TunnelHost checkHost, httpsTarget, judgeHost;  // the judge's: of the first judge
 };
 
 class ProxyProbe {
  public:
   // Begins at once: a lookup for a host name, else the connect.
   ProxyProbe(CheckJob target, const ProbeRequests& requests, const Clock& clock);
+  // The judge's GET alone, straight to `judge` (no proxy): the echo names the user's own address.
+  ProxyProbe(const JudgePage& judge, const ProbeRequests& requests, const Clock& clock);
   ~ProxyProbe();
   ProxyProbe(const ProxyProbe&) = delete;
   ProxyProbe& operator=(const ProxyProbe&) = delete;
@@ -89,11 +94,15 @@ class ProxyProbe {
   // Answers of the lookup and time-outs up to `now`.
   void Poll(std::int64_t now);
   const std::optional<CheckResult>& Result() const { return result_; }
+  // The judge's echo, once the result is in; none when the judge step failed or was not made.
+  const std::optional<JudgeEcho>& Echo() const { return echo_; }
   // The socket of a finished probe, for the loop to close when it suits it.
   vantoip::Socket TakeSocket() { return std::move(socket_); }
 
  private:
-  enum class Stage { Lookup, Get, Tunnel };
+  enum class Stage { Lookup, Get, Tunnel, Judge };
+  // The host's address is known: the first step's connect.
+  void Begin();
   void Connect();
   void ConnectFailed(int error);
   // Connected to a SOCKS proxy: the handshake to the step's host begins, unless its address is still being looked up.
@@ -111,6 +120,11 @@ class ProxyProbe {
   void Send();
   void Receive(std::int64_t now);
   void EndGet(CheckOutcome outcome, std::int64_t now);
+  // Bytes of the GET's or the judge's answer (none: the close).
+  void AnswerBytes(std::string_view bytes, bool closed, std::int64_t now);
+  // The judge's GET on a connection of its own, keeping `verdict` (none: the judge's own outcome counts).
+  void StartJudge(std::optional<CheckOutcome> verdict);
+  void EndJudge(CheckOutcome outcome);
   void TunnelBytes(std::string_view bytes);
   void TlsBytes(std::string_view bytes);
   void Finish(CheckOutcome outcome);
@@ -118,6 +132,11 @@ class ProxyProbe {
   CheckJob job_;
   const ProbeRequests& requests_;
   const Clock& clock_;
+  const JudgePage* const judge_;  // none: no judge step
+  const bool judgeOnly_ = false;  // straight to the judge, no proxy
+  std::optional<CheckOutcome> verdict_;  // of the steps before the judge's
+  std::string token_;                    // that the judge's echo must carry back
+  std::optional<JudgeEcho> echo_;
   const std::string ownGet_, ownConnect_;  // with the job's credentials; empty: the run's requests
   std::optional<CheckOutcome> httpOutcome_;  // of an assumed HTTP job, while SOCKS5, then SOCKS4, are tried
   std::optional<SocksHandshake> socks_;

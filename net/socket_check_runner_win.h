@@ -1,7 +1,9 @@
 // Checks many proxies at once through themselves: each gets the check page's
 // GET and, when that passed, a CONNECT on a second connection with TLS and the
-// HTTPS page through it. Non-blocking sockets, driven by one worker thread per
-// run; host names are looked up off it.
+// HTTPS page through it, then the judge. Each run first fetches the user's own
+// address from the judge directly (a prompt runner, the guard's, keeps the one
+// it found for its later runs). Non-blocking sockets, driven by one worker
+// thread per run; host names are looked up off it.
 #pragma once
 
 #include <cstddef>
@@ -16,10 +18,12 @@
 
 namespace vantoip {
 
+class KeptAddress;
+
 class SocketCheckRunner final : public ProxyCheckRunner {
  public:
   // `queue`: kPrompt for a runner of a few urgent checks, whose lookups
-  // must not wait behind a large list check's.
+  // must not wait behind a large list check's (and whose runs keep the user's own address).
   explicit SocketCheckRunner(CheckPage page, int maxInFlight = kDefaultChecksInFlight, LookupFunction lookup = LookupIPv4,
                              LookupQueue queue = LookupQueue::kBulk);
   ~SocketCheckRunner() override;  // stops the run, as Stop does
@@ -39,6 +43,7 @@ class SocketCheckRunner final : public ProxyCheckRunner {
   int maxInFlight_;
   LookupFunction lookup_;
   LookupQueue queue_;
+  std::shared_ptr<KeptAddress> keptAddress_;
   std::shared_ptr<Run> run_;
 };
 

@@ -1,10 +1,11 @@
 // Checks 3,000 loopback proxies through the runner alone (no window): 10%
 // work (HTTPS proven through their tunnels), 40% refuse, 50% hang after
-// accepting; then the same with a third of them SOCKS4 and SOCKS5. Each has an address of its own
+// accepting; then the same with a third of them SOCKS4 and SOCKS5. Each that
+// works is judged too (the loopback judge's step). Each has an address of its own
 // (127.0.x.y; the fake proxies listen on every address, which Linux's loopback
 // under Wine answers for the whole 127/8). Fails when all are not checked
 // within 1.15 x the ideal time for 512 in flight, when a proxy is
-// classified wrongly, or when memory grows by more than 40 MiB.
+// classified wrongly (or one that works is not judged 高匿), or when memory grows by more than 40 MiB.
 #include <windows.h>
 
 #include <atomic>
@@ -24,7 +25,6 @@
 
 namespace {
 
-using vantoip::CheckOutcome;
 using vantoip::test::FakeProxyKind;
 
 using vantoip::bench::kCheckedProxies;
@@ -47,7 +47,7 @@ bool RunMix(const vantoip::CheckPage& page, vantoip::test::FakeProxies& fakes, b
   }
 
   std::mutex mutex;
-  std::vector<CheckOutcome> outcomes(kCheckedProxies, CheckOutcome::NotChecked);
+  std::vector<vantoip::CheckResult> results(kCheckedProxies);
   std::atomic<bool> done{false};
   vantoip::SocketCheckRunner runner(page, vantoip::bench::kChecksInFlight);
   const double memoryBefore = PrivateMegabytes();
@@ -56,7 +56,7 @@ bool RunMix(const vantoip::CheckPage& page, vantoip::test::FakeProxies& fakes, b
   const auto start = std::chrono::steady_clock::now();
   runner.Start(jobs, {.finished = [&](std::size_t job, vantoip::CheckResult result) {
                          std::lock_guard lock(mutex);
-                         outcomes[job] = result.outcome;
+                         results[job] = result;
                        },
                        .done = [&] { done = true; }});
   const double limitSeconds = vantoip::bench::kCheckLimitSeconds;
@@ -71,7 +71,9 @@ bool RunMix(const vantoip::CheckPage& page, vantoip::test::FakeProxies& fakes, b
   int wrong = 0;
   {
     std::lock_guard lock(mutex);
-    for (int i = 0; i < kCheckedProxies; ++i) wrong += outcomes[i] != vantoip::test::ExpectedOutcome(kinds[i]);
+    for (int i = 0; i < kCheckedProxies; ++i)
+      wrong += results[i].outcome != vantoip::test::ExpectedOutcome(kinds[i]) ||
+               (vantoip::HasTime(results[i]) && results[i].anonymity != vantoip::Anonymity::kElite);
   }
   char limit[32];
   std::snprintf(limit, sizeof limit, "<= %.1f", limitSeconds);

@@ -6,7 +6,13 @@ Kinds: working (fast), working but slow, working without CONNECT, answering
 with a wrong page, hanging after accept, refusing (a closed port), one that
 intercepts TLS, and a SOCKS5 and a SOCKS4 proxy (listed as socks5:// and
 socks4://). The working ones are real forwarding proxies: a GET in
-proxy form is fetched from its server, a CONNECT opens a tunnel. The HTTPS
+proxy form is fetched from its server, a CONNECT opens a tunnel. Each listens
+on a loopback address of its own (127.0.0.10 on) and goes out from it, so the
+anonymity judge (a loopback page that echoes the client and the headers it
+got) tells them from the program's own address, 127.0.0.1: of the working
+ones one is transparent (it adds X-Forwarded-For with its client's address),
+one anonymous (Via), one elite; one slow one goes out from another address
+(127.0.0.250), as a multi-homed proxy would. The HTTPS
 check page (tools/https_check_page.py) is https://localhost:<port>/generate_204
 with a certificate of a demo authority, kept in build/demo-https; the
 intercepting proxy's tunnels end at the same page with a certificate of its own.
@@ -15,7 +21,8 @@ Usage: python3 tools/demo_proxies.py   (prints the proxies and the check page,
 then serves until killed)
 
 From another program: start() serves them on a thread of their own and returns
-the host:port lines, the kinds and the check page's address and text."""
+the host:port lines, the kinds, the check page's address and text, the HTTPS
+page, the authority and the judge's address."""
 import asyncio
 import collections
 import pathlib
@@ -40,7 +47,13 @@ KINDS = [  # kind, how many, delay in seconds of the working ones
 HTTPS_FOLDER = pathlib.Path(__file__).resolve().parent.parent / "build" / "demo-https"
 WRONG_PAGE = b"<html><body>Welcome! Free prizes: <a href='http://ads.example/'>click here</a></body></html>"
 
-Demo = collections.namedtuple("Demo", "lines kinds check_url check_text https_url authority")
+# Per kind, the headers its forwarded GETs gain and the address it goes out
+# from (None: its own), one entry per proxy; the rest add nothing.
+DISGUISES = {
+    "working": [({"X-Forwarded-For": None}, None), ({"Via": "1.1 demo-proxy"}, None), ({}, None)],
+    "slow": [({}, "127.0.0.250"), ({}, None)],
+}
+Demo = collections.namedtuple("Demo", "lines kinds check_url check_text https_url authority judge_url")
 _alive = []  # the servers and the refusing ports' sockets, for the life of the process
 
 
@@ -71,17 +84,25 @@ def split_target(target, default_port):
     return host.strip("[]"), int(port)
 
 
-async def forward_get(method, url, version, lines, writer):
-    """Fetches a proxy-form request from its server and passes the answer on."""
+def open_from(exit_address, host, port):
+    """A connection to host:port from the proxy's own loopback address."""
+    return asyncio.wait_for(asyncio.open_connection(host, port, local_addr=(exit_address, 0)), 5)
+
+
+async def forward_get(method, url, version, lines, writer, exit_address, added):
+    """Fetches a proxy-form request from its server and passes the answer on,
+    with the headers this proxy adds (None: its client's address)."""
     rest = url[len("http://"):]
     authority, slash, path = rest.partition("/")
     host, port = split_target(authority, 80)
     try:
-        up_reader, up_writer = await asyncio.wait_for(asyncio.open_connection(host, port), 5)
+        up_reader, up_writer = await open_from(exit_address, host, port)
     except (OSError, asyncio.TimeoutError):
         writer.write(b"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
         return
     kept = [line for line in lines if not line.lower().startswith(("connection:", "proxy-connection:"))]
+    client = writer.get_extra_info("peername")[0]
+    kept += [f"{name}: {client if value is None else value}" for name, value in added.items()]
     request = f"{method} {slash}{path} {version}\r\n" + "".join(line + "\r\n" for line in kept)
     up_writer.write((request + "Connection: close\r\n\r\n").encode("latin-1"))
     await up_writer.drain()
@@ -89,12 +110,12 @@ async def forward_get(method, url, version, lines, writer):
     up_writer.close()
 
 
-async def tunnel(target, reader, writer):
+async def tunnel(target, reader, writer, exit_address):
     writer.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
     await writer.drain()
     host, port = split_target(target, 443)
     try:
-        up_reader, up_writer = await asyncio.wait_for(asyncio.open_connection(host, port), 5)
+        up_reader, up_writer = await open_from(exit_address, host, port)
     except (OSError, asyncio.TimeoutError):
         return
     await asyncio.gather(pipe(reader, up_writer), pipe(up_reader, writer))
@@ -102,6 +123,7 @@ async def tunnel(target, reader, writer):
 
 async def socks_handler(reader, writer):
     """SOCKS5 (no authentication, CONNECT) or SOCKS4/4a, by the first byte; then the tunnel."""
+    exit_address = writer.get_extra_info("sockname")[0]
     try:
         version = (await reader.readexactly(1))[0]
         if version == 5:
@@ -126,7 +148,7 @@ async def socks_handler(reader, writer):
         else:
             return
         try:
-            up_reader, up_writer = await asyncio.wait_for(asyncio.open_connection(host, port), 5)
+            up_reader, up_writer = await open_from(exit_address, host, port)
         except (OSError, asyncio.TimeoutError):
             writer.write(refused)
             return
@@ -139,7 +161,7 @@ async def socks_handler(reader, writer):
         writer.close()
 
 
-def proxy_handler(kind, delay, intercepting_port):
+def proxy_handler(kind, delay, intercepting_port, added, exit_address):
     async def handle(reader, writer):
         try:
             head = await read_head(reader)
@@ -156,11 +178,11 @@ def proxy_handler(kind, delay, intercepting_port):
             request_line, *lines = head.rstrip("\r\n").split("\r\n")
             method, url, version = (request_line.split(" ") + ["", "", ""])[:3]
             if method == "CONNECT" and kind == "intercepting":
-                await tunnel("127.0.0.1:%d" % intercepting_port, reader, writer)
+                await tunnel("127.0.0.1:%d" % intercepting_port, reader, writer, exit_address)
             elif method == "CONNECT" and kind != "http-only":
-                await tunnel(url, reader, writer)
+                await tunnel(url, reader, writer, exit_address)
             elif method != "CONNECT" and url.lower().startswith("http://"):
-                await forward_get(method, url, version, lines, writer)
+                await forward_get(method, url, version, lines, writer, exit_address, added)
             else:
                 writer.write(b"HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
         except ConnectionError:
@@ -178,6 +200,23 @@ async def check_page(reader, writer):
     if await read_head(reader) is not None:
         body = CHECK_TEXT.encode()
         writer.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n"
+                     b"Connection: close\r\n\r\n%s" % (len(body), body))
+        await writer.drain()
+    writer.close()
+
+
+async def judge_page(reader, writer):
+    """Echoes the request azenv style: the client's address and every header."""
+    head = await read_head(reader)
+    if head is not None:
+        request_line, *lines = head.rstrip("\r\n").split("\r\n")
+        echo = "<pre>\nREMOTE_ADDR = %s\nREQUEST_URI = %s\n" % (
+            writer.get_extra_info("peername")[0], (request_line.split(" ") + [""])[1])
+        for line in lines:
+            name, _, value = line.partition(":")
+            echo += "HTTP_%s = %s\n" % (name.strip().upper().replace("-", "_"), value.strip())
+        body = (echo + "</pre>\n").encode("latin-1", "replace")
+        writer.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: %d\r\n"
                      b"Connection: close\r\n\r\n%s" % (len(body), body))
         await writer.drain()
     writer.close()
@@ -206,23 +245,29 @@ async def serve(keep):
     trusted, intercepting = await https_check_page.serve(https_certificates())
     keep += [trusted, intercepting]
     https_url = "https://localhost:%d/generate_204" % https_check_page.port(trusted)
+    judge_server = await asyncio.start_server(judge_page, "127.0.0.1", 0)
+    keep.append(judge_server)
+    judge_url = "http://127.0.0.1:%d/azenv" % judge_server.sockets[0].getsockname()[1]
     lines, kinds = [], []
     for kind, count, delay in KINDS:
-        for _ in range(count):
+        for n in range(count):
+            address = "127.0.0.%d" % (10 + len(lines))
             if kind == "refusing":
                 port = closed_port(keep)
+                address = "127.0.0.1"
             elif kind.startswith("socks"):
-                server = await asyncio.start_server(socks_handler, "127.0.0.1", 0)
+                server = await asyncio.start_server(socks_handler, address, 0)
                 keep.append(server)
                 port = server.sockets[0].getsockname()[1]
             else:
-                handler = proxy_handler(kind, delay, https_check_page.port(intercepting))
-                server = await asyncio.start_server(handler, "127.0.0.1", 0)
+                added, exit_address = DISGUISES.get(kind, [])[n] if n < len(DISGUISES.get(kind, [])) else ({}, None)
+                handler = proxy_handler(kind, delay, https_check_page.port(intercepting), added, exit_address or address)
+                server = await asyncio.start_server(handler, address, 0)
                 keep.append(server)
                 port = server.sockets[0].getsockname()[1]
-            lines.append(("%s://" % kind if kind.startswith("socks") else "") + "127.0.0.1:%d" % port)
+            lines.append(("%s://" % kind if kind.startswith("socks") else "") + "%s:%d" % (address, port))
             kinds.append(kind)
-    return Demo(lines, kinds, check_url, CHECK_TEXT, https_url, str(HTTPS_FOLDER / "ca.der"))
+    return Demo(lines, kinds, check_url, CHECK_TEXT, https_url, str(HTTPS_FOLDER / "ca.der"), judge_url)
 
 
 def start():
@@ -236,7 +281,8 @@ def main():
     demo = start()
     for line, kind in zip(demo.lines, demo.kinds):
         print(f"{line} {kind}")
-    print(f"check page: {demo.check_url} {demo.check_text!r}; HTTPS: {demo.https_url}", flush=True)
+    print(f"check page: {demo.check_url} {demo.check_text!r}; HTTPS: {demo.https_url}; judge: {demo.judge_url}",
+          flush=True)
     print(f"its authority, to be trusted: {demo.authority}", flush=True)
     threading.Event().wait()
 

@@ -58,6 +58,7 @@ void ListChecks::OnListMenu() {
       {kStopChecksCommand, "停止检测", false, checking_},
       {},
       {kOnlyWorkingCommand, "只显示可用代理(&A)", onlyWorking_},
+      {kOnlyAnonymousCommand, "只显示匿名代理(&N)", onlyAnonymous_},
       {kConnectFastestCommand, "连接最快的可用代理(&F)"},
       {kCopyWorkingCommand, "复制可用代理(&C)"},
       {kExportWorkingCommand, "导出可用代理(&X)…"},
@@ -70,6 +71,7 @@ void ListChecks::OnListMenu() {
     case kCheckSelectedCommand: CheckSelected(); break;
     case kStopChecksCommand: StopChecks(); break;
     case kOnlyWorkingCommand: ToggleOnlyWorking(); break;
+    case kOnlyAnonymousCommand: ToggleOnlyAnonymous(); break;
     case kConnectFastestCommand: ConnectFastest(); break;
     case kCopyWorkingCommand: CopyWorking(); break;
     case kExportWorkingCommand: ExportWorking(); break;
@@ -192,6 +194,7 @@ void ListChecks::Check(std::vector<int> rows) {
   jobRows_ = std::move(rows);
   checking_ = true;
   finished_ = passed_ = unreachable_ = fullPasses_ = 0;
+  ownAddressMissing_ = false;
   progressShown_.clear();
   const unsigned run = ++run_;
   // The runner's events come on its worker: they are carried to the window's
@@ -204,6 +207,7 @@ void ListChecks::Check(std::vector<int> rows) {
   };
   events.progress = [this, posts, run] { posts.Add([this, run] { OnProgress(run); }); };
   events.done = [this, posts, run] { posts.Add([this, run] { OnDone(run); }); };
+  events.ownAddress = [this, posts, run](bool found) { posts.Add([this, run, found] { OnOwnAddress(run, found); }); };
   runner_.Start(std::move(jobs), std::move(events));
   OnProgress(run);
 }
@@ -231,9 +235,24 @@ CheckResult ListChecks::ResultOf(int row) const {
 
 void ListChecks::ShowResult(int row, const CheckResult& result) {
   if (row < 0 || row >= static_cast<int>(results_.size())) return;
+  if (HasTime(results_[row]) && !HasTime(result)) {  // the judge's cells go with the result they came with
+    Window().SetCellText(kList, row, kAnonymityColumn, "");
+    Window().SetCellText(kList, row, kExitAddressColumn, "");
+  }
   results_[row] = result;
   Window().SetCellText(kList, row, kResultColumn, CheckResultText(result));
   resortOwed_ = resortOwed_ || sortColumn_ == kResultColumn;
+}
+
+void ListChecks::ShowJudged(int row, const CheckResult& result) {
+  if (!HasTime(result)) return;
+  WindowControls& w = Window();
+  w.SetCellText(kList, row, kAnonymityColumn, std::string(AnonymityText(result.anonymity)));
+  const bool elsewhere = !result.exitAddress.empty() && result.exitAddress != w.GetCellText(kList, row, kAddressColumn);
+  w.SetCellText(kList, row, kExitAddressColumn, elsewhere ? result.exitAddress : "");
+  if (!elsewhere || !parts_.locate || !w.GetCellText(kList, row, kOwnLocationColumn).empty()) return;
+  if (const std::string location = parts_.locate(result.exitAddress); !location.empty())
+    w.SetCellText(kList, row, kLocationColumn, location);
 }
 
 void ListChecks::KeepSorted() {
@@ -255,6 +274,7 @@ void ListChecks::OnFinished(unsigned run, std::size_t job, CheckResult result) {
   if (result.outcome == CheckOutcome::Passed) ++fullPasses_;
   const int row = jobRows_[job];
   ShowResult(row, result);
+  ShowJudged(row, result);
   // A check of our own is the newest and a measured one: in sight in 速度 and
   // 检查时间, where the list page's figures stood; and in 协议 the protocol
   // that answered, found now for good.
@@ -287,9 +307,14 @@ void ListChecks::OnDone(unsigned run) {
   checking_ = false;
   KeepSorted();
   Window().SetCaption(kThisWindow, NetworkDown() ? "网络不可用"
-                                                 : "检测完毕：可用 " + Count(passed_, static_cast<int>(jobRows_.size())));
+                                                 : "检测完毕：可用 " + Count(passed_, static_cast<int>(jobRows_.size())) +
+                                                       (ownAddressMissing_ ? "（未能取得本机地址）" : ""));
   Window().SetProgress(0, 0);
   ConnectWhenDue(true);
+}
+
+void ListChecks::OnOwnAddress(unsigned run, bool found) {
+  if (run == run_) ownAddressMissing_ = !found;
 }
 
 bool ListChecks::NetworkDown() const {
@@ -304,11 +329,19 @@ void ListChecks::ToggleOnlyWorking() {
   ApplyFilter();
 }
 
+void ListChecks::ToggleOnlyAnonymous() {
+  onlyAnonymous_ = !onlyAnonymous_;
+  ApplyFilter();
+}
+
 void ListChecks::ApplyFilter() {
   std::function<bool(int)> shown;
   const bool anyMerged = std::find(merged_.begin(), merged_.end(), true) != merged_.end();
-  if (onlyWorking_ || anyMerged)
-    shown = [this](int row) { return !Merged(row) && (!onlyWorking_ || IsPass(ResultOf(row))); };
+  if (onlyWorking_ || onlyAnonymous_ || anyMerged)
+    shown = [this](int row) {
+      const CheckResult result = ResultOf(row);
+      return !Merged(row) && (!onlyWorking_ || IsPass(result)) && (!onlyAnonymous_ || HidesUser(result));
+    };
   Window().FilterRows(kList, shown);
 }
 
@@ -405,8 +438,8 @@ void ListChecks::OnListRunStarting() {
   jobRows_.clear();
   rowOfKey_.clear();
   // Else the new rows, all unchecked or of other numbers, would stay hidden.
-  const bool filtered = onlyWorking_ || !merged_.empty();
-  onlyWorking_ = false;
+  const bool filtered = onlyWorking_ || onlyAnonymous_ || !merged_.empty();
+  onlyWorking_ = onlyAnonymous_ = false;
   merged_.clear();
   if (filtered) ApplyFilter();
   if (sortColumn_ < 0) return;

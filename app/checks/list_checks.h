@@ -29,6 +29,7 @@ enum ListCommand {
   kCopyWorkingCommand,
   kExportWorkingCommand,
   kFailoverCommand,
+  kOnlyAnonymousCommand,
 };
 
 // What the checks work with besides the window, the switch and the runner.
@@ -38,6 +39,8 @@ struct ListChecksParts {
   ProxyGuard* guard = nullptr;               // its failover is the menu's check item
   DataFile* settings = nullptr;              // where that choice is kept
   MonotonicClock* clock = nullptr;           // Ctrl+F's wait for a first full pass
+  // 位置 of an address (the built-in table's); empty when unknown.
+  std::function<std::string(const std::string& address)> locate;
 };
 
 class ListChecks {
@@ -62,6 +65,8 @@ class ListChecks {
   // Stops the checks still going; their rows go back to unchecked.
   void StopChecks();
   void ToggleOnlyWorking();
+  // Only the working proxies that hide their user (匿名, 高匿).
+  void ToggleOnlyAnonymous();
   // Ctrl+F: switches on the best proxy of the last check. With no check yet
   // it starts one; while one runs without a full pass yet, it waits: the
   // fastest full pass within kConnectWaitMilliseconds of the key (at once
@@ -106,6 +111,9 @@ class ListChecks {
   bool EndRun();
   CheckResult ResultOf(int row) const;
   void ShowResult(int row, const CheckResult& result);
+  // What the judge found of a finished check: 匿名度, 出口地址 when it is not
+  // the listed host, and 位置 where the user appears, unless the row page gave its own.
+  void ShowJudged(int row, const CheckResult& result);
   // Results that landed in the sorted column move their rows to their places:
   // four times a second with the progress, and at the end.
   void KeepSorted();
@@ -114,13 +122,15 @@ class ListChecks {
   void OnFinished(unsigned run, std::size_t job, CheckResult result);
   void OnProgress(unsigned run);
   void OnDone(unsigned run);
+  void OnOwnAddress(unsigned run, bool found);
   // The row's protocol was found by its check: when the row now names the
   // same proxy as another (host:port and protocol), the later of the two
   // goes out of sight and out of the results, merged into the earlier.
   void MergeDuplicate(int row);
   std::string RowKey(int row);  // ProxyIdentity
   bool Merged(int row) const { return row >= 0 && row < static_cast<int>(merged_.size()) && merged_[row]; }
-  // Shows the rows not merged away; with 只显示可用代理 only the working ones.
+  // Shows the rows not merged away; with 只显示可用代理 only the working ones,
+  // with 只显示匿名代理 only those that hide their user.
   void ApplyFilter();
   WindowControls& Window() { return mainWindow_.Controls(); }
 
@@ -136,7 +146,8 @@ class ListChecks {
   int finished_ = 0, passed_ = 0, unreachable_ = 0, fullPasses_ = 0;
   std::optional<std::uint64_t> connectFrom_;  // a waiting Ctrl+F's key time
   std::string progressShown_;
-  bool onlyWorking_ = false;
+  bool onlyWorking_ = false, onlyAnonymous_ = false;
+  bool ownAddressMissing_ = false;  // the run's judge could not name the user's own address
   std::vector<bool> merged_;                          // by list row
   std::unordered_map<std::string, int> rowOfKey_;     // RowKey to row, made at the first merge of a list
   int sortColumn_ = -1;

@@ -86,7 +86,24 @@ int Rank(CheckOutcome outcome) {
   return 12;
 }
 
+// 高匿 first, then 匿名, 透明, "?" and rows without a level.
+int AnonymityRank(std::string_view text) {
+  constexpr Anonymity kOrder[] = {Anonymity::kElite, Anonymity::kAnonymous, Anonymity::kTransparent, Anonymity::kUnknown};
+  for (int rank = 0; rank < 4; ++rank)
+    if (text == AnonymityText(kOrder[rank])) return rank;
+  return 4;
+}
+
+// The groups of the passes: hiding the user, not known, 透明.
+int AnonymityGroup(const CheckResult& result) {
+  return HidesUser(result) ? 0 : result.anonymity == Anonymity::kUnknown ? 1 : 2;
+}
+
 }  // namespace
+
+bool HidesUser(const CheckResult& result) {
+  return IsPass(result) && (result.anonymity == Anonymity::kAnonymous || result.anonymity == Anonymity::kElite);
+}
 
 int CompareColumn(int column, std::string_view a, std::string_view b) {
   switch (column) {
@@ -95,6 +112,7 @@ int CompareColumn(int column, std::string_view a, std::string_view b) {
     case kSpeedColumn:
       return ByValue(a, b, Measured).value_or(ByValue(a, b, Percentage).value_or(CompareText(a, b)));
     case kAddressColumn: return ByValue(a, b, ParseIpv4).value_or(CompareNames(a, b));
+    case kAnonymityColumn: return Order(AnonymityRank(a), AnonymityRank(b));
     default: return CompareText(a, b);
   }
 }
@@ -108,8 +126,10 @@ std::vector<std::size_t> PassesInOrder(std::span<const CheckResult> results) {
   std::vector<std::size_t> passes;
   for (std::size_t i = 0; i < results.size(); ++i)
     if (IsPass(results[i])) passes.push_back(i);
-  std::stable_sort(passes.begin(), passes.end(),
-                   [&](std::size_t a, std::size_t b) { return CompareResults(results[a], results[b]) < 0; });
+  std::stable_sort(passes.begin(), passes.end(), [&](std::size_t a, std::size_t b) {
+    if (const int group = Order(AnonymityGroup(results[a]), AnonymityGroup(results[b]))) return group < 0;
+    return CompareResults(results[a], results[b]) < 0;
+  });
   return passes;
 }
 

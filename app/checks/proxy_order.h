@@ -15,7 +15,7 @@ namespace vantoip {
 // Negative, zero or positive as `a` sorts before, with or after `b` in `column`:
 // 序号 and 端口 as numbers, 速度 by a measured time ("123 ms") before the
 // percentages of list pages, 服务器地址 by the IPv4 value
-// with host names after the addresses, the others as text. In the numeric
+// with host names after the addresses, 匿名度 from 高匿 to 透明 and "?", the others as text. In the numeric
 // columns a text that is not a number sorts after the numbers.
 int CompareColumn(int column, std::string_view a, std::string_view b);
 
@@ -24,7 +24,12 @@ int CompareColumn(int column, std::string_view a, std::string_view b);
 // checked, then the unchecked ones.
 int CompareResults(const CheckResult& a, const CheckResult& b);
 
-// The passes (never a "证书错误" one) in that order, the first of equals first.
+// A working proxy that hides its user: 匿名 or 高匿.
+bool HidesUser(const CheckResult& result);
+
+// The passes (never a "证书错误" one): those that hide their user, then those
+// of an unknown level, then the 透明 ones; each group in that order, the
+// first of equals first.
 std::vector<std::size_t> PassesInOrder(std::span<const CheckResult> results);
 // The first of them; nothing when none passed.
 std::optional<std::size_t> FastestPassed(std::span<const CheckResult> results);

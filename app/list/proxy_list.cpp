@@ -27,6 +27,7 @@ struct RowWrite {
   std::string_view protocol;
   bool stated = false;
   std::string credentials;
+  bool ownLocation = false;  // 位置 came with the row
 };
 
 }  // namespace
@@ -175,12 +176,13 @@ void ProxyListReader::AddPage(Run& run, PageReader& reader, ByteBlock body,
 
 void ProxyListReader::AddRow(Run& run, std::vector<std::string> cells, const ProxyAddress& entry) {
   if (!run.listed.insert(ProxyIdentity(cells[0], cells[1], entry.protocol)).second) return;
-  if (locate_ && (cells.size() < 3 || cells[2].empty())) {  // the source gave no 位置
+  const bool ownLocation = cells.size() >= 3 && !cells[2].empty();
+  if (locate_ && !ownLocation) {  // the source gave no 位置
     cells.resize(std::max<std::size_t>(cells.size(), 3));
     cells[2] = locate_(cells[0], entry.country);
   }
   run.outbox.push_back({run.rows++, std::move(cells), ProtocolName(entry.protocol), entry.protocolStated,
-                        CredentialsCell(entry.user, entry.password)});
+                        CredentialsCell(entry.user, entry.password), ownLocation});
   if (run.outbox.size() >= kRowsPerTrip) SendRows(run);
 }
 
@@ -196,6 +198,7 @@ void ProxyListReader::SendRows(Run& run) {
       w.SetCellText(kList, r.row, kProtocolColumn, std::string(r.protocol));
       if (r.stated) w.SetCellText(kList, r.row, kProtocolStatedColumn, "1");
       if (!r.credentials.empty()) w.SetCellText(kList, r.row, kCredentialsColumn, r.credentials);
+      if (r.ownLocation) w.SetCellText(kList, r.row, kOwnLocationColumn, "1");
     }
   });
 }

@@ -24,7 +24,7 @@ namespace vantoip {
 // Seconds between two checks: never less than a check can take, so that a
 // slow working proxy is not taken for a dead one.
 inline constexpr int kMinGuardSeconds = kCheckWorstCaseSeconds;
-inline constexpr int kDefaultGuardSeconds = kMinGuardSeconds > 30 ? kMinGuardSeconds : 30;
+inline constexpr int kDefaultGuardSeconds = kMinGuardSeconds;
 // VANTOIP_GUARD_SECONDS's number kept within kMinGuardSeconds to 3600; else the default.
 int GuardSecondsFrom(const char* value);
 

@@ -94,9 +94,10 @@ void ProxySwitch::ShowRestoreFailed() {
 void ProxySwitch::ShowOn(const SwitchResult& result, const std::string& target) {
   WindowControls& window = main_.Controls();
   window.SetTrayTip(ConnectedTip(target));
-  window.SetCaption(kThisWindow, result.connectionsNotSet == 0
-                                     ? std::string("代理连接成功")
-                                     : "代理连接成功（" + ToText(result.connectionsNotSet) + "个连接未能设置）");
+  std::string title = "代理连接成功";
+  if (transparent_ && transparent_(target)) title += "（透明代理）";
+  if (result.connectionsNotSet > 0) title += "（" + ToText(result.connectionsNotSet) + "个连接未能设置）";
+  window.SetCaption(kThisWindow, title);
   window.SetDisabled(main_window::kProxyList, true);
   window.SetCaption(main_window::kStatusLabel, main_window::kStatusOn);
   window.SetCaption(main_window::kConnectButton, main_window::kDisconnectCaption);

@@ -31,6 +31,8 @@ class ProxySwitch {
   SwitchResult SwitchTo(const std::string& target);
   // Told after a proxy was turned on (its target) or off (an empty text).
   void OnSwitched(std::function<void(const std::string& target)> listener) { onSwitched_ = std::move(listener); }
+  // Asked when a proxy comes on: true when its last check found it 透明 (the title says so).
+  void SetTransparentTest(std::function<bool(const std::string& target)> test) { transparent_ = std::move(test); }
 
   std::int32_t ConnectedMinutes() const { return connectedMinutes_; }
   std::int32_t ConnectedSeconds() const { return connectedSeconds_; }
@@ -48,6 +50,7 @@ class ProxySwitch {
   std::int32_t connectedMinutes_ = 0;
   std::int32_t connectedSeconds_ = 0;
   std::function<void(const std::string&)> onSwitched_;
+  std::function<bool(const std::string&)> transparent_;
 };
 
 }  // namespace vantoip

@@ -41,6 +41,19 @@ TEST(CheckPage, DefaultsReplacementsAndRequestTexts) {
                           "http://a b/", "http://user@host/", "http://host/a b", "http://host/\r\nX: 1"})
     EXPECT_EQ(ProxyGetRequest(CheckPageFrom(bad, nullptr)), ProxyGetRequest(standard)) << bad;
 
+  // The judges: httpbin.org's, then azenv.net's, unless VANTOIP_CHECK_JUDGE_URL
+  // names one; the token goes in the query and in a header of ours.
+  const std::vector<JudgePage> judges = JudgesFrom(nullptr);
+  ASSERT_EQ(judges.size(), 2u);
+  EXPECT_EQ(judges[0].host + judges[0].path + " " + judges[1].host + judges[1].path, "httpbin.org/get azenv.net/");
+  EXPECT_EQ(JudgesFrom("https://judge.test/").size(), 2u);
+  const JudgePage judge = JudgesFrom("http://127.0.0.1:8125/judge?x=1").at(0);
+  EXPECT_EQ(JudgeRequest(judge, "ab12", true, ProxyAuthorization("a", "")),
+            "GET http://127.0.0.1:8125/judge?x=1&vantoip=ab12 HTTP/1.1\r\nHost: 127.0.0.1:8125\r\n"
+            "X-Vantoip-Token: ab12\r\nProxy-Authorization: Basic YTo=\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(JudgeRequest(judges[0], "ab12", false, ProxyAuthorization("a", "")),  // no credentials but a proxy's
+            "GET /get?vantoip=ab12 HTTP/1.1\r\nHost: httpbin.org\r\nX-Vantoip-Token: ab12\r\nConnection: close\r\n\r\n");
+
   // VANTOIP_CHECK_PARALLEL: 1 to 2048 at once, 512 unless it names a number.
   EXPECT_EQ(ChecksInFlightFrom(nullptr), 512);
   EXPECT_EQ(ChecksInFlightFrom("x12"), 512);
@@ -153,7 +166,18 @@ TEST(ResponseClassifier, EveryAnswerInItsClassAsEarlyAsItCanBeKnown) {
     }
     EXPECT_EQ(whole.Close(), answer.closed);
     EXPECT_LE(whole.BytesSeen(), kMaxAnswerBytes);
+    // Kept for the judge: any whole 200 answer passes with its body as it came.
+    ResponseClassifier keeping = ResponseClassifier::Keeping();
+    keeping.Feed(answer.bytes);
+    if (answer.closed == O::Passed) {
+      EXPECT_EQ(keeping.Close(), O::Passed);
+      EXPECT_EQ(keeping.Body(), kBody);
+    }
   }
+  ResponseClassifier other = ResponseClassifier::Keeping();
+  other.Feed(Head("Content-Length: 5\r\n") + "hello");
+  EXPECT_EQ(other.Outcome(), O::Passed);
+  EXPECT_EQ(other.Body(), "hello");
 }
 
 TEST(ResponseClassifier, ConnectAnswers) {

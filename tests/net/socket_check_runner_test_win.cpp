@@ -75,6 +75,10 @@ TEST(SocketCheckRunner, EveryKindOfProxyIsClassified) {
     const CheckResult result = recorder.results[static_cast<std::size_t>(kind)];
     EXPECT_EQ(result.outcome, test::ExpectedOutcome(kind)) << test::FakeProxyName(kind);
     EXPECT_EQ(result.protocol, test::FakeProxyProtocol(kind)) << test::FakeProxyName(kind);
+    // Through each one that passed the judge heard the proxy itself and no sign of the user: 高匿.
+    const bool judged = HasTime(result);
+    EXPECT_EQ(result.anonymity, judged ? Anonymity::kElite : Anonymity::kUnknown) << test::FakeProxyName(kind);
+    EXPECT_EQ(result.exitAddress, judged ? "127.0.0.1" : "") << test::FakeProxyName(kind);
   }
   const std::size_t extra = test::kFakeProxyKindCount + 1;
   EXPECT_EQ(recorder.results[extra].outcome, CheckOutcome::AuthenticationRequired);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "net/socket_win.h"
+#include "tests/support/loopback_judge_win.h"
 
 namespace vantoip::test {
 namespace {
@@ -65,7 +66,12 @@ DWORD SocksDelay(FakeProxyKind kind) {
   }
 }
 
-Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& page) {
+std::string Dotted(std::uint32_t address) {
+  return std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 255) + "." +
+         std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);
+}
+
+Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& page, const FakeExit& exit) {
   const std::string& body = page.expectedBody;
   const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
   const std::string ok = "HTTP/1.1 200 OK\r\n";
@@ -89,7 +95,10 @@ Answer AnswerFor(FakeProxyKind kind, const std::string& head, const CheckPage& p
                      : kind == FakeProxyKind::SlowTunnel ? kSlowTunnelMilliseconds
                                                          : SocksDelay(kind);
       answer.trickle = kind == FakeProxyKind::OneBytePerSecond;
-      if (get) {
+      if (IsJudgeRequest(head)) {  // at once: the judge's step is not what the kinds' delays are about
+        answer.bytes = JudgeAnswer(head, exit.address, exit.addedLines);
+        answer.delay = 0;
+      } else if (get) {
         answer.bytes = ok + "Content-Type: text/plain\r\n" + length + close + "\r\n" + body;
       } else if (connect && kind != FakeProxyKind::HttpOnly) {
         answer.bytes = "HTTP/1.1 200 Connection established\r\n\r\n";
@@ -201,6 +210,7 @@ struct FakeProxies::Server {
   std::array<std::atomic<long long>, kFakeProxyKindCount> sent{};
   std::array<std::atomic<bool>, kFakeProxyKindCount> dead{};
   std::function<unsigned(std::uint32_t)> workingDelay;
+  std::function<FakeExit(std::uint32_t)> workingExit;
   std::vector<std::unique_ptr<Connection>> connections;
 
   void Serve(const std::atomic<bool>& stopping);
@@ -260,6 +270,9 @@ long long FakeProxies::BytesSent(FakeProxyKind kind) const { return server_->sen
 void FakeProxies::StopAnswering(FakeProxyKind kind) { server_->dead[Index(kind)] = true; }
 void FakeProxies::SetWorkingDelays(std::function<unsigned(std::uint32_t)> delay) {
   server_->workingDelay = std::move(delay);
+}
+void FakeProxies::SetWorkingExits(std::function<FakeExit(std::uint32_t address)> exit) {
+  server_->workingExit = std::move(exit);
 }
 
 void FakeProxies::Server::Serve(const std::atomic<bool>& stopping) {
@@ -335,7 +348,8 @@ void FakeProxies::Server::Read(Connection& c) {
     return;
   }
   c.answered = true;
-  c.answer = dead[Index(c.kind)] ? AnswerFor(FakeProxyKind::Hanging, c.head, page) : AnswerFor(c.kind, c.head, page);
+  const FakeExit exit = c.kind == FakeProxyKind::Working && workingExit ? workingExit(c.address) : FakeExit{Dotted(c.address)};
+  c.answer = AnswerFor(dead[Index(c.kind)] ? FakeProxyKind::Hanging : c.kind, c.head, page, exit);
   if (c.kind == FakeProxyKind::Working && workingDelay && !dead[Index(c.kind)]) c.answer.delay = workingDelay(c.address);
   c.hugeLeft = c.answer.huge ? kHugeBytes : 0;
   c.sendAt = GetTickCount() + c.answer.delay;

@@ -1,9 +1,9 @@
 // Loopback proxies of every kind a proxy check meets, each kind on a port of
 // its own, all served by one thread of non-blocking sockets (so that hundreds
 // of connections may hang at once). The working kinds answer only the check
-// page's GET and CONNECT exactly as the runner sends them, and a 400 to
-// anything else; their tunnels reach the test's HTTPS page (the page given
-// must name it: LoopbackCheckPage).
+// page's GET and CONNECT exactly as the runner sends them, and the judge's GET
+// (loopback_judge_win.h) with its echo, and a 400 to anything else; their
+// tunnels reach the test's HTTPS page (the page given must name it: LoopbackCheckPage).
 #pragma once
 
 #include <atomic>
@@ -52,6 +52,13 @@ inline constexpr int kSlowProxyMilliseconds = 500;
 inline constexpr int kSlowTunnelMilliseconds = 6000;
 inline constexpr char kSocksUser[] = "tester", kSocksPassword[] = "p@ss:word";
 
+// What the judge hears through a working proxy: the client address it sees,
+// and the echo's lines of the headers the proxy adds ("HTTP_VIA = 1.1 x\n").
+struct FakeExit {
+  std::string address;
+  std::string addedLines;
+};
+
 const char* FakeProxyName(FakeProxyKind kind);
 // What a correct check makes of the kind, checked in its own protocol (with
 // the login for Socks5Login).
@@ -82,6 +89,9 @@ class FakeProxies {
   // 127.x.y.z is one) after its own delay: `delay` of the address in host
   // order, in milliseconds. Set before the first connection.
   void SetWorkingDelays(std::function<unsigned(std::uint32_t address)> delay);
+  // The working kind's exit for each of its addresses; by default the address
+  // it was reached on, adding nothing (高匿). Set before the first connection.
+  void SetWorkingExits(std::function<FakeExit(std::uint32_t address)> exit);
 
  private:
   struct Server;

@@ -11,6 +11,7 @@
 #include "net/socket_win.h"
 #include "runtime/handle_win.h"
 #include "tests/support/child_process_win.h"
+#include "tests/support/loopback_judge_win.h"
 
 #ifndef VANTOIP_TLS_SERVER_SCRIPT
 #error "VANTOIP_TLS_SERVER_SCRIPT names the helper's host path"
@@ -108,6 +109,7 @@ const TlsCheckServer& SharedTlsCheckServer() {
 CheckPage LoopbackCheckPage(const char* url, const char* text) {
   CheckPage page = CheckPageFrom(url, text);
   page.https = SharedTlsCheckServer().Page();
+  page.judges = {SharedLoopbackJudge()};
   return page;
 }
 
@@ -117,6 +119,9 @@ void SetCheckEnvironment(const char* url, const char* text) {
   _putenv_s("VANTOIP_CHECK_TEXT", url && text ? text : "");
   _putenv_s("VANTOIP_CHECK_HTTPS_URL", url ? TlsCheckServer::kUrl : "");
   _putenv_s("VANTOIP_CHECK_HTTPS_STATUS", url ? "204" : "");
+  const JudgePage& judge = SharedLoopbackJudge();
+  _putenv_s("VANTOIP_CHECK_JUDGE_URL",
+            url ? ("http://" + judge.host + ":" + std::to_string(judge.port) + judge.path).c_str() : "");
 }
 
 }  // namespace vantoip::test

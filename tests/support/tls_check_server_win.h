@@ -44,10 +44,11 @@ void TrustAuthority(const std::vector<unsigned char>& certificate, bool untilExi
 // Started on the first call; throws when it cannot be.
 const TlsCheckServer& SharedTlsCheckServer();
 
-// The check page with the test's HTTPS page, which the fake proxies' tunnels reach.
+// The check page with the test's HTTPS page, which the fake proxies' tunnels
+// reach, and the test's judge.
 CheckPage LoopbackCheckPage(const char* url, const char* text);
 // The same page in the variables the program reads at start (VANTOIP_CHECK_URL,
-// _TEXT, _HTTPS_URL, _HTTPS_STATUS); a null url removes them.
+// _TEXT, _HTTPS_URL, _HTTPS_STATUS, _JUDGE_URL); a null url removes them.
 void SetCheckEnvironment(const char* url, const char* text);
 
 }  // namespace vantoip::test

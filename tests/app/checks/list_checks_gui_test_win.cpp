@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 #include "app/main_window_controls.h"
@@ -20,6 +21,7 @@
 #include "tests/support/fake_proxies_win.h"
 #include "tests/support/gui_win.h"
 #include "tests/support/loopback_http_server_win.h"
+#include "tests/support/loopback_judge_win.h"
 #include "ui/window_win.h"
 
 namespace vantoip {
@@ -74,9 +76,11 @@ class ListChecksGui : public test::WindowTest {
               : kind == FakeProxyKind::Socks4    ? "socks4://" + address + "\n"
                                                  : address + "\n";
     }
-    server = std::make_unique<test::LoopbackHttpServer>([this, list](const test::ReceivedRequest&) {
+    listText = list;
+    server = std::make_unique<test::LoopbackHttpServer>([this](const test::ReceivedRequest&) {
       ++listsServed;
-      return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", list);
+      std::lock_guard lock(listMutex);
+      return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", listText);
     });
     program = std::make_unique<Program>(FixedSources({server->Url("/list")}));
     program->guard.SetSeconds(5);  // the dead fakes fail at once
@@ -139,6 +143,8 @@ class ListChecksGui : public test::WindowTest {
   std::filesystem::path dataFolder;
   std::unique_ptr<test::FakeProxies> fakes;
   std::atomic<int> listsServed{0};
+  std::mutex listMutex;
+  std::string listText;  // what the list's source serves
   std::unique_ptr<test::LoopbackHttpServer> server;
   std::unique_ptr<Program> program;
 };
@@ -258,6 +264,54 @@ TEST_F(ListChecksGui, TheMenuStartsAndStopsChecksAndANewListRunClearsTheResults)
     return listsServed > served && Title() == "读取完毕" && ViewRows() == test::kFakeProxyKindCount;
   })) << Title();
   EXPECT_EQ(Result(RowOf(FakeProxyKind::Working)), "");
+}
+
+// The judge through working proxies of each level, and through one that goes
+// out from another address; Ctrl+F passes over a faster 透明 one, and a 透明
+// one switched on by hand says so.
+TEST_F(ListChecksGui, EachProxyShowsItsAnonymityAndCtrlFPrefersThoseThatHideTheUser) {
+  test::FakeProxies levels(test::LoopbackCheckPage(kCheckUrl, kCheckText), true);
+  constexpr char kJapan[] = "133.1.2.3";
+  levels.SetWorkingDelays([](std::uint32_t address) { return (address & 255) * 100u; });  // 127.0.0.2: 200 ms, ...
+  levels.SetWorkingExits([&](std::uint32_t address) -> test::FakeExit {
+    const std::string self = "127.0.0." + std::to_string(address & 255);
+    switch (address & 255) {
+      case 2: return {self, "HTTP_X_FORWARDED_FOR = " + std::string(test::kTestOwnAddress) + "\n"};
+      case 3: return {self, "HTTP_VIA = 1.1 fake-proxy\n"};
+      default: return {kJapan};
+    }
+  });
+  const std::string port = std::to_string(levels.Port(FakeProxyKind::Working));
+  {
+    std::lock_guard lock(listMutex);
+    listText = "127.0.0.2:" + port + "\n127.0.0.3:" + port + "\n127.0.0.4:" + port + "\n";
+  }
+  test::SendKeys({}, VK_F5);
+  ASSERT_TRUE(test::PumpUntil([&] { return Title() == "读取完毕" && ViewRows() == 3; })) << Title();
+  test::SendKeys({VK_CONTROL}, 'T');
+  ASSERT_TRUE(test::PumpUntil([&] { return Title() == "检测完毕：可用 3/3"; }, 20000)) << Title();
+  const auto cell = [&](int row, int column) { return window->GetCellText(main_window::kProxyList, row, column); };
+  EXPECT_EQ(cell(0, kAnonymityColumn) + cell(1, kAnonymityColumn) + cell(2, kAnonymityColumn), "透明匿名高匿");
+  EXPECT_EQ(cell(0, kExitAddressColumn) + cell(1, kExitAddressColumn), "");  // the listed hosts themselves
+  EXPECT_EQ(cell(2, kExitAddressColumn), kJapan);
+  EXPECT_EQ(cell(2, kLocationColumn), "日本");  // where the user appears
+
+  test::SendKeys({VK_CONTROL}, 'F');
+  ASSERT_TRUE(test::PumpUntil([&] { return Title() == "代理连接成功"; })) << Title();
+  EXPECT_EQ(Target(), "127.0.0.3:" + port);  // 匿名 at 300 ms over 透明 at 200 ms
+
+  SendMessageW(window->ControlHandle(main_window::kConnectButton), BM_CLICK, 0, 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return IsWindowEnabled(List()); }));
+  RECT first;
+  ListView_GetItemRect(List(), 0, &first, LVIR_BOUNDS);
+  const LPARAM onFirst = MAKELPARAM(20, (first.top + first.bottom) / 2);
+  PostMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, onFirst);
+  PostMessageW(List(), WM_LBUTTONUP, 0, onFirst);
+  ASSERT_TRUE(test::PumpUntil([&] { return Target() == "127.0.0.2:" + port; })) << Target();
+  SendMessageW(window->ControlHandle(main_window::kConnectButton), BM_CLICK, 0, 0);
+  EXPECT_TRUE(test::PumpUntil([&] { return Title() == "代理连接成功（透明代理）"; })) << Title();
+  SendMessageW(window->ControlHandle(main_window::kConnectButton), BM_CLICK, 0, 0);  // 断开
+  EXPECT_TRUE(test::PumpUntil([&] { return IsWindowEnabled(List()); }));
 }
 
 // The guard, every 5 s here: the proxy on dies and the next best takes over

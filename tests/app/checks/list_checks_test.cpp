@@ -31,7 +31,10 @@ struct ListChecksTest : ::testing::Test, test::MemoryServices {
                             return sourcesFailure;
                           },
                       .localTime = [] { return std::string("2026-12-08 17:30:05"); },
-                      .clock = &clock}};
+                      .clock = &clock,
+                      .locate = [](const std::string& address) {
+                        return address == "203.0.113.9" ? std::string("日本") : std::string();
+                      }}};
 
   void SetUp() override {
     main.OnCreated(controls);
@@ -78,6 +81,43 @@ TEST_F(ListChecksTest, CheckingAllShowsEachResultAndTheProgressThenTheEnd) {
   EXPECT_EQ(controls->titles.back(), "网络不可用");
   runner.events.done();
   EXPECT_EQ(controls->titles.back(), "网络不可用");
+}
+
+// The judge's findings: 匿名度 for every check with a time, 出口地址 where the
+// proxy goes out elsewhere, and then 位置 where the user appears, unless the
+// row page gave its own; the title says when the user's own address was not had.
+TEST_F(ListChecksTest, AnonymityExitAddressAndLocationComeFromTheJudge) {
+  controls->rows[1].resize(kOwnLocationColumn + 1);
+  controls->rows[1][kLocationColumn] = "美国";
+  controls->rows[1][kOwnLocationColumn] = "1";
+  checks.CheckAll();
+  const auto finish = [&](std::size_t job, Anonymity level, std::string exit) {
+    CheckResult result{CheckOutcome::Passed, 50, ProxyProtocol::kHttp, level, std::move(exit)};
+    runner.events.finished(job, result);
+  };
+  const auto cell = [&](int row, int column) { return controls->GetCellText(main_window::kProxyList, row, column); };
+  finish(0, Anonymity::kTransparent, "192.0.2.1");
+  finish(1, Anonymity::kElite, "203.0.113.9");
+  finish(2, Anonymity::kUnknown, "203.0.113.9");
+  EXPECT_EQ(cell(0, kAnonymityColumn), "透明");
+  EXPECT_EQ(cell(0, kExitAddressColumn), "");  // the listed host itself
+  EXPECT_EQ(cell(1, kAnonymityColumn), "高匿");
+  EXPECT_EQ(cell(1, kExitAddressColumn), "203.0.113.9");
+  EXPECT_EQ(cell(1, kLocationColumn), "美国");  // the row page's own
+  EXPECT_EQ(cell(2, kAnonymityColumn), "?");
+  EXPECT_EQ(cell(2, kLocationColumn), "日本");  // where the user appears
+  runner.events.ownAddress(false);
+  runner.events.done();
+  EXPECT_EQ(controls->titles.back(), "检测完毕：可用 3/3（未能取得本机地址）");
+  // Only those that hide the user; a failed check takes the judge's cells with it.
+  checks.ToggleOnlyAnonymous();
+  ASSERT_TRUE(controls->filter);
+  EXPECT_EQ(std::vector<bool>({controls->filter(0), controls->filter(1), controls->filter(2)}),
+            (std::vector<bool>{false, true, false}));
+  controls->selectedRow = 0;
+  checks.CheckSelected();
+  runner.events.finished(0, {CheckOutcome::TimedOut});
+  EXPECT_EQ(cell(0, kAnonymityColumn), "");
 }
 
 // The selected row joins a run going on, which then counts it; a row in the
@@ -196,9 +236,9 @@ TEST_F(ListChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSay
 // why) and Ctrl+F passes it over. The copied lines name the SOCKS scheme.
 TEST_F(ListChecksTest, SocksRowsAreCheckedInTheirProtocolAndOnlySocks4SwitchesOn) {
   using P = ProxyProtocol;
-  controls->rows = {{"1", "192.0.2.1", "1080", "", "", "", "", "SOCKS5", "1"},
+  controls->rows = {{"1", "192.0.2.1", "1080", "", "", "", "", "SOCKS5", "", "", "1"},
                     {"2", "192.0.2.2", "80", "", "", "", "", "HTTP"},
-                    {"3", "192.0.2.3", "1081", "", "", "", "", "SOCKS4", "1", "u:p%40ss"}};
+                    {"3", "192.0.2.3", "1081", "", "", "", "", "SOCKS4", "", "", "1", "u:p%40ss"}};
   checks.CheckAll();
   ASSERT_EQ(runner.jobs.size(), 3u);
   EXPECT_EQ(runner.jobs[0].protocol, P::kSocks5);
@@ -215,7 +255,7 @@ TEST_F(ListChecksTest, SocksRowsAreCheckedInTheirProtocolAndOnlySocks4SwitchesOn
   EXPECT_EQ(controls->clipboard, "socks5://192.0.2.1:1080\r\nsocks5://192.0.2.2:80\r\nsocks4://192.0.2.3:1081\r\n");
   // Another list names row 2's proxy as SOCKS5: found so, the later row merges into the earlier.
   controls->rows.push_back({"4", "192.0.2.2", "80", "", "", "", "", "HTTP"});
-  controls->rows.push_back({"5", "192.0.2.2", "80", "", "", "", "", "SOCKS5", "1"});
+  controls->rows.push_back({"5", "192.0.2.2", "80", "", "", "", "", "SOCKS5", "", "", "1"});
   controls->selectedRow = 3;
   checks.CheckSelected();
   runner.events.finished(0, {CheckOutcome::Passed, 25, P::kSocks5});
@@ -324,7 +364,7 @@ TEST_F(ListChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   std::vector<std::string> texts;
   for (const MenuItem& item : controls->menus[0]) texts.push_back(item.command ? item.text : "-");
   EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测",
-                                             "-", "只显示可用代理(&A)", "连接最快的可用代理(&F)", "复制可用代理(&C)",
+                                             "-", "只显示可用代理(&A)", "只显示匿名代理(&N)", "连接最快的可用代理(&F)", "复制可用代理(&C)",
                                              "导出可用代理(&X)…", "-", "自动切换失效代理(&G)"}));
   EXPECT_FALSE(controls->menus[0][3].enabled);  // nothing selected
   EXPECT_FALSE(controls->menus[0][4].enabled);  // nothing to stop
@@ -415,6 +455,7 @@ TEST(ProxyOrder, ColumnsSortByTheirKindOfValue) {
   EXPECT_EQ(sorted(kLocationColumn, {"美国", "US", "中国", "Germany"}), (Texts{"Germany", "US", "美国", "中国"}));
   EXPECT_EQ(sorted(kCheckTimeColumn, {"2024-05-01 10:00", "2024-04-30 23:59", "1分钟前"}),
             (Texts{"1分钟前", "2024-04-30 23:59", "2024-05-01 10:00"}));
+  EXPECT_EQ(sorted(kAnonymityColumn, {"?", "透明", "", "高匿", "匿名"}), (Texts{"高匿", "匿名", "透明", "?", ""}));
 }
 
 TEST(ProxyOrder, ResultsSortAndTheFastestPassedIsPicked) {
@@ -434,6 +475,15 @@ TEST(ProxyOrder, ResultsSortAndTheFastestPassedIsPicked) {
   EXPECT_EQ(order, (std::vector<std::string>{"90 ms", "95 ms", "40 ms 仅HTTP", "30 ms HTTPS失败", "5 ms 证书错误",
                                              "超时", "拒绝", "无法解析", "网络不可达", "内容错误", "无效响应",
                                              "检测中…", ""}));
+
+  // Those that hide the user first, then those of an unknown level, then the
+  // 透明 ones; each group in the order above.
+  const auto level = [](O outcome, int ms, Anonymity anonymity) { return CheckResult{outcome, ms, {}, anonymity}; };
+  EXPECT_EQ(PassesInOrder(std::vector<CheckResult>{level(O::Passed, 10, Anonymity::kTransparent),
+                                                   level(O::Passed, 50, Anonymity::kUnknown),
+                                                   level(O::PassedHttpOnly, 20, Anonymity::kElite),
+                                                   level(O::Passed, 300, Anonymity::kAnonymous)}),
+            (std::vector<std::size_t>{3, 2, 1, 0}));
 
   const std::vector<CheckResult> failed = {{O::TimedOut, 0}, {O::NotChecked, 0}, {O::CertificateError, 3}};
   EXPECT_EQ(FastestPassed(failed), std::nullopt);

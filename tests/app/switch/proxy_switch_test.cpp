@@ -83,8 +83,10 @@ TEST_F(ProxySwitchTest, TheUsersOwnSettingsAreKeptAndGivenBackWhole) {
   Start(0, "corp:3128");
   Pick("10.1.2.3", "8080");
   connections.refused = {"Dial-up"};
+  // A proxy its check found 透明: the title says so first.
+  proxySwitch.SetTransparentTest([](const std::string& target) { return target == "10.1.2.3:8080"; });
   proxySwitch.ToggleProxy();
-  EXPECT_EQ(controls->titles.back(), "代理连接成功（1个连接未能设置）");
+  EXPECT_EQ(controls->titles.back(), "代理连接成功（透明代理）（1个连接未能设置）");
   const ConnectionSettings ours = connections.byName[""];
   EXPECT_EQ(ours.flags, proxy_flag::kDirect | proxy_flag::kProxy);  // no script, no detection
   EXPECT_EQ(ours.proxyServer, "10.1.2.3:8080");
