@@ -122,14 +122,17 @@ int CompareResults(const CheckResult& a, const CheckResult& b) {
   return HasTime(a) ? Order(a.milliseconds, b.milliseconds) : 0;
 }
 
+int ComparePasses(const CheckResult& a, const CheckResult& b) {
+  if (const int group = Order(AnonymityGroup(a), AnonymityGroup(b))) return group;
+  return CompareResults(a, b);
+}
+
 std::vector<std::size_t> PassesInOrder(std::span<const CheckResult> results) {
   std::vector<std::size_t> passes;
   for (std::size_t i = 0; i < results.size(); ++i)
     if (IsPass(results[i])) passes.push_back(i);
-  std::stable_sort(passes.begin(), passes.end(), [&](std::size_t a, std::size_t b) {
-    if (const int group = Order(AnonymityGroup(results[a]), AnonymityGroup(results[b]))) return group < 0;
-    return CompareResults(results[a], results[b]) < 0;
-  });
+  std::stable_sort(passes.begin(), passes.end(),
+                   [&](std::size_t a, std::size_t b) { return ComparePasses(results[a], results[b]) < 0; });
   return passes;
 }
 

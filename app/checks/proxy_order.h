@@ -27,9 +27,11 @@ int CompareResults(const CheckResult& a, const CheckResult& b);
 // A working proxy that hides its user: 匿名 or 高匿.
 bool HidesUser(const CheckResult& result);
 
-// The passes (never a "证书错误" one): those that hide their user, then those
-// of an unknown level, then the 透明 ones; each group in that order, the
-// first of equals first.
+// The order of the passes: those that hide their user, then those of an
+// unknown level, then the 透明 ones; each group in CompareResults' order.
+int ComparePasses(const CheckResult& a, const CheckResult& b);
+
+// The passes (never a "证书错误" one) in that order, the first of equals first.
 std::vector<std::size_t> PassesInOrder(std::span<const CheckResult> results);
 // The first of them; nothing when none passed.
 std::optional<std::size_t> FastestPassed(std::span<const CheckResult> results);

@@ -114,11 +114,11 @@ void ProxyGuard::OnCandidate(std::size_t job, const CheckResult& result) {
 }
 
 void ProxyGuard::SwitchToBest() {
-  // By the fresh results, not the old check's order; a candidate must pass
-  // as much as the proxy it replaces had to.
+  // By the fresh results, not the old check's order (those that hide the user
+  // first); a candidate must pass as much as the proxy it replaces had to.
   std::optional<std::size_t> best;
   for (std::size_t i = 0; i < answers_.size(); ++i)
-    if (answers_[i] && Healthy(*answers_[i]) && (!best || CompareResults(*answers_[i], *answers_[*best]) < 0)) best = i;
+    if (answers_[i] && Healthy(*answers_[i]) && (!best || ComparePasses(*answers_[i], *answers_[*best]) < 0)) best = i;
   if (!best) return GiveBack();
   const CheckJob chosen = candidates_[*best];
   const CheckJob replaced = proxy_;

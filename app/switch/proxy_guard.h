@@ -2,7 +2,8 @@
 // runner of its own (a check still without a verdict when the next is due has
 // failed). After two failed checks in a row, a proxy this program switched on
 // is replaced by the best of up to five candidates of the last check, checked
-// all at once and ranked by these fresh results (full passes first, by time),
+// all at once and ranked by these fresh results (those that hide the user
+// first, then full passes first, by time),
 // that passes as much as the proxy it replaces had to (the ranking waits for
 // every answer, or kRankingSeconds after the first good one); when none does, the
 // user's own settings come back. A proxy that was on before the program

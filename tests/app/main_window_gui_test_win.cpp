@@ -92,9 +92,10 @@ TEST_F(MainWindowGui, BuildsTheLayoutOfItsTable) {
   };
   const Column columns[] = {{"序号", 50, LVCFMT_LEFT},    {"服务器地址", 150, LVCFMT_CENTER}, {"端口", 50, LVCFMT_CENTER},
                             {"位置", 100, LVCFMT_CENTER}, {"速度", 50, LVCFMT_CENTER},        {"检查时间", 200, LVCFMT_CENTER},
-                            {"检测结果", 110, LVCFMT_CENTER}, {"协议", 60, LVCFMT_CENTER}};  // after the page's six
-  ASSERT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 8);
-  for (int i = 0; i < 8; ++i) {
+                            {"检测结果", 110, LVCFMT_CENTER}, {"协议", 60, LVCFMT_CENTER},  // after the page's six
+                            {"匿名度", 50, LVCFMT_CENTER},    {"出口地址", 110, LVCFMT_CENTER}};
+  ASSERT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 10);
+  for (int i = 0; i < 10; ++i) {
     wchar_t heading[64] = {};
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;

@@ -3,12 +3,15 @@
 // at; a pass needs an HTTP status line; and the CONNECT answer's verdict
 // agrees with the GET classifier's view of the same status line. The SOCKS
 // handshakes judge the same bytes alike whole and in pieces, and a tunnel's
-// first bytes are the end of the answer.
+// first bytes are the end of the answer. A judge's answer, kept whole, gives
+// the same body in pieces, and its echo (the expected body as the token) a
+// level without a crash, naming an address.
 // Input: 1 option byte (piece size), then the expected body, 0, the answer.
 #include <algorithm>
 #include <string>
 
 #include "net/check_protocol.h"
+#include "net/judge_echo.h"
 #include "net/socks_handshake.h"
 #include "tests/fuzz/fuzz_input.h"
 
@@ -37,6 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool http = answer.compare(0, 5, "HTTP/") == 0;
   if (closed == CheckOutcome::Passed) FUZZ_CHECK(http);
   if (!http && !std::string("HTTP/").starts_with(answer)) FUZZ_CHECK(closed == CheckOutcome::InvalidResponse);
+
+  ResponseClassifier kept = ResponseClassifier::Keeping(), keptPieces = ResponseClassifier::Keeping();
+  kept.Feed(answer);
+  for (std::size_t at = 0; at < answer.size(); at += piece) keptPieces.Feed(std::string_view(answer).substr(at, piece));
+  FUZZ_CHECK(kept.Close() == keptPieces.Close() && kept.Body() == keptPieces.Body());
+  FUZZ_CHECK(kept.Body().size() <= kMaxEchoBytes);
+  if (const std::optional<JudgeEcho> echo = ReadJudgeEcho(kept.Body(), expected)) {
+    FUZZ_CHECK(!expected.empty() && !echo->clientAddress.empty());
+    JudgeLevel(*echo, std::nullopt);
+    JudgeLevel(*echo, echo->clientAddress);
+  }
 
   ConnectClassifier tunnel;
   const CheckOutcome connect = tunnel.Feed(answer);

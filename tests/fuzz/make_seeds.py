@@ -184,6 +184,11 @@ def check_response_seeds():
         "no_line_end": seed(b"HTTP/1.1 200 OK"),
         "garbage": seed(bytes(range(0x16, 0x96))),
         "connect_ok": seed(b"HTTP/1.1 200 Connection established\r\n\r\n"),
+        # the token is the expected body
+        "judge_azenv": seed(head + b"\r\n<pre>\nREMOTE_ADDR = 192.0.2.9\nREQUEST_URI = /?vantoip=" + body +
+                            b"\nHTTP_X_FORWARDED_FOR = 198.51.100.7, 10.0.0.1\nHTTP_VIA = 1.1 squid\n</pre>"),
+        "judge_httpbin": seed(head + b"Content-Length: 111\r\n\r\n{\"origin\": \"198.51.100.7, 192.0.2.9\", "
+                              b"\"headers\": {\"X-Vantoip-Token\": \"" + body + b"\", \"Via\": \"1.1 x\"}}"),
     }
 
 
