@@ -130,6 +130,7 @@ std::optional<JudgeEcho> ReadJudgeEcho(std::string_view body, std::string_view t
 Anonymity JudgeLevel(const JudgeEcho& echo, const std::optional<std::string>& ownAddress) {
   bool announced = false, forwardedAddress = false;
   for (const auto& [name, value] : echo.headers) {
+    if (name == "host") continue;  // names the judge (its address, when reached by one), not the client
     const bool forwarding = IsOneOf(name, kForwardingHeaders);
     if (!forwarding && !IsOneOf(name, kProxyHeaders)) {
       if (ownAddress && value.find(*ownAddress) != std::string::npos) {

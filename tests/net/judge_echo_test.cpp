@@ -34,6 +34,7 @@ TEST(JudgeEcho, AzenvLinesGiveTheClientAddressAndTheHeaders) {
   EXPECT_EQ(Level(Azenv("HTTP_X_FORWARDED_FOR = 10.0.0.1, 203.0.113.7\n")), Anonymity::kTransparent);
   EXPECT_EQ(Level(Azenv("HTTP_FORWARDED = for=\"203.0.113.7:4711\";proto=http\n")), Anonymity::kTransparent);
   EXPECT_EQ(Level(Azenv("HTTP_X_SOMETHING = 203.0.113.7\n")), Anonymity::kTransparent);  // any header
+  EXPECT_EQ(Level(Azenv("HTTP_HOST = 203.0.113.7:8080\n")), Anonymity::kElite);  // but the judge's own
   EXPECT_EQ(Level(Azenv("HTTP_X_FORWARDED_FOR = 192.0.2.55\n")), Anonymity::kAnonymous);  // another address
   EXPECT_EQ(Level(Azenv("HTTP_VIA = 1.1 squid\n")), Anonymity::kAnonymous);
   EXPECT_EQ(Level(Azenv("HTTP_PROXY_CONNECTION = keep-alive\n")), Anonymity::kAnonymous);
