@@ -104,19 +104,20 @@ ProxyProbe::ProxyProbe(CheckJob target, const ProbeRequests& requests, const Clo
     Finish(CheckOutcome::Refused);
     return;
   }
-  address_.sin_family = AF_INET;
-  address_.sin_port = htons(static_cast<u_short>(job_.port));
-  if (inet_pton(AF_INET, job_.host.c_str(), &address_.sin_addr) == 1) Begin();
-  else lookup_ = NameResolver::Resolve(job_.host, requests.lookup, requests.queue);
+  Locate();
 }
 
 ProxyProbe::ProxyProbe(const JudgePage& judge, const ProbeRequests& requests, const Clock& clock)
     : job_{judge.host, judge.port}, requests_(requests), clock_(clock), judge_(&judge), judgeOnly_(true),
       response_(requests.expectedBody), httpsAnswer_(requests.httpsStatus) {
+  Locate();
+}
+
+void ProxyProbe::Locate() {
   address_.sin_family = AF_INET;
   address_.sin_port = htons(static_cast<u_short>(job_.port));
   if (inet_pton(AF_INET, job_.host.c_str(), &address_.sin_addr) == 1) Begin();
-  else lookup_ = NameResolver::Resolve(job_.host, requests.lookup, requests.queue);
+  else lookup_ = NameResolver::Resolve(job_.host, requests_.lookup, requests_.queue);
 }
 
 void ProxyProbe::Begin() {

@@ -101,6 +101,8 @@ class ProxyProbe {
 
  private:
   enum class Stage { Lookup, Get, Tunnel, Judge };
+  // The host's address: at once for an address, else by a lookup.
+  void Locate();
   // The host's address is known: the first step's connect.
   void Begin();
   void Connect();
