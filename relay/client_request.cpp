@@ -61,6 +61,29 @@ std::string Ipv4Text(const unsigned char* bytes) {
          std::to_string(bytes[3]);
 }
 
+// Whether the request's body (by its Content-Length; any Transfer-Encoding
+// leaves it open) is within the `have` bytes that came with the head.
+bool BodyIn(std::string_view head, std::size_t have) {
+  bool whole = true;
+  for (std::size_t at = head.find('\n'); at != std::string_view::npos && at + 1 < head.size(); at = head.find('\n', at + 1)) {
+    std::string_view line = head.substr(at + 1, head.find('\n', at + 1) - at - 1);
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    std::string name(line.substr(0, colon));
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::string_view value = line.substr(colon + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.remove_suffix(1);
+    if (name == "transfer-encoding") whole = false;
+    if (name == "content-length") {
+      const bool number = !value.empty() && value.size() <= 18 &&
+                          std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+      whole = whole && number && std::stoull(std::string(value)) <= have;
+    }
+  }
+  return whole;
+}
+
 // SOCKS5 replies (RFC 1928 section 6), bound to 0.0.0.0:0.
 std::string Socks5Reply(char code) { return std::string{0x05, code, 0x00, 0x01, 0, 0, 0, 0, 0, 0}; }
 std::string Socks4Reply(bool granted) { return std::string{0x00, static_cast<char>(granted ? 0x5A : 0x5B), 0, 0, 0, 0, 0, 0}; }
@@ -113,6 +136,7 @@ void ClientRequestReader::ReadHttp() {
     return Fail(HttpErrorAnswer(400));
   request_.head = std::string(head);
   Ready(used);
+  request_.whole = BodyIn(head, rest_.size());
 }
 
 void ClientRequestReader::ReadSocks5() {

@@ -23,6 +23,9 @@ struct ClientRequest {
   int port = 0;
   // A request to forward: its head as the client sent it, the empty line included.
   std::string head;
+  // No more of it is to come than what came with the head: no body, or all
+  // of it read already (a request the relay may send again elsewhere).
+  bool whole = true;
 };
 
 class ClientRequestReader {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "relay/client_request.h"
+#include "relay/upstream_pool.h"
 #include "relay/upstream_request.h"
 
 namespace vantoip {
@@ -105,6 +106,14 @@ TEST(ClientRequestReader, EveryOpeningWholeAndCutAnywhere) {
   socks.Feed(std::string("\x04\x01\x00\x50\xc0\x00\x02\x01\x00", 9) + "early");
   EXPECT_EQ(socks.Rest(), "early");  // a tunnel's first bytes, sent before the answer
   EXPECT_EQ(get.Feed("more"), State::Ready);  // read no further
+  EXPECT_TRUE(get.Request().whole);
+  for (const auto& [head, whole] : std::vector<std::pair<std::string, bool>>{
+           {"Content-Length: 4\r\n\r\nbody", true}, {"Content-Length: 5\r\n\r\nbody", false},
+           {"content-length:x\r\n\r\n", false}, {"Transfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n\r\n", false}}) {
+    ClientRequestReader post;
+    post.Feed("POST http://x/ HTTP/1.1\r\n" + head);
+    EXPECT_EQ(post.Request().whole, whole) << head;  // may it be sent again to another upstream
+  }
 }
 
 TEST(UpstreamRequest, ProxyFormToHttpOriginFormThroughSocksOneRequestPerConnection) {
@@ -127,6 +136,39 @@ TEST(UpstreamRequest, ProxyFormToHttpOriginFormThroughSocksOneRequestPerConnecti
             "CONNECT example.org:443 HTTP/1.1\r\nHost: example.org:443\r\nProxy-Authorization: Basic YTo=\r\n\r\n");
   EXPECT_EQ(TunnelReply(ClientProtocol::kHttp, false), HttpErrorAnswer(502));
   EXPECT_EQ(TunnelReply(ClientProtocol::kSocks5, true), std::string("\x05\x00\x00\x01\0\0\0\0\0\0", 10));
+}
+
+std::string Hosts(const std::vector<Upstream>& upstreams) {
+  std::string hosts;
+  for (const Upstream& u : upstreams) hosts += u.host.substr(u.host.rfind('.') + 1);
+  return hosts;
+}
+
+TEST(UpstreamPool, FailedOnesArePassedOverAndThreeInARowMakeTheNextCurrent) {
+  UpstreamPool pool;
+  EXPECT_TRUE(pool.Choose(0).empty());
+  const Upstream a{"192.0.2.1", 80}, b{"192.0.2.2", 80}, c{"192.0.2.3", 1080, ProxyProtocol::kSocks5}, d{"192.0.2.4", 80};
+  pool.Set({a, b, c, d});
+  EXPECT_EQ(Hosts(pool.Choose(0)), "123");  // at most three tries
+  EXPECT_FALSE(pool.Failed(a, 0));
+  EXPECT_EQ(Hosts(pool.Choose(1)), "234");  // passed over for 30 s, then tried again
+  EXPECT_EQ(Hosts(pool.Choose(30000)), "123");
+  EXPECT_FALSE(pool.Failed(a, 30000));
+  pool.Succeeded(a);  // a success in between: not in a row
+  EXPECT_FALSE(pool.Failed(a, 30000));
+  EXPECT_FALSE(pool.Failed(a, 30000));
+  EXPECT_TRUE(pool.Failed(a, 30000));
+  EXPECT_EQ(pool.Current()->host, "192.0.2.2");
+  EXPECT_EQ(Hosts(pool.Choose(30001)), "234");
+  for (const Upstream& u : {b, c, d}) pool.Failed(u, 30001);
+  EXPECT_EQ(Hosts(pool.Choose(30002)), "2");  // all failed lately: the current once more
+
+  // Rotation: each connection starts at the next one.
+  pool.Set({a, b, c, d});
+  pool.SetRotation(true);
+  std::string firsts;
+  for (int i = 0; i < 5; ++i) firsts += Hosts(pool.Choose(0)).substr(0, 1);
+  EXPECT_EQ(firsts, "12341");
 }
 
 }  // namespace
