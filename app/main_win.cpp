@@ -12,7 +12,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallFatalErrorBox();
   PrepareRun();
   static Program program(&ProxySources);  // lives until the process ends; workers may still use it
-  AtEndOfRun([] { program.state.Clear(); });
+  AtEndOfRun([] {
+    program.proxySwitch.EndRelay();
+    program.state.Clear();
+  });
   if (!OpenMainWindow(program)) RaiseFatalError("载入启动窗口失败");
   RunMessageLoop();
   RunEndOfRun();

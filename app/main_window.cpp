@@ -1,12 +1,12 @@
 #include "app/main_window.h"
-#include "app/main_window_controls.h"
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <tuple>
 
 #include "app/list/proxy_address.h"
-
+#include "app/main_window_controls.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
 #include "runtime/text_array.h"
@@ -76,7 +76,10 @@ void MainWindow::OnRowPick() {
   const std::string port = window_->GetCellText(main_window::kProxyList, row, kPortColumn);
   state_.SetTarget(host, port);
   const ProxyProtocol protocol = ProtocolOfCell(window_->GetCellText(main_window::kProxyList, row, kProtocolColumn));
-  targetNeedsRelay_ = protocol == ProxyProtocol::kSocks5;
+  picked_ = JobOf({host, port});
+  picked_.protocol = protocol;
+  std::tie(picked_.user, picked_.password) =
+      CredentialsOfCell(window_->GetCellText(main_window::kProxyList, row, kCredentialsColumn));
   // A SOCKS4 proxy as Windows and browsers read it from the proxy server setting.
   const std::string prefix = protocol == ProxyProtocol::kSocks4 ? kSocksTargetPrefix : "";
   window_->SetCaption(main_window::kTargetLabel, prefix + host + ":" + port);

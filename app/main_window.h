@@ -61,11 +61,8 @@ class MainWindow {
   WindowControls& Controls() { return *window_; }
   SharedState& State() { return state_; }
 
-  // The target is a SOCKS5 proxy (its row's 协议 says so): Windows cannot
-  // use it as its proxy; only a local relay could carry it.
-  bool TargetNeedsRelay() const { return targetNeedsRelay_; }
-  // A target was set by other means than a row pick: a switchable one.
-  void TargetIsSwitchable() { targetNeedsRelay_ = false; }
+  // The proxy of the row picked last: its protocol and credentials too.
+  const CheckJob& Picked() const { return picked_; }
 
   // Starts DelayTest on a thread of its own.
   void StartDelayTest();
@@ -77,7 +74,7 @@ class MainWindow {
   SharedState& state_;
   MainWindowParts parts_;
   std::shared_ptr<WindowControls> window_;
-  bool targetNeedsRelay_ = false;
+  CheckJob picked_;
 };
 
 // The protocol a 协议 cell names; HTTP for any other text.

@@ -65,7 +65,21 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
               .settings = &settings,
               .clock = &clock,
               .locate = [](const std::string& address) { return LocationOf(address); }}) {
-  guard.SetFailover(ReadProgramSettings(settings).failover);
+  const ProgramSettings chosen = ReadProgramSettings(settings);
+  guard.SetFailover(chosen.failover);
+  proxySwitch.SetRelayMode(chosen.relay);
+  proxySwitch.UseRelay(&relay, [this](const std::string& target) {
+    // The target first, then the other working proxies to fail over to.
+    const CheckJob& picked = mainWindow.Picked();
+    std::vector<Upstream> upstreams{UpstreamOf(TargetText(picked) == target ? picked : checks.JobFor(target))};
+    for (const CheckJob& job : checks.UsableInOrder()) {
+      const Upstream u = UpstreamOf(job);
+      if (u.host != upstreams[0].host || u.port != upstreams[0].port || u.protocol != upstreams[0].protocol)
+        upstreams.push_back(u);
+    }
+    return upstreams;
+  });
+  proxySwitch.SetRotation(chosen.rotation);
   proxySwitch.SetTransparentTest(
       [this](const std::string& target) { return checks.ResultFor(target).anonymity == Anonymity::kTransparent; });
   proxySwitch.OnSwitched([this](const std::string& target) {
@@ -76,6 +90,17 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
 
 void Program::Watch(const std::string& target, bool ours) {
   guard.Watch(JobOfTarget(target), checks.ResultFor(target).outcome == CheckOutcome::Passed, ours);
+}
+
+void Program::RelaySwitched(const Upstream& current) {
+  mainWindow.Controls().Post([this, current] {
+    if (!proxySwitch.Relayed()) return;
+    const std::string target = TargetText({current.host, current.port, current.protocol});
+    mainWindow.Controls().SetCaption(main_window::kTargetLabel, target);
+    const std::string text = "代理失效，已切换到 " + target;
+    mainWindow.Controls().SetCaption(kThisWindow, text);
+    mainWindow.Controls().ShowTrayBalloon(text);
+  });
 }
 
 std::vector<EventBinding> Program::MainWindowEvents() {

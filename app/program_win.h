@@ -12,6 +12,7 @@
 #include "app/services_win.h"
 #include "app/shell_opener_win.h"
 #include "app/switch/connection_options_win.h"
+#include "app/switch/engine_relay_win.h"
 #include "app/switch/internet_options_win.h"
 #include "app/switch/proxy_guard.h"
 #include "app/switch/proxy_switch.h"
@@ -39,6 +40,8 @@ struct Program {
   SocketCheckRunner guardRunner;  // the guard's: the proxy on, then its candidates
   ProxyGuard guard;           // every VANTOIP_GUARD_SECONDS
   ListChecks checks;
+  // Its failovers are told on the window's thread, as the guard's are.
+  EngineRelay relay{[this](const Upstream& current) { RelaySwitched(current); }};
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
 
@@ -49,6 +52,8 @@ struct Program {
   std::vector<EventBinding> MainWindowEvents();
   // The guard watches the proxy that went on; it may change it when `ours`.
   void Watch(const std::string& target, bool ours);
+  // The relay's current upstream failed three times in a row; `current` took over.
+  void RelaySwitched(const Upstream& current);
 };
 
 // Run-time preparation on the main thread: OLE, the program folder as the

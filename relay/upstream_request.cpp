@@ -24,6 +24,12 @@ std::string Authorization(const Upstream& upstream) {
 
 }  // namespace
 
+Upstream UpstreamOf(const CheckJob& job) { return {job.host, job.port, job.protocol, job.user, job.password}; }
+
+bool NeedsRelay(const Upstream& upstream) {
+  return upstream.protocol == ProxyProtocol::kSocks5 || !upstream.user.empty();
+}
+
 std::string ForwardedHead(const ClientRequest& request, const Upstream& upstream) {
   const bool originForm = upstream.protocol != ProxyProtocol::kHttp;
   std::string_view head = request.head;

@@ -18,6 +18,12 @@ struct Upstream {
   std::string user, password;  // its credentials, when its row has them
 };
 
+// The proxy a checked row names, as an upstream.
+Upstream UpstreamOf(const CheckJob& job);
+// Windows cannot use it as its own proxy setting: SOCKS5, or any proxy with
+// credentials; the relay carries it.
+bool NeedsRelay(const Upstream& upstream);
+
 // A forwarded request's head as it goes on: in proxy form to an HTTP upstream
 // (with its Proxy-Authorization), in origin form through a SOCKS tunnel; the
 // client's hop-by-hop headers (Connection, Proxy-Connection, Keep-Alive,

@@ -64,6 +64,8 @@ void ListChecks::OnListMenu() {
       {kExportWorkingCommand, "导出可用代理(&X)…"},
       {},
       {kFailoverCommand, "自动切换失效代理(&G)", parts_.guard && parts_.guard->Failover()},
+      {kRelayCommand, "本地中转(&R)", proxySwitch_.RelayMode()},
+      {kRotationCommand, "轮换模式(&L)", proxySwitch_.Rotation()},
   };
   switch (w.ShowMenu(items)) {
     case kEditSourcesCommand: EditSources(); break;
@@ -76,6 +78,8 @@ void ListChecks::OnListMenu() {
     case kCopyWorkingCommand: CopyWorking(); break;
     case kExportWorkingCommand: ExportWorking(); break;
     case kFailoverCommand: ToggleFailover(); break;
+    case kRelayCommand: ToggleRelayChoice(&ProgramSettings::relay); break;
+    case kRotationCommand: ToggleRelayChoice(&ProgramSettings::rotation); break;
   }
 }
 
@@ -94,13 +98,6 @@ std::string ListChecks::AddressLine(int row) {
   return scheme + w.GetCellText(kList, row, kAddressColumn) + ":" + w.GetCellText(kList, row, kPortColumn) + "\r\n";
 }
 
-std::vector<CheckResult> ListChecks::SwitchableResults() const {
-  std::vector<CheckResult> results = results_;
-  for (CheckResult& r : results)
-    if (r.protocol == ProxyProtocol::kSocks5) r = {};
-  return results;
-}
-
 void ListChecks::CopySelected() {
   const int row = Window().CurrentRow(kList);
   if (row >= 0) Window().CopyText(AddressLine(row));
@@ -108,11 +105,17 @@ void ListChecks::CopySelected() {
 
 std::vector<CheckJob> ListChecks::UsableInOrder() {
   std::vector<CheckJob> jobs;
-  for (std::size_t row : PassesInOrder(SwitchableResults())) {
+  for (std::size_t row : PassesInOrder(results_)) {
     jobs.push_back(JobOfRow(static_cast<int>(row)));
     jobs.back().protocolAssumed = false;  // its pass proved it: no other protocol tried, no longer check
   }
   return jobs;
+}
+
+CheckJob ListChecks::JobFor(const std::string& target) {
+  for (int row = 0; row < static_cast<int>(results_.size()); ++row)
+    if (Target(row) == target) return JobOfRow(row);
+  return JobOfTarget(target);
 }
 
 CheckResult ListChecks::ResultFor(const std::string& target) {
@@ -125,7 +128,20 @@ void ListChecks::ToggleFailover() {
   CancelConnect();
   if (!parts_.guard) return;
   parts_.guard->SetFailover(!parts_.guard->Failover());
-  if (parts_.settings) WriteProgramSettings(*parts_.settings, {.failover = parts_.guard->Failover()});
+  if (!parts_.settings) return;
+  ProgramSettings settings = ReadProgramSettings(*parts_.settings);
+  settings.failover = parts_.guard->Failover();
+  WriteProgramSettings(*parts_.settings, settings);
+}
+
+void ListChecks::ToggleRelayChoice(bool ProgramSettings::*choice) {
+  const bool on = !(choice == &ProgramSettings::relay ? proxySwitch_.RelayMode() : proxySwitch_.Rotation());
+  if (choice == &ProgramSettings::relay) proxySwitch_.SetRelayMode(on);
+  else proxySwitch_.SetRotation(on);
+  if (!parts_.settings) return;
+  ProgramSettings settings = ReadProgramSettings(*parts_.settings);
+  settings.*choice = on;
+  WriteProgramSettings(*parts_.settings, settings);
 }
 
 std::string ListChecks::WorkingLines() {
@@ -386,7 +402,7 @@ void ListChecks::ConnectWhenDue(bool runEnded) {
 
 void ListChecks::ConnectBest() {
   connectFrom_.reset();
-  const std::optional<std::size_t> fastest = FastestPassed(SwitchableResults());
+  const std::optional<std::size_t> fastest = FastestPassed(results_);
   WindowControls& w = Window();
   if (!fastest) {
     w.SetCaption(kThisWindow, "没有可用代理");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/settings/program_settings.h"
 #include "app/switch/proxy_guard.h"
 #include "app/switch/proxy_switch.h"
 #include "net/check_protocol.h"
@@ -30,6 +31,8 @@ enum ListCommand {
   kExportWorkingCommand,
   kFailoverCommand,
   kOnlyAnonymousCommand,
+  kRelayCommand,
+  kRotationCommand,
 };
 
 // What the checks work with besides the window, the switch and the runner.
@@ -84,18 +87,20 @@ class ListChecks {
   const std::vector<CheckResult>& Results() const { return results_; }
   // The usable proxies of the last check, best first (Ctrl+F's order).
   std::vector<CheckJob> UsableInOrder();
+  // The proxy of the row whose target is `target`, its protocol and credentials too.
+  CheckJob JobFor(const std::string& target);
   // The last result of the row whose target is `target` ("host:port", "socks=host:port").
   CheckResult ResultFor(const std::string& target);
   // The menu's "自动切换失效代理": flips the guard's failover and keeps the choice.
   void ToggleFailover();
+  // The menu's "本地中转" and "轮换模式": flip the switch's choice and keep it.
+  void ToggleRelayChoice(bool ProgramSettings::*choice);
   bool Checking() const { return checking_; }
 
  private:
   void Check(std::vector<int> rows);
   // The row's host, port, protocol (assumed or stated) and credentials.
   CheckJob JobOfRow(int row);
-  // The last results, those of proxies Windows cannot use (SOCKS5) as unchecked.
-  std::vector<CheckResult> SwitchableResults() const;
   std::string Target(int row);       // as the switch names it: TargetText
   // A line of the copied and exported lists: "host:port", "socks4://host:port"
   // or "socks5://host:port", and a line end.

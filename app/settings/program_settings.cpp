@@ -1,5 +1,6 @@
 #include "app/settings/program_settings.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -7,7 +8,19 @@
 namespace vantoip {
 namespace {
 
-constexpr std::string_view kFailoverKey = "failover";
+struct Choice {
+  std::string_view key;
+  bool ProgramSettings::*value;
+};
+constexpr Choice kChoices[] = {{"failover", &ProgramSettings::failover},
+                               {"relay", &ProgramSettings::relay},
+                               {"rotation", &ProgramSettings::rotation}};
+
+const Choice* ChoiceOf(std::optional<std::string_view> key) {
+  for (const Choice& c : kChoices)
+    if (key == c.key) return &c;
+  return nullptr;
+}
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";  // Notepad writes one
 
@@ -50,28 +63,30 @@ ProgramSettings ReadProgramSettings(DataFile& file) {
   const std::optional<std::string> text = file.Read();
   if (!text) return settings;
   for (const std::string& line : Lines(*text)) {
-    if (KeyOf(line) != kFailoverKey) continue;
+    const Choice* choice = ChoiceOf(KeyOf(line));
+    if (!choice) continue;
     const std::string_view value = ValueOf(line);
-    if (value == "0" || value == "1") settings.failover = value == "1";  // anything else: the default
+    if (value == "0" || value == "1") settings.*choice->value = value == "1";  // anything else: the default
   }
   return settings;
 }
 
 bool WriteProgramSettings(DataFile& file, const ProgramSettings& settings) {
-  const std::string failover = std::string(kFailoverKey) + "=" + (settings.failover ? "1" : "0");
+  const auto lineOf = [&](const Choice& c) { return std::string(c.key) + "=" + (settings.*c.value ? "1" : "0") + "\r\n"; };
   const std::string old = file.Read().value_or("");
   std::string text(Marked(old) ? kByteOrderMark : "");  // kept as the user's editor saved it
-  bool written = false;
+  std::vector<const Choice*> written;
   for (const std::string& line : Lines(old)) {
-    if (KeyOf(line) == kFailoverKey) {
-      if (written) continue;  // one line a key
-      text += failover + "\r\n";
-      written = true;
-    } else {
+    const Choice* choice = ChoiceOf(KeyOf(line));
+    if (!choice) {
       text += line + "\r\n";
+    } else if (std::find(written.begin(), written.end(), choice) == written.end()) {  // one line a key
+      text += lineOf(*choice);
+      written.push_back(choice);
     }
   }
-  if (!written) text += failover + "\r\n";
+  for (const Choice& c : kChoices)
+    if (std::find(written.begin(), written.end(), &c) == written.end()) text += lineOf(c);
   return file.Write(text);
 }
 

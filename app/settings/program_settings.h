@@ -10,7 +10,9 @@
 namespace vantoip {
 
 struct ProgramSettings {
-  bool failover = true;  // "自动切换失效代理": the guard replaces a dead proxy
+  bool failover = true;   // "自动切换失效代理": the guard replaces a dead proxy
+  bool relay = false;     // "本地中转": 连接 puts the local relay in place
+  bool rotation = false;  // "轮换模式": each relayed connection through the next of the best
 };
 
 ProgramSettings ReadProgramSettings(DataFile& file);

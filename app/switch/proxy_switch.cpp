@@ -29,9 +29,13 @@ void ProxySwitch::ToggleProxy() {
   const std::string target = window.Caption(main_window::kTargetLabel);
   if (target.empty()) return;
   if (!IsOn()) {
-    // Windows speaks only SOCKS4 to a proxy of its setting.
-    if (main_.TargetNeedsRelay()) return window.SetCaption(kThisWindow, kSocks5NeedsRelay);
-    const SwitchResult result = systemProxy_.TurnOn(target);
+    const std::string setting = RelayFor(target);
+    if (setting.empty()) return window.SetCaption(kThisWindow, kRelayFailed);
+    const SwitchResult result = systemProxy_.TurnOn(setting);
+    if (result.outcome != SwitchOutcome::kOn && result.outcome != SwitchOutcome::kRestoreFailed && Relayed()) {
+      relay_->Stop();  // the user's own settings stand: nothing points at the relay
+      relayAddress_.clear();
+    }
     switch (result.outcome) {
       case SwitchOutcome::kOn:
         ShowOn(result, target);
@@ -46,21 +50,54 @@ void ProxySwitch::ToggleProxy() {
     }
   }
   window.SetCaption(main_window::kConnectButton, main_window::kConnectCaption);
-  const bool off = systemProxy_.TurnOff(target);
+  const bool off = systemProxy_.TurnOff(Relayed() ? relayAddress_ : target);
   Tell("");  // the automation stops either way: the user wants the proxy off
-  if (!off) return ShowRestoreFailed();
+  if (!off) return ShowRestoreFailed();  // the relay goes on: the settings still point at it
+  if (Relayed()) relay_->Stop();
+  relayAddress_.clear();
   window.SetCaption(kThisWindow, "取消代理");
   ShowOff();
 }
 
+void ProxySwitch::EndRelay() {
+  if (!Relayed()) return;
+  systemProxy_.TurnOff(relayAddress_);
+  relay_->Stop();
+  relayAddress_.clear();
+}
+
+std::vector<Upstream> ProxySwitch::UpstreamsFor(const std::string& target) const {
+  if (upstreams_) return upstreams_(target);
+  const CheckJob& picked = main_.Picked();
+  return {UpstreamOf(TargetText(picked) == target ? picked : JobOfTarget(target))};
+}
+
+std::string ProxySwitch::RelayFor(const std::string& target) {
+  const std::vector<Upstream> upstreams = UpstreamsFor(target);
+  const bool needed = Relayed() || relayMode_ || (!upstreams.empty() && NeedsRelay(upstreams.front()));
+  if (!needed) return target;
+  const int port = relay_ ? relay_->Carry(upstreams) : 0;
+  relayAddress_ = port ? RelayAddress(port) : "";
+  return relayAddress_;
+}
+
 SwitchResult ProxySwitch::SwitchTo(const std::string& target) {
   WindowControls& window = main_.Controls();
-  const SwitchResult result = systemProxy_.TurnOn(target);
+  const bool wasRelayed = Relayed();
+  const std::string setting = RelayFor(target);
+  // Through the relay already: it carries the new target from now on, the machine's settings stay.
+  const SwitchResult result = setting.empty()          ? SwitchResult{SwitchOutcome::kUnchanged, 0, kRelayFailed}
+                              : wasRelayed && Relayed() ? SwitchResult{SwitchOutcome::kOn}
+                                                        : systemProxy_.TurnOn(setting);
+  const bool givenUp = result.outcome == SwitchOutcome::kUnchanged || result.outcome == SwitchOutcome::kUserSettingsBack;
+  if (!wasRelayed && Relayed() && givenUp) {
+    relay_->Stop();
+    relayAddress_.clear();
+  }
   switch (result.outcome) {
     case SwitchOutcome::kOn: {
       ShowOn(result, target);
       window.SetCaption(main_window::kTargetLabel, target);
-      main_.TargetIsSwitchable();
       const ProxyTarget split = SplitTarget(target);
       main_.State().SetTarget(split.host, split.port);
       main_.StartDelayTest();
@@ -96,6 +133,7 @@ void ProxySwitch::ShowOn(const SwitchResult& result, const std::string& target) 
   window.SetTrayTip(ConnectedTip(target));
   std::string title = "代理连接成功";
   if (transparent_ && transparent_(target)) title += "（透明代理）";
+  if (Relayed()) title += "（经本地中转）";
   if (result.connectionsNotSet > 0) title += "（" + ToText(result.connectionsNotSet) + "个连接未能设置）";
   window.SetCaption(kThisWindow, title);
   window.SetDisabled(main_window::kProxyList, true);

@@ -1,5 +1,8 @@
 // The proxy switch: 按钮2 turns the target on as the machine's proxy and off
 // again; 时钟1 counts the connected time and re-measures the delay each minute.
+// Through the local relay (本地中转, or a proxy Windows cannot use itself:
+// SOCKS5, credentials) the machine's proxy is the relay, which carries its
+// connections through the target, the other working proxies behind it.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +11,12 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/switch/local_relay.h"
 #include "app/switch/system_proxy.h"
 
 namespace vantoip {
 
-inline constexpr char kSocks5NeedsRelay[] = "SOCKS5代理需开启本地中转";
+inline constexpr char kRelayFailed[] = "本地中转无法启动";
 
 class ProxySwitch {
  public:
@@ -31,6 +35,26 @@ class ProxySwitch {
   SwitchResult SwitchTo(const std::string& target);
   // Told after a proxy was turned on (its target) or off (an empty text).
   void OnSwitched(std::function<void(const std::string& target)> listener) { onSwitched_ = std::move(listener); }
+  // The relay, and the upstreams a target stands for: itself first, then the
+  // working proxies to fail over to.
+  void UseRelay(LocalRelay* relay, std::function<std::vector<Upstream>(const std::string& target)> upstreams) {
+    relay_ = relay;
+    upstreams_ = std::move(upstreams);
+  }
+  // "本地中转": 连接 puts the relay in place for every proxy.
+  void SetRelayMode(bool on) { relayMode_ = on; }
+  bool RelayMode() const { return relayMode_; }
+  // "轮换模式": each relayed connection through the next of the best.
+  void SetRotation(bool on) {
+    rotation_ = on;
+    if (relay_) relay_->SetRotation(on);
+  }
+  bool Rotation() const { return rotation_; }
+  // The relay is the machine's proxy now.
+  bool Relayed() const { return !relayAddress_.empty(); }
+  // The program ends: the relay cannot outlive it, so with the relay in place
+  // the user's own settings come back first (the window is gone: nothing shown).
+  void EndRelay();
   // Asked when a proxy comes on: true when its last check found it 透明 (the title says so).
   void SetTransparentTest(std::function<bool(const std::string& target)> test) { transparent_ = std::move(test); }
 
@@ -39,6 +63,11 @@ class ProxySwitch {
 
  private:
   void ShowOn(const SwitchResult& result, const std::string& target);
+  std::vector<Upstream> UpstreamsFor(const std::string& target) const;
+  // Puts the relay before `target` when it is to carry it; the setting to
+  // write (the relay's address, or the target itself), or empty when the relay
+  // cannot listen.
+  std::string RelayFor(const std::string& target);
   void ShowOff();
   // The user's settings could not be given back: On, so that 断开 tries again.
   void ShowRestoreFailed();
@@ -51,6 +80,10 @@ class ProxySwitch {
   std::int32_t connectedSeconds_ = 0;
   std::function<void(const std::string&)> onSwitched_;
   std::function<bool(const std::string&)> transparent_;
+  LocalRelay* relay_ = nullptr;
+  std::function<std::vector<Upstream>(const std::string&)> upstreams_;
+  bool relayMode_ = false, rotation_ = false;
+  std::string relayAddress_;  // while the relay is the machine's proxy
 };
 
 }  // namespace vantoip

@@ -9,6 +9,7 @@
 #include "app/main_window_controls.h"
 #include "app/main_window_layout.h"
 #include "tests/support/memory_controls.h"
+#include "tests/support/memory_relay.h"
 #include "tests/support/scripted_runner.h"
 
 namespace vantoip {
@@ -22,6 +23,7 @@ struct ListChecksTest : ::testing::Test, test::MemoryServices {
   MainWindow main{services, state, {.readProxyList = [](const std::shared_ptr<WindowControls>&) {}}};
   ProxySwitch proxySwitch{main, services};
   ScriptedRunner runner;
+  test::MemoryRelay relay;
   int sourceEdits = 0;
   std::string sourcesFailure;  // what opening the sources file answers
   ListChecks checks{main, proxySwitch, runner,
@@ -37,6 +39,7 @@ struct ListChecksTest : ::testing::Test, test::MemoryServices {
                       }}};
 
   void SetUp() override {
+    proxySwitch.UseRelay(&relay, {});
     main.OnCreated(controls);
     threads.RunAll();
     controls->rows = {{"1", "192.0.2.1", "80"}, {"2", "192.0.2.2", "8080"}, {"3", "proxy.example", "3128"}};
@@ -231,10 +234,10 @@ TEST_F(ListChecksTest, TheFastestPassedProxyIsPickedAndSwitchedOnElseTheTitleSay
 }
 
 // SOCKS rows are checked in their protocol, and an HTTP row whose protocol
-// its list only assumed may turn out SOCKS5. Windows speaks SOCKS4 alone:
-// that one switches on as "socks=host:port", SOCKS5 does not (the title says
-// why) and Ctrl+F passes it over. The copied lines name the SOCKS scheme.
-TEST_F(ListChecksTest, SocksRowsAreCheckedInTheirProtocolAndOnlySocks4SwitchesOn) {
+// its list only assumed may turn out SOCKS5. Windows speaks SOCKS4 alone: that
+// one switches on as "socks=host:port"; SOCKS5, or a proxy with credentials,
+// through the local relay. The copied lines name the SOCKS scheme.
+TEST_F(ListChecksTest, SocksRowsAreCheckedInTheirProtocolAndSocks5GoesThroughTheRelay) {
   using P = ProxyProtocol;
   controls->rows = {{"1", "192.0.2.1", "1080", "", "", "", "", "SOCKS5", "", "", "1"},
                     {"2", "192.0.2.2", "80", "", "", "", "", "HTTP"},
@@ -266,17 +269,39 @@ TEST_F(ListChecksTest, SocksRowsAreCheckedInTheirProtocolAndOnlySocks4SwitchesOn
   checks.CopyWorking();
   EXPECT_EQ(controls->clipboard, "socks5://192.0.2.1:1080\r\nsocks5://192.0.2.2:80\r\nsocks4://192.0.2.3:1081\r\n");
 
+  // SOCKS5 goes through the local relay, Ctrl+F's pick like any other; the machine's proxy is the relay.
   checks.ConnectFastest();
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "127.0.0.1:11080");
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "192.0.2.1:1080");
+  EXPECT_EQ(controls->titles.back(), "代理连接成功（经本地中转）");
+  ASSERT_TRUE(relay.carrying);
+  EXPECT_EQ(relay.upstreams.at(0).protocol, P::kSocks5);
+  proxySwitch.ToggleProxy();  // 断开: the relay goes with the settings
+  EXPECT_FALSE(relay.carrying);
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "");
+  // A proxy with credentials too; without them SOCKS4 is Windows' own.
+  controls->selectedRow = 2;
+  main.OnRowPick();
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(relay.upstreams.at(0).user, "u");
+  EXPECT_EQ(registry.ReadText(kProxyServerPath), "127.0.0.1:11080");
+  proxySwitch.ToggleProxy();
+  controls->rows[2][kCredentialsColumn] = "";
+  main.OnRowPick();
+  proxySwitch.ToggleProxy();
   EXPECT_EQ(registry.ReadText(kProxyServerPath), "socks=192.0.2.3:1081");
   EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "socks=192.0.2.3:1081");
+  EXPECT_FALSE(relay.carrying);
   EXPECT_EQ(JobOfTarget("socks=192.0.2.3:1081").protocol, P::kSocks4);
   EXPECT_EQ(SplitTarget("socks=192.0.2.3:1081").host, "192.0.2.3");
   proxySwitch.ToggleProxy();  // 断开
+  // A relay that cannot listen: nothing changes.
+  relay.port = 0;
   controls->selectedRow = 0;
   main.OnRowPick();
   registry.writes.clear();
   proxySwitch.ToggleProxy();
-  EXPECT_EQ(controls->titles.back(), "SOCKS5代理需开启本地中转");
+  EXPECT_EQ(controls->titles.back(), "本地中转无法启动");
   EXPECT_EQ(controls->Caption(main_window::kConnectButton), "连接");
   EXPECT_TRUE(registry.writes.empty());
   checks.CheckAll();
@@ -365,7 +390,8 @@ TEST_F(ListChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   for (const MenuItem& item : controls->menus[0]) texts.push_back(item.command ? item.text : "-");
   EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测",
                                              "-", "只显示可用代理(&A)", "只显示匿名代理(&N)", "连接最快的可用代理(&F)", "复制可用代理(&C)",
-                                             "导出可用代理(&X)…", "-", "自动切换失效代理(&G)"}));
+                                             "导出可用代理(&X)…", "-", "自动切换失效代理(&G)", "本地中转(&R)",
+                                             "轮换模式(&L)"}));
   EXPECT_FALSE(controls->menus[0][3].enabled);  // nothing selected
   EXPECT_FALSE(controls->menus[0][4].enabled);  // nothing to stop
 

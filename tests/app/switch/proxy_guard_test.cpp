@@ -215,21 +215,23 @@ TEST_F(ProxyGuardTest, ItNeverChangesWhatIsNotItsToChangeAndGivesWayToTheUser) {
   EXPECT_EQ(GuardSecondsFrom("x"), 40);
 }
 
-// settings.ini: the failover choice, other lines kept, damage means the default.
-TEST(ProgramSettings, TheChoiceIsKeptBesideLinesOfOthers) {
+// settings.ini: the choices, other lines kept, damage means the default.
+TEST(ProgramSettings, TheChoicesAreKeptBesideLinesOfOthers) {
   test::MemoryDataFile file;
   EXPECT_TRUE(ReadProgramSettings(file).failover);  // no file
   file.file = "# mine\r\ntheme=dark\r\n failover = 0 \r\n";
   EXPECT_FALSE(ReadProgramSettings(file).failover);
   ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
-  EXPECT_EQ(file.file, "# mine\r\ntheme=dark\r\nfailover=1\r\n");
-  file.file = "theme=dark\nfailover=0\nfailover=0";
-  ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
-  EXPECT_EQ(file.file, "theme=dark\r\nfailover=1\r\n");
+  EXPECT_EQ(file.file, "# mine\r\ntheme=dark\r\nfailover=1\r\nrelay=0\r\nrotation=0\r\n");
+  file.file = "theme=dark\nrotation=1\nfailover=0\nfailover=0\nrelay=1";
+  const ProgramSettings read = ReadProgramSettings(file);
+  EXPECT_TRUE(read.relay && read.rotation && !read.failover);
+  ASSERT_TRUE(WriteProgramSettings(file, {.failover = true, .relay = true}));
+  EXPECT_EQ(file.file, "theme=dark\r\nrotation=0\r\nfailover=1\r\nrelay=1\r\n");
   file.file = "\xEF\xBB\xBF" "failover=0\r\n";  // a byte order mark, as Notepad saves
   EXPECT_FALSE(ReadProgramSettings(file).failover);
   ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
-  EXPECT_EQ(file.file, "\xEF\xBB\xBF" "failover=1\r\n");
+  EXPECT_EQ(file.file, "\xEF\xBB\xBF" "failover=1\r\nrelay=0\r\nrotation=0\r\n");
   for (const char* damaged : {"failover=maybe", "\xFF\xFE\x00f\x00a", "failover", ""}) {
     file.file = damaged;
     EXPECT_TRUE(ReadProgramSettings(file).failover) << damaged;
