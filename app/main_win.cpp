@@ -1,14 +1,25 @@
 // Entry point of Vantoip.exe.
 #include <windows.h>
+#include <shellapi.h>
+
+#include <cwchar>
 
 #include "app/list/proxy_sources_win.h"
 #include "app/program_win.h"
+#include "app/switch/relay_watcher_win.h"
 #include "runtime/fatal.h"
 #include "runtime/fatal_win.h"
 #include "ui/message_loop_win.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace vantoip;
+  // The relay's watcher, started by the program itself: no window, no other work.
+  int count = 0;
+  if (LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    if (count == 3 && std::wcscmp(arguments[1], kWatchRelayArgument) == 0)
+      return WatchRelay(static_cast<DWORD>(std::wcstoul(arguments[2], nullptr, 10)));
+    LocalFree(arguments);
+  }
   InstallFatalErrorBox();
   PrepareRun();
   static Program program(&ProxySources);  // lives until the process ends; workers may still use it

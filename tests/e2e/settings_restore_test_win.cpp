@@ -135,5 +135,34 @@ TEST(UsersSettings, ADamagedSnapshotWhileOnLeavesTheLanDirect) {
   CloseProgram(program);
 }
 
+// 本地中转 on: the machine's proxy is the relay. Killed, the program leaves
+// its watcher to give the user's settings back within a second; closed, it
+// gives them back itself.
+TEST(UsersSettings, TheRelayNeverOutlivesTheProgram) {
+  test::LoopbackHttpServer server = PlainListServer();
+  const DWORD zero = 0;
+  test::SetProxyValues(&zero, "corp.example:3128");
+  CreateDirectoryA(RunningProgram::DataFolder().c_str(), nullptr);
+  for (const bool killed : {true, false}) {
+    SCOPED_TRACE(killed ? "killed" : "closed");
+    std::ofstream(RunningProgram::DataFolder() + "\\settings.ini", std::ios::binary) << "relay=1\r\n";
+    RunningProgram program;
+    ASSERT_TRUE(program.Start(server.Url("/list")));
+    ASSERT_FALSE(program.PickRow(5, "10.0.0.").empty()) << "no row was picked";
+    Click(program, "连接");
+    ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功（经本地中转）"; })) << Title(program);
+    EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath).rfind("127.0.0.1:110", 0), 0u);
+    if (killed) TerminateProcess(program.process.process.Get(), 9);
+    else PostMessageW(program.window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
+    const DWORD ended = GetTickCount();
+    EXPECT_TRUE(test::PumpUntil([] { return ReadRegistryText(kCurrentUser, kServerPath) == "corp.example:3128"; }, 5000))
+        << ReadRegistryText(kCurrentUser, kServerPath);
+    EXPECT_LE(GetTickCount() - ended, 1000u);
+    EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 0);
+  }
+  test::SetProxyValues(nullptr, nullptr);
+}
+
 }  // namespace
 }  // namespace vantoip

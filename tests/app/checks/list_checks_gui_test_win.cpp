@@ -336,7 +336,8 @@ TEST_F(ListChecksGui, ADeadProxyIsReplacedByTheNextBestElseTheUsersSettingsComeB
   EXPECT_EQ(lan->proxyServer, next);
 
   for (FakeProxyKind kind : {FakeProxyKind::Slow, FakeProxyKind::SlowTunnel, FakeProxyKind::HttpOnly,
-                             FakeProxyKind::EmptyTunnel, FakeProxyKind::Socks4})
+                             FakeProxyKind::EmptyTunnel, FakeProxyKind::Socks4, FakeProxyKind::Socks5,
+                             FakeProxyKind::Socks5Login})
     fakes->StopAnswering(kind);
   // Two checks of 5 s, then the candidates' 10 s for an answer.
   EXPECT_TRUE(test::PumpUntil([&] { return Title() == "代理失效，已恢复原设置"; }, 2 * 5000 + 20000)) << Title();

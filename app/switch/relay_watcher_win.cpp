@@ -1,0 +1,59 @@
+#include "app/switch/relay_watcher_win.h"
+
+#include <string>
+
+#include "app/main_window.h"
+#include "app/services_win.h"
+#include "app/switch/connection_options_win.h"
+#include "app/switch/internet_options_win.h"
+#include "app/switch/system_proxy.h"
+#include "relay/relay_engine_win.h"
+
+namespace vantoip {
+namespace {
+
+// "127.0.0.1:<port>" with a port the relay may listen on.
+bool IsRelayAddress(const std::string& server) {
+  constexpr std::string_view kLoopback = "127.0.0.1:";
+  if (server.rfind(kLoopback, 0) != 0 || server.size() > kLoopback.size() + 5) return false;
+  const std::string port = server.substr(kLoopback.size());
+  if (port.empty() || port.find_first_not_of("0123456789") != std::string::npos) return false;
+  const int number = std::stoi(port);
+  return number >= RelayEngine::kFirstPort && number <= RelayEngine::kLastPort;
+}
+
+}  // namespace
+
+KernelHandle StartRelayWatcher() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) return {};
+  std::wstring command = L"\"" + std::wstring(path) + L"\" " + kWatchRelayArgument + L" " +
+                         std::to_wstring(GetCurrentProcessId());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(path, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return {};
+  CloseHandle(process.hThread);
+  return KernelHandle(process.hProcess);
+}
+
+int WatchRelay(DWORD mainProcess) {
+  const KernelHandle main(OpenProcess(SYNCHRONIZE, FALSE, mainProcess));
+  if (!main) return 1;
+  WaitForSingleObject(main.Get(), INFINITE);
+  WindowsUserRegistry registry;
+  WindowsThreads threads;
+  WindowsClock clock;
+  WinInetOptions internet;
+  WinInetConnectionOptions connections;
+  WindowsDataFile snapshot{L"proxy-settings.txt"};
+  WindowsDataFile settings{L"settings.ini"};
+  Services services{registry, threads, clock, internet, connections, snapshot, settings};
+  // Only while the relay is still the machine's proxy: a user who changed it meanwhile keeps theirs.
+  const std::string server = registry.ReadText(kProxyServerPath);
+  if (!IsRelayAddress(server)) return 0;
+  return SystemProxy(services).TurnOff(server) ? 0 : 1;
+}
+
+}  // namespace vantoip
