@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "app/list/country_table.h"
 #include "app/list/proxy_list_win.h"
@@ -12,6 +14,7 @@
 #include "app/main_window_layout.h"
 #include "app/settings/program_settings.h"
 #include "app/skin_win.h"
+#include "runtime/convert.h"
 #include "runtime/native_commands_win.h"
 #include "runtime/system_win.h"
 #include "ui/message_loop_win.h"
@@ -103,12 +106,30 @@ void Program::RelaySwitched(const Upstream& current) {
   });
 }
 
+void Program::ShowRelayTraffic() {
+  const RelayEngine::Traffic now = relay.Counters();
+  const RelayEngine::Traffic before = std::exchange(lastTraffic, now);
+  if (!proxySwitch.Relayed()) return;
+  // Bytes in the last second, as KB/s; the counters start again with each relay.
+  const auto rate = [](std::uint64_t a, std::uint64_t b) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", (a >= b ? a - b : a) / 1024.0);
+    return std::string(text);
+  };
+  mainWindow.Controls().SetTrayTip(ConnectedTip(mainWindow.Controls().Caption(main_window::kTargetLabel)) + "（中转 " +
+                                   ToText(now.connections) + "个连接 ↓" + rate(now.down, before.down) + " KB/s ↑" +
+                                   rate(now.up, before.up) + " KB/s）");
+}
+
 std::vector<EventBinding> Program::MainWindowEvents() {
   std::vector<EventBinding> events = mainWindow.Events();
   for (EventBinding& e : proxySwitch.Events()) events.push_back(std::move(e));
   for (EventBinding& e : promotion.Events()) events.push_back(std::move(e));
   for (EventBinding& e : checks.Events()) events.push_back(std::move(e));
-  events.push_back({main_window::kConnectedTimer, EventKind::Tick, [this](const EventArgs&) { guard.Tick(); }});
+  events.push_back({main_window::kConnectedTimer, EventKind::Tick, [this](const EventArgs&) {
+                      guard.Tick();
+                      ShowRelayTraffic();
+                    }});
   return events;
 }
 

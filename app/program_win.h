@@ -54,6 +54,9 @@ struct Program {
   void Watch(const std::string& target, bool ours);
   // The relay's current upstream failed three times in a row; `current` took over.
   void RelaySwitched(const Upstream& current);
+  // Once a second while the relay is the machine's proxy: its traffic in the notification icon's tip.
+  void ShowRelayTraffic();
+  RelayEngine::Traffic lastTraffic;
 };
 
 // Run-time preparation on the main thread: OLE, the program folder as the
