@@ -6,14 +6,12 @@
 
 #include "app/checks/list_checks.h"
 #include "app/list/proxy_list.h"
+#include "app/machine_services_win.h"
 #include "app/main_window.h"
 #include "app/modal_window_win.h"
 #include "app/promotion/promotion.h"
-#include "app/services_win.h"
 #include "app/shell_opener_win.h"
-#include "app/switch/connection_options_win.h"
 #include "app/switch/engine_relay_win.h"
-#include "app/switch/internet_options_win.h"
 #include "app/switch/proxy_guard.h"
 #include "app/switch/proxy_switch.h"
 #include "net/socket_check_runner_win.h"
@@ -23,15 +21,7 @@ namespace vantoip {
 class Window;
 
 // Everything the main window works with, for the whole run.
-struct Program {
-  WindowsUserRegistry registry;
-  WindowsThreads threads;
-  WindowsClock clock;
-  WinInetOptions internet;
-  WinInetConnectionOptions connections;
-  WindowsDataFile snapshot{L"proxy-settings.txt"};
-  WindowsDataFile settings{L"settings.ini"};
-  Services services{registry, threads, clock, internet, connections, snapshot, settings};
+struct Program : MachineServices {
   SharedState state;
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};

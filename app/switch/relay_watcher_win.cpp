@@ -2,10 +2,8 @@
 
 #include <string>
 
+#include "app/machine_services_win.h"
 #include "app/main_window.h"
-#include "app/services_win.h"
-#include "app/switch/connection_options_win.h"
-#include "app/switch/internet_options_win.h"
 #include "app/switch/system_proxy.h"
 #include "relay/relay_engine_win.h"
 
@@ -42,18 +40,11 @@ int WatchRelay(DWORD mainProcess) {
   const KernelHandle main(OpenProcess(SYNCHRONIZE, FALSE, mainProcess));
   if (!main) return 1;
   WaitForSingleObject(main.Get(), INFINITE);
-  WindowsUserRegistry registry;
-  WindowsThreads threads;
-  WindowsClock clock;
-  WinInetOptions internet;
-  WinInetConnectionOptions connections;
-  WindowsDataFile snapshot{L"proxy-settings.txt"};
-  WindowsDataFile settings{L"settings.ini"};
-  Services services{registry, threads, clock, internet, connections, snapshot, settings};
+  MachineServices machine;
   // Only while the relay is still the machine's proxy: a user who changed it meanwhile keeps theirs.
-  const std::string server = registry.ReadText(kProxyServerPath);
+  const std::string server = machine.registry.ReadText(kProxyServerPath);
   if (!IsRelayAddress(server)) return 0;
-  return SystemProxy(services).TurnOff(server) ? 0 : 1;
+  return SystemProxy(machine.services).TurnOff(server) ? 0 : 1;
 }
 
 }  // namespace vantoip
