@@ -98,7 +98,9 @@ void Program::Watch(const std::string& target, bool ours) {
 void Program::RelaySwitched(const Upstream& current) {
   mainWindow.Controls().Post([this, current] {
     if (!proxySwitch.Relayed()) return;
-    const std::string target = TargetText({current.host, current.port, current.protocol});
+    CheckJob job;
+    job.host = current.host, job.port = current.port, job.protocol = current.protocol;
+    const std::string target = TargetText(job);
     mainWindow.Controls().SetCaption(main_window::kTargetLabel, target);
     const std::string text = "代理失效，已切换到 " + target;
     mainWindow.Controls().SetCaption(kThisWindow, text);

@@ -94,19 +94,23 @@ ClientRequestReader::State ClientRequestReader::Feed(std::string_view bytes) {
   if (state_ != State::Reading) return state_;
   in_.append(bytes);  // a read at a time: bounded by the limit below and one read's buffer
   if (in_.empty()) return state_;
-  const unsigned char first = static_cast<unsigned char>(in_[0]);
-  if (first == 0x05) ReadSocks5();
-  else if (first == 0x04) ReadSocks4();
-  else ReadHttp();
-  if (state_ == State::Reading && in_.size() > kMaxClientHeadBytes) {
+  // The very first byte says the protocol (SOCKS5's greeting, once read, is gone from in_).
+  if (!started_) {
+    const unsigned char first = static_cast<unsigned char>(in_[0]);
     request_.protocol = first == 0x05 ? ClientProtocol::kSocks5 : first == 0x04 ? ClientProtocol::kSocks4 : ClientProtocol::kHttp;
-    Fail(request_.protocol == ClientProtocol::kHttp ? HttpErrorAnswer(400) : TunnelReply(request_.protocol, false));
+    started_ = true;
   }
+  switch (request_.protocol) {
+    case ClientProtocol::kSocks5: ReadSocks5(); break;
+    case ClientProtocol::kSocks4: ReadSocks4(); break;
+    default: ReadHttp(); break;
+  }
+  if (state_ == State::Reading && in_.size() > kMaxClientHeadBytes)
+    Fail(request_.protocol == ClientProtocol::kHttp ? HttpErrorAnswer(400) : TunnelReply(request_.protocol, false));
   return state_;
 }
 
 void ClientRequestReader::ReadHttp() {
-  request_.protocol = ClientProtocol::kHttp;
   std::size_t end = in_.find("\r\n\r\n");
   std::size_t used = end == std::string::npos ? std::string::npos : end + 4;
   if (const std::size_t bare = in_.find("\n\n"); bare != std::string::npos && bare + 2 < used) used = bare + 2;
@@ -140,7 +144,6 @@ void ClientRequestReader::ReadHttp() {
 }
 
 void ClientRequestReader::ReadSocks5() {
-  request_.protocol = ClientProtocol::kSocks5;
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(in_[i]); };
   if (!greeted_) {
     if (in_.size() < 2 || in_.size() < 2u + byte(1)) return;
@@ -182,11 +185,11 @@ void ClientRequestReader::ReadSocks5() {
 }
 
 void ClientRequestReader::ReadSocks4() {
-  request_.protocol = ClientProtocol::kSocks4;
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(in_[i]); };
   // VN CD DSTPORT DSTIP USERID NUL [name NUL, for 0.0.0.x]
   const std::size_t idEnd = in_.size() > 8 ? in_.find('\0', 8) : std::string::npos;
-  if (idEnd == std::string::npos) {
+  // A user id or name of more than 255 bytes is refused, whether or not its end has come.
+  if (idEnd == std::string::npos || idEnd > 8 + 255) {
     if (in_.size() > 8 + 255) Fail(Socks4Reply(false));
     return;
   }
@@ -195,7 +198,7 @@ void ClientRequestReader::ReadSocks4() {
   const unsigned char* address = reinterpret_cast<const unsigned char*>(in_.data() + 4);
   if (address[0] == 0 && address[1] == 0 && address[2] == 0 && address[3] != 0) {
     const std::size_t nameEnd = in_.find('\0', used);
-    if (nameEnd == std::string::npos) {
+    if (nameEnd == std::string::npos || nameEnd - used > 255) {
       if (in_.size() - used > 255) Fail(Socks4Reply(false));
       return;
     }

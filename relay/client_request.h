@@ -51,6 +51,7 @@ class ClientRequestReader {
 
   State state_ = State::Reading;
   std::string in_;
+  bool started_ = false;  // the first byte has come: request_.protocol is known
   bool greeted_ = false;  // SOCKS5: the method is chosen, the request follows
   ClientRequest request_;
   std::string reply_, rest_;

@@ -210,6 +210,16 @@ def user_files_seeds():
     }
 
 
+def relay_request_seeds():
+    # piece size; the client's first bytes
+    return {
+        "get": b"\x05GET http://example.org:8080/a?b HTTP/1.1\r\nHost: example.org\r\nContent-Length: 2\r\n\r\nhi",
+        "connect": b"\x03CONNECT [2001:db8::1]:443 HTTP/1.1\r\n\r\n",
+        "socks5": b"\x02\x05\x01\x00\x05\x01\x00\x03\x0bexample.org\x01\xbb",
+        "socks4a": b"\x01\x04\x01\x00\x50\x00\x00\x00\x01user\x00example.org\x00",
+    }
+
+
 def main():
     corpus = os.path.join(HERE, "corpus")
     shutil.rmtree(corpus, ignore_errors=True)
@@ -217,7 +227,7 @@ def main():
                "response_lines": response_lines_seeds, "lzma": lzma_seeds, "skin_blob": skin_blob_seeds,
                "skin_description": skin_description_seeds,
                "check_response": check_response_seeds, "plain_list": plain_list_seeds,
-               "user_files": user_files_seeds}
+               "user_files": user_files_seeds, "relay_request": relay_request_seeds}
     for target, seeds in targets.items():
         os.makedirs(os.path.join(corpus, target))
         for name, data in seeds().items():

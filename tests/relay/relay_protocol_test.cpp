@@ -61,6 +61,8 @@ std::vector<Opening> Openings() {
        std::string("\x05\xff", 2)},
       {"SOCKS5 BIND", s5 + std::string("\x05\x02\x00\x01\xc0\x00\x02\x01\x00\x50", 10), State::Failed,
        ClientProtocol::kSocks5, "", 0, chose + std::string("\x05\x07\x00\x01\0\0\0\0\0\0", 10)},
+      {"SOCKS5 request of another version", s5 + std::string("\x04\x01\x00\x01\xc0\x00\x02\x01\x00\x50", 10),
+       State::Failed, ClientProtocol::kSocks5, "", 0, chose + std::string("\x05\x01\x00\x01\0\0\0\0\0\0", 10)},
       {"SOCKS5 address type", s5 + std::string("\x05\x01\x00\x09\x00", 5), State::Failed, ClientProtocol::kSocks5, "",
        0, chose + std::string("\x05\x08\x00\x01\0\0\0\0\0\0", 10)},
       {"SOCKS5 port 0", s5 + std::string("\x05\x01\x00\x01\xc0\x00\x02\x01\x00\x00", 10), State::Failed,
