@@ -43,7 +43,10 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
                                        guard.Interrupt();
                                        checks.OnListRunStarting();
                                      },
-                                 .proxyFoundOn = [this](const std::string& target) { Watch(target, false); },
+                                 .proxyFoundOn =
+                                     [this](const std::string& target) {
+                                       if (!proxySwitch.GiveBackLeftRelay(target)) Watch(target, false);
+                                     },
                                  .statusToggled = [this] { guard.Interrupt(); }}),
       listReader(std::move(listSources), &MakeWindowsPageReader, threads, sourceTimeout, &LocationOf),
       checkRunner(CheckPageFromEnvironment(), ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
@@ -128,6 +131,8 @@ std::vector<EventBinding> Program::MainWindowEvents() {
   for (EventBinding& e : proxySwitch.Events()) events.push_back(std::move(e));
   for (EventBinding& e : promotion.Events()) events.push_back(std::move(e));
   for (EventBinding& e : checks.Events()) events.push_back(std::move(e));
+  // The relay cannot outlive the session, nor can its watcher: the user's settings come back first.
+  events.push_back({kThisWindow, EventKind::SessionEnding, [this](const EventArgs&) { proxySwitch.EndRelay(); }});
   events.push_back({main_window::kConnectedTimer, EventKind::Tick, [this](const EventArgs&) {
                       guard.Tick();
                       ShowRelayTraffic();

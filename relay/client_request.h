@@ -13,6 +13,9 @@ namespace vantoip {
 
 enum class ClientProtocol { kHttp, kSocks4, kSocks5 };
 
+// The ports the relay listens on, on 127.0.0.1: the first free one of them.
+inline constexpr int kFirstRelayPort = 11080, kLastRelayPort = 11099;
+
 // The longest request head or handshake the relay reads.
 inline constexpr std::size_t kMaxClientHeadBytes = 64 * 1024;
 

@@ -15,13 +15,14 @@
 #include <memory>
 #include <thread>
 
+#include "relay/client_request.h"
 #include "relay/upstream_pool.h"
 
 namespace vantoip {
 
 class RelayEngine {
  public:
-  static constexpr int kFirstPort = 11080, kLastPort = 11099;
+  static constexpr int kFirstPort = kFirstRelayPort, kLastPort = kLastRelayPort;
   static constexpr int kMaxClients = 4096;
   static constexpr int kHeadMilliseconds = 30000;
   static constexpr int kUpstreamMilliseconds = 3000;

@@ -90,7 +90,9 @@ class WindowControls {
 // ListMenu: a right click on a list view (or the menu key while it has the
 // focus); HeaderClick: a click on a column heading; Key: a key pressed while
 // the window or one of its controls has the focus.
-enum class EventKind { Created, Destroying, Click, Tick, ListClick, MouseDown, ListMenu, HeaderClick, Key };
+// SessionEnding: Windows is ending the user's session (logoff, shutdown); the
+// process may be ended as soon as the handler returns.
+enum class EventKind { Created, Destroying, Click, Tick, ListClick, MouseDown, ListMenu, HeaderClick, Key, SessionEnding };
 
 struct EventArgs {
   std::shared_ptr<WindowControls> window;  // the window whose control raised the event

@@ -207,6 +207,9 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       for (Control& c : controls_)
         if (c.client) c.client->OnNotification(wParam, lParam);
       return 0;
+    case WM_ENDSESSION:
+      if (wParam) Raise(kThisWindow, EventKind::SessionEnding);
+      return 0;
     case WM_DESTROY:
       Raise(kThisWindow, EventKind::Destroying);
       trayIcon_.reset();  // the icon goes with the window

@@ -22,5 +22,7 @@ class LocalRelay {
 
 // The system proxy setting that points at the relay.
 inline std::string RelayAddress(int port) { return "127.0.0.1:" + std::to_string(port); }
+// A proxy setting that can only be a relay of ours: 127.0.0.1 and one of its ports.
+bool IsRelayAddress(const std::string& setting);
 
 }  // namespace vantoip

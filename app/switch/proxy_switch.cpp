@@ -11,6 +11,12 @@ std::string TwoDigits(std::int32_t value) { return (value < 10 ? "0" : "") + ToT
 
 }  // namespace
 
+bool IsRelayAddress(const std::string& setting) {
+  for (int port = kFirstRelayPort; port <= kLastRelayPort; ++port)
+    if (setting == RelayAddress(port)) return true;
+  return false;
+}
+
 ProxySwitch::ProxySwitch(MainWindow& mainWindow, Services& services) : main_(mainWindow), services_(services) {}
 
 std::vector<EventBinding> ProxySwitch::Events() {
@@ -57,6 +63,12 @@ void ProxySwitch::ToggleProxy() {
   relayAddress_.clear();
   window.SetCaption(kThisWindow, "取消代理");
   ShowOff();
+}
+
+bool ProxySwitch::GiveBackLeftRelay(const std::string& target) {
+  if (Relayed() || !IsRelayAddress(target) || !IsOn()) return false;
+  ToggleProxy();
+  return true;
 }
 
 void ProxySwitch::EndRelay() {

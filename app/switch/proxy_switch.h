@@ -55,6 +55,10 @@ class ProxySwitch {
   // The program ends: the relay cannot outlive it, so with the relay in place
   // the user's own settings come back first (the window is gone: nothing shown).
   void EndRelay();
+  // At start the machine's proxy is a relay of ours that nothing carries (the
+  // program and its watcher died): 断开 gives the user's settings back. True
+  // when `target`, the proxy found on, was one.
+  bool GiveBackLeftRelay(const std::string& target);
   // Asked when a proxy comes on: true when its last check found it 透明 (the title says so).
   void SetTransparentTest(std::function<bool(const std::string& target)> test) { transparent_ = std::move(test); }
 

@@ -5,22 +5,9 @@
 #include "app/machine_services_win.h"
 #include "app/main_window.h"
 #include "app/switch/system_proxy.h"
-#include "relay/relay_engine_win.h"
+#include "app/switch/local_relay.h"
 
 namespace vantoip {
-namespace {
-
-// "127.0.0.1:<port>" with a port the relay may listen on.
-bool IsRelayAddress(const std::string& server) {
-  constexpr std::string_view kLoopback = "127.0.0.1:";
-  if (server.rfind(kLoopback, 0) != 0 || server.size() > kLoopback.size() + 5) return false;
-  const std::string port = server.substr(kLoopback.size());
-  if (port.empty() || port.find_first_not_of("0123456789") != std::string::npos) return false;
-  const int number = std::stoi(port);
-  return number >= RelayEngine::kFirstPort && number <= RelayEngine::kLastPort;
-}
-
-}  // namespace
 
 KernelHandle StartRelayWatcher() {
   wchar_t path[MAX_PATH];

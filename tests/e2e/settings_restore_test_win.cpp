@@ -136,15 +136,16 @@ TEST(UsersSettings, ADamagedSnapshotWhileOnLeavesTheLanDirect) {
 }
 
 // 本地中转 on: the machine's proxy is the relay. Killed, the program leaves
-// its watcher to give the user's settings back within a second; closed, it
-// gives them back itself.
+// its watcher to give the user's settings back within a second; closed, or at
+// the end of the Windows session, it gives them back itself.
 TEST(UsersSettings, TheRelayNeverOutlivesTheProgram) {
   test::LoopbackHttpServer server = PlainListServer();
   const DWORD zero = 0;
   test::SetProxyValues(&zero, "corp.example:3128");
   CreateDirectoryA(RunningProgram::DataFolder().c_str(), nullptr);
-  for (const bool killed : {true, false}) {
-    SCOPED_TRACE(killed ? "killed" : "closed");
+  const auto users = [] { return ReadRegistryText(kCurrentUser, kServerPath) == "corp.example:3128"; };
+  for (const char* end : {"killed", "closed", "session ended"}) {
+    SCOPED_TRACE(end);
     std::ofstream(RunningProgram::DataFolder() + "\\settings.ini", std::ios::binary) << "relay=1\r\n";
     RunningProgram program;
     ASSERT_TRUE(program.Start(server.Url("/list")));
@@ -152,12 +153,18 @@ TEST(UsersSettings, TheRelayNeverOutlivesTheProgram) {
     Click(program, "连接");
     ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功（经本地中转）"; })) << Title(program);
     EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath).rfind("127.0.0.1:110", 0), 0u);
-    if (killed) TerminateProcess(program.process.process.Get(), 9);
-    else PostMessageW(program.window, WM_CLOSE, 0, 0);
+    if (std::string(end) == "session ended") {
+      SendMessageW(program.window, WM_ENDSESSION, TRUE, 0);
+      EXPECT_TRUE(users());  // before Windows ends the process (and the watcher with it)
+      TerminateProcess(program.process.process.Get(), 9);
+    } else if (std::string(end) == "killed") {
+      TerminateProcess(program.process.process.Get(), 9);
+    } else {
+      PostMessageW(program.window, WM_CLOSE, 0, 0);
+    }
     ASSERT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
     const DWORD ended = GetTickCount();
-    EXPECT_TRUE(test::PumpUntil([] { return ReadRegistryText(kCurrentUser, kServerPath) == "corp.example:3128"; }, 5000))
-        << ReadRegistryText(kCurrentUser, kServerPath);
+    EXPECT_TRUE(test::PumpUntil(users, 5000)) << ReadRegistryText(kCurrentUser, kServerPath);
     EXPECT_LE(GetTickCount() - ended, 1000u);
     EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 0);
   }

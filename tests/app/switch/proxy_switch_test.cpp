@@ -7,6 +7,7 @@
 #include "app/switch/machine_proxy.h"
 #include "app/switch/proxy_settings.h"
 #include "tests/support/memory_controls.h"
+#include "tests/support/memory_relay.h"
 
 namespace vantoip {
 namespace {
@@ -468,6 +469,36 @@ TEST(UserProxySettings, BypassListKeepsLocalTrafficAndTheUsersEntriesOnce) {
   // Each once in any case; no CIDR (WinINet would refuse the whole list); blanks and empty entries dropped.
   EXPECT_EQ(BypassList("*.corp.example; <LOCAL>;;10.0.0.0/8 printer;*.CORP.example;192.168.*"),
             ours + ";*.corp.example;printer");
+}
+
+// 本地中转: the machine's proxy is the relay, carrying the target with the
+// user's settings kept as ever. Should the program and its watcher both die,
+// the next start finds the relay's address on and gives the settings back.
+TEST_F(ProxySwitchTest, ThroughTheRelayTheSettingsAreKeptAndARelayLeftBehindIsGivenBack) {
+  test::MemoryRelay relay;
+  proxySwitch.UseRelay(&relay, {});
+  proxySwitch.SetRelayMode(true);
+  Start(0, "corp:3128");
+  Pick("10.1.2.3", "8080");
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(Server(), "127.0.0.1:11080");
+  EXPECT_EQ(controls->titles.back(), "代理连接成功（经本地中转）");
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "10.1.2.3:8080");
+  ASSERT_EQ(relay.upstreams.size(), 1u);
+  EXPECT_EQ(relay.upstreams[0].host + ":" + std::to_string(relay.upstreams[0].port), "10.1.2.3:8080");
+  proxySwitch.SwitchTo("10.1.2.4:3128");  // the guard's pick: the relay moves, the settings stay
+  EXPECT_EQ(relay.upstreams.at(0).host, "10.1.2.4");
+  EXPECT_EQ(Server(), "127.0.0.1:11080");
+
+  MainWindow next{services, state, {}};  // a later start, nothing carrying the relay
+  ProxySwitch nextSwitch{next, services};
+  auto nextControls = std::make_shared<test::MemoryControls>(MainWindowLayout());
+  next.OnCreated(nextControls);
+  EXPECT_FALSE(nextSwitch.GiveBackLeftRelay("10.1.2.4:3128"));  // not ours to give back
+  EXPECT_TRUE(nextSwitch.GiveBackLeftRelay(nextControls->Caption(main_window::kTargetLabel)));
+  EXPECT_EQ(Server(), "corp:3128");
+  EXPECT_EQ(Enable(), "0");
+  EXPECT_EQ(nextControls->titles.back(), "取消代理");
 }
 
 }  // namespace
