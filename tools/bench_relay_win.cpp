@@ -1,9 +1,9 @@
 // The local relay against a loopback CONNECT proxy of this benchmark's own:
-// a 200 MB download through the relay and straight through that proxy (the
-// relay's throughput at least 0.9 x), the median connect-to-first-byte of 200
-// requests either way (the relay adding at most 1 ms), and the failover: a
-// hanging upstream before the working one costs the first request one
-// upstream time-out (3 s, at most 3.5 s), the next none.
+// the median connect-to-first-byte of 200 requests through the relay and
+// straight through that proxy (the relay adding at most 1 ms); the failover
+// (a hanging upstream before the working one costs the first request one
+// upstream time-out, 3 s, at most 3.5 s, the next none); and last a 200 MB
+// download either way (the relay's throughput at least 0.9 x).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -148,10 +148,6 @@ int main() {
   if (!relay.Start()) return 1;
   pool.Set({{"127.0.0.1", proxyPort}});
 
-  const Fetch direct = FetchThrough(proxyPort, bigPort), relayed = FetchThrough(relay.Port(), bigPort);
-  const double ratio = (kDownloadBytes / relayed.whole) / (kDownloadBytes / direct.whole);
-  Report("relay, 200 MB through it / straight through its upstream", ratio, "x", ">= 0.9");
-  Report("relay, its throughput", kDownloadBytes / relayed.whole / (1 << 20), "MiB/s");
   const double directFirst = MedianFirstByte(proxyPort, smallPort) * 1000;
   const double relayedFirst = MedianFirstByte(relay.Port(), smallPort) * 1000;
   Report("relay, median connect to first byte, straight", directFirst, "ms");
@@ -161,9 +157,13 @@ int main() {
   const Fetch first = FetchThrough(relay.Port(), smallPort), next = FetchThrough(relay.Port(), smallPort);
   Report("relay, first request past a hanging upstream", first.whole, "s", "<= 3.5");
   Report("relay, the next request (the hanging one passed over)", next.whole * 1000, "ms");
+  pool.Set({{"127.0.0.1", proxyPort}});
+  const Fetch direct = FetchThrough(proxyPort, bigPort), relayed = FetchThrough(relay.Port(), bigPort);
+  const double ratio = (kDownloadBytes / relayed.whole) / (kDownloadBytes / direct.whole);
+  Report("relay, 200 MB through it / straight through its upstream", ratio, "x", ">= 0.9");
+  Report("relay, its throughput", kDownloadBytes / relayed.whole / (1 << 20), "MiB/s");
   const bool ok = direct.bytes == kDownloadBytes && relayed.bytes == kDownloadBytes && ratio >= 0.9 &&
                   relayedFirst - directFirst <= 1 && first.bytes == 1 && first.whole <= 3.5 && next.whole < 0.5;
-  relay.Stop();
   std::fflush(stdout);
   ExitProcess(ok ? 0 : 1);  // the serving threads block in accept: not waited for
 }
