@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "runtime/text.h"
+
 namespace vantoip {
 namespace {
 
@@ -69,8 +71,7 @@ bool BodyIn(std::string_view head, std::size_t have) {
     std::string_view line = head.substr(at + 1, head.find('\n', at + 1) - at - 1);
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos) continue;
-    std::string name(line.substr(0, colon));
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string name = ToLowerText(line.substr(0, colon));
     std::string_view value = line.substr(colon + 1);
     while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
     while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.remove_suffix(1);
@@ -131,9 +132,7 @@ void ClientRequestReader::ReadHttp() {
   }
   // Only absolute http addresses: a client that takes the relay for a server, or asks for https in the open, is refused.
   constexpr std::string_view kScheme = "http://";
-  std::string scheme(target.substr(0, kScheme.size()));
-  std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (scheme != kScheme) return Fail(HttpErrorAnswer(400));
+  if (ToLowerText(target.substr(0, kScheme.size())) != kScheme) return Fail(HttpErrorAnswer(400));
   const std::string_view rest = target.substr(kScheme.size());
   const std::string_view authority = rest.substr(0, std::min(rest.find_first_of("/?#"), rest.size()));
   if (authority.find('@') != std::string_view::npos || !SplitAuthority(authority, 80, request_.host, request_.port))

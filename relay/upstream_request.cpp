@@ -1,17 +1,11 @@
 #include "relay/upstream_request.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string_view>
+
+#include "runtime/text.h"
 
 namespace vantoip {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower;
-}
 
 std::string Authority(const ClientRequest& request, int defaultPort) {
   const std::string host = request.host.find(':') != std::string::npos ? "[" + request.host + "]" : request.host;
@@ -55,7 +49,7 @@ std::string ForwardedHead(const ClientRequest& request, const Upstream& upstream
       }
       continue;
     }
-    const std::string name = Lower(line.substr(0, line.find(':')));
+    const std::string name = ToLowerText(line.substr(0, line.find(':')));
     if (name == "connection" || name == "proxy-connection" || name == "keep-alive" || name == "proxy-authorization")
       continue;
     host = host || name == "host";

@@ -78,8 +78,14 @@ void ListChecks::OnListMenu() {
     case kCopyWorkingCommand: CopyWorking(); break;
     case kExportWorkingCommand: ExportWorking(); break;
     case kFailoverCommand: ToggleFailover(); break;
-    case kRelayCommand: ToggleRelayChoice(&ProgramSettings::relay); break;
-    case kRotationCommand: ToggleRelayChoice(&ProgramSettings::rotation); break;
+    case kRelayCommand:
+      proxySwitch_.SetRelayMode(!proxySwitch_.RelayMode());
+      KeepChoice(&ProgramSettings::relay, proxySwitch_.RelayMode());
+      break;
+    case kRotationCommand:
+      proxySwitch_.SetRotation(!proxySwitch_.Rotation());
+      KeepChoice(&ProgramSettings::rotation, proxySwitch_.Rotation());
+      break;
   }
 }
 
@@ -128,16 +134,10 @@ void ListChecks::ToggleFailover() {
   CancelConnect();
   if (!parts_.guard) return;
   parts_.guard->SetFailover(!parts_.guard->Failover());
-  if (!parts_.settings) return;
-  ProgramSettings settings = ReadProgramSettings(*parts_.settings);
-  settings.failover = parts_.guard->Failover();
-  WriteProgramSettings(*parts_.settings, settings);
+  KeepChoice(&ProgramSettings::failover, parts_.guard->Failover());
 }
 
-void ListChecks::ToggleRelayChoice(bool ProgramSettings::*choice) {
-  const bool on = !(choice == &ProgramSettings::relay ? proxySwitch_.RelayMode() : proxySwitch_.Rotation());
-  if (choice == &ProgramSettings::relay) proxySwitch_.SetRelayMode(on);
-  else proxySwitch_.SetRotation(on);
+void ListChecks::KeepChoice(bool ProgramSettings::*choice, bool on) {
   if (!parts_.settings) return;
   ProgramSettings settings = ReadProgramSettings(*parts_.settings);
   settings.*choice = on;

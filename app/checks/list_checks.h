@@ -93,11 +93,11 @@ class ListChecks {
   CheckResult ResultFor(const std::string& target);
   // The menu's "自动切换失效代理": flips the guard's failover and keeps the choice.
   void ToggleFailover();
-  // The menu's "本地中转" and "轮换模式": flip the switch's choice and keep it.
-  void ToggleRelayChoice(bool ProgramSettings::*choice);
   bool Checking() const { return checking_; }
 
  private:
+  // A choice of the menu's, kept in settings.ini with the file's other lines.
+  void KeepChoice(bool ProgramSettings::*choice, bool on);
   void Check(std::vector<int> rows);
   // The row's host, port, protocol (assumed or stated) and credentials.
   CheckJob JobOfRow(int row);
