@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "net/socket_win.h"
@@ -19,8 +20,11 @@
 namespace vantoip {
 namespace {
 
-constexpr DWORD kBufferBytes = 16 * 1024;  // per direction and connection
+// A chunk starts small (an idle tunnel holds little) and doubles while reads
+// fill it, up to the largest, so a bulk transfer needs few operations.
+constexpr DWORD kFirstChunkBytes = 4 * 1024, kLargestChunkBytes = 256 * 1024;
 constexpr int kAcceptsPosted = 16;
+constexpr ULONG kCompletionsAtOnce = 64;
 constexpr DWORD kTickMilliseconds = 250;  // how often the time limits are looked at
 constexpr ULONG_PTR kAcceptKey = 1, kStopKey = 2;
 
@@ -34,8 +38,13 @@ F Extension(SOCKET s, GUID id) {
   return function;
 }
 
+// Without Nagle's delay: the relay passes each write on as it comes, and a
+// small one held back would wait for the far side's acknowledgement.
 Socket OverlappedSocket() {
-  return Socket(WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED));
+  Socket s(WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED));
+  BOOL noDelay = TRUE;
+  if (s) setsockopt(s.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+  return s;
 }
 
 struct Connection;
@@ -52,13 +61,22 @@ struct Op {
   bool fromOut = false;  // a write of the relay's own bytes, not the other side's
 };
 
+struct Chunk {
+  std::vector<char> bytes;
+  DWORD filled = 0, taken = 0;
+};
+
 // One socket of a connection with its two operations: what it read (for the
-// other side to take) and the relay's own bytes to send it.
+// other side to take) and the relay's own bytes to send it. What it read
+// waits in two chunks, so the next read is under way while the last is written.
 struct Endpoint {
   Socket socket;
   Op read, write;
-  std::vector<char> in = std::vector<char>(kBufferBytes);
-  DWORD filled = 0, taken = 0;  // of `in`
+  Chunk chunks[2];
+  int oldest = 0, full = 0;  // `full` chunks from chunks[oldest] wait to be taken
+  DWORD nextChunkBytes = kFirstChunkBytes;
+  Chunk& Oldest() { return chunks[oldest]; }
+  Chunk& Reading() { return chunks[(oldest + full) % 2]; }
   std::string out;
   std::size_t outSent = 0;
   bool ended = false;     // its peer sent a FIN
@@ -92,6 +110,7 @@ struct RelayEngine::Loop {
   bool Open(int firstPort, int lastPort, int& port);
   void Run();
 
+  bool Attach(const Socket& s);
   void PostAccept(int slot);
   void Accepted(int slot);
   void Completed(Op& op, DWORD bytes, bool ok);
@@ -99,7 +118,8 @@ struct RelayEngine::Loop {
   void UpstreamBytes(Connection& c, DWORD bytes);
   void NextUpstream(Connection& c);
   void UpstreamFailed(Connection& c);
-  void Connected(Connection& c);
+  std::string FirstWords(Connection& c);
+  void Connected(Connection& c, DWORD sent);
   // The upstream is open: `early` (its first bytes) and what follows go to the client.
   void Open(Connection& c, std::string_view early);
   void Refuse(Connection& c, std::string answer);
@@ -125,6 +145,8 @@ struct RelayEngine::Loop {
   };
   AcceptSlot accepts[kAcceptsPosted];
   std::list<std::unique_ptr<Connection>> connections;
+  // Operations that completed as they were made: no packet comes for them.
+  std::vector<std::pair<Op*, DWORD>> finished;
   int acceptsPending = 0;
   std::atomic<bool> stopping{false};
   std::atomic<int> clients{0};
@@ -158,6 +180,12 @@ bool RelayEngine::Loop::Open(int firstPort, int lastPort, int& boundPort) {
   return true;
 }
 
+bool RelayEngine::Loop::Attach(const Socket& s) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(s.Get());
+  return CreateIoCompletionPort(handle, port, 0, 0) &&
+         SetFileCompletionNotificationModes(handle, FILE_SKIP_COMPLETION_PORT_ON_SUCCESS | FILE_SKIP_SET_EVENT_ON_HANDLE);
+}
+
 void RelayEngine::Loop::PostAccept(int slot) {
   AcceptSlot& a = accepts[slot];
   a.overlapped = {};
@@ -175,23 +203,31 @@ void RelayEngine::Loop::PostAccept(int slot) {
 void RelayEngine::Loop::Run() {
   std::int64_t nextTick = NowMs() + kTickMilliseconds;
   while (true) {
-    DWORD bytes = 0;
-    ULONG_PTR key = 0;
-    OVERLAPPED* overlapped = nullptr;
-    const BOOL ok = GetQueuedCompletionStatus(port, &bytes, &key, &overlapped, kTickMilliseconds);
-    if (key == kStopKey && !stopping) {
-      stopping = true;
-      listener.Reset();
-      for (AcceptSlot& a : accepts) a.socket.Reset();
-      for (auto& c : connections) Close(*c);
-    } else if (overlapped && key == kAcceptKey) {
-      const int slot = static_cast<int>(reinterpret_cast<AcceptSlot*>(overlapped) - accepts);
-      --acceptsPending;
-      if (ok && !stopping) Accepted(slot);
-      if (!stopping) PostAccept(slot);
-    } else if (overlapped) {
-      Completed(*reinterpret_cast<Op*>(overlapped), bytes, ok);
+    // Many completions per call: each call is a round trip of its own under Wine.
+    OVERLAPPED_ENTRY entries[kCompletionsAtOnce];
+    ULONG count = 0;
+    const DWORD wait = finished.empty() ? kTickMilliseconds : 0;
+    if (!GetQueuedCompletionStatusEx(port, entries, kCompletionsAtOnce, &count, wait, FALSE)) count = 0;
+    for (ULONG i = 0; i < count; ++i) {
+      OVERLAPPED* overlapped = entries[i].lpOverlapped;
+      const ULONG_PTR key = entries[i].lpCompletionKey;
+      const bool ok = overlapped && static_cast<LONG>(overlapped->Internal) >= 0;  // its NTSTATUS
+      if (key == kStopKey && !stopping) {
+        stopping = true;
+        listener.Reset();
+        for (AcceptSlot& a : accepts) a.socket.Reset();
+        for (auto& c : connections) Close(*c);
+      } else if (overlapped && key == kAcceptKey) {
+        const int slot = static_cast<int>(reinterpret_cast<AcceptSlot*>(overlapped) - accepts);
+        --acceptsPending;
+        if (ok && !stopping) Accepted(slot);
+        if (!stopping) PostAccept(slot);
+      } else if (overlapped) {
+        Completed(*reinterpret_cast<Op*>(overlapped), entries[i].dwNumberOfBytesTransferred, ok);
+      }
     }
+    // Those finished so far only: what they start waits its turn behind the port's.
+    for (const auto& [op, bytes] : std::exchange(finished, {})) Completed(*op, bytes, true);
     // Every operation back before the memory they write to goes.
     if (stopping && connections.empty() && acceptsPending == 0) break;
     if (NowMs() >= nextTick) {
@@ -220,7 +256,7 @@ void RelayEngine::Loop::Accepted(int slot) {
   auto connection = std::make_unique<Connection>();
   Connection& c = *connection;
   c.client.socket = std::move(s);
-  if (!CreateIoCompletionPort(reinterpret_cast<HANDLE>(c.client.socket.Get()), port, 0, 0)) return;
+  if (!Attach(c.client.socket)) return;
   connections.push_back(std::move(connection));
   ++clients;
   c.deadline = NowMs() + kHeadMilliseconds;
@@ -228,16 +264,19 @@ void RelayEngine::Loop::Accepted(int slot) {
 }
 
 void RelayEngine::Loop::Read(Connection& c, Endpoint& e) {
-  if (e.read.pending || e.ended || !e.socket || e.filled > 0) return;
+  if (e.read.pending || e.ended || !e.socket || e.full == 2) return;
+  Chunk& chunk = e.Reading();
+  if (chunk.bytes.size() != e.nextChunkBytes) chunk.bytes = std::vector<char>(e.nextChunkBytes);
   e.read = {};
   e.read.connection = &c;
   e.read.endpoint = &e;
   e.read.kind = OpKind::Read;
-  WSABUF buffer{kBufferBytes, e.in.data()};
-  DWORD flags = 0;
+  WSABUF buffer{e.nextChunkBytes, chunk.bytes.data()};
+  DWORD flags = 0, bytes = 0;
   e.read.pending = true;
-  if (WSARecv(e.socket.Get(), &buffer, 1, nullptr, &flags, &e.read.overlapped, nullptr) != 0 &&
-      WSAGetLastError() != WSA_IO_PENDING) {
+  if (WSARecv(e.socket.Get(), &buffer, 1, &bytes, &flags, &e.read.overlapped, nullptr) == 0) {
+    finished.emplace_back(&e.read, bytes);
+  } else if (WSAGetLastError() != WSA_IO_PENDING) {
     e.read.pending = false;
     Close(c);
   }
@@ -246,7 +285,7 @@ void RelayEngine::Loop::Read(Connection& c, Endpoint& e) {
 void RelayEngine::Loop::Flush(Connection& c, Endpoint& to, Endpoint& from) {
   if (to.write.pending || !to.socket) return;
   const bool own = !to.out.empty();
-  const bool passing = !own && c.phase == Phase::Open && from.taken < from.filled;
+  const bool passing = !own && c.phase == Phase::Open && from.full > 0;
   if (!own && !passing) {
     // Everything of a side that ended has gone on: the FIN follows it.
     if (from.ended && c.phase == Phase::Open && !to.shutDown) {
@@ -259,15 +298,17 @@ void RelayEngine::Loop::Flush(Connection& c, Endpoint& to, Endpoint& from) {
     return;
   }
   WSABUF buffer = own ? WSABUF{static_cast<ULONG>(to.out.size() - to.outSent), to.out.data() + to.outSent}
-                      : WSABUF{from.filled - from.taken, from.in.data() + from.taken};
+                      : WSABUF{from.Oldest().filled - from.Oldest().taken, from.Oldest().bytes.data() + from.Oldest().taken};
   to.write = {};
   to.write.connection = &c;
   to.write.endpoint = &to;
   to.write.kind = OpKind::Write;
   to.write.fromOut = own;
   to.write.pending = true;
-  if (WSASend(to.socket.Get(), &buffer, 1, nullptr, 0, &to.write.overlapped, nullptr) != 0 &&
-      WSAGetLastError() != WSA_IO_PENDING) {
+  DWORD bytes = 0;
+  if (WSASend(to.socket.Get(), &buffer, 1, &bytes, 0, &to.write.overlapped, nullptr) == 0) {
+    finished.emplace_back(&to.write, bytes);
+  } else if (WSAGetLastError() != WSA_IO_PENDING) {
     to.write.pending = false;
     Close(c);
   }
@@ -293,7 +334,7 @@ void RelayEngine::Loop::Completed(Op& op, DWORD bytes, bool ok) {
   if (op.kind == OpKind::Connect) {
     if (!ok) return UpstreamFailed(c);
     setsockopt(e.socket.Get(), SOL_SOCKET, SO_UPDATE_CONNECT_CONTEXT, nullptr, 0);
-    return Connected(c);
+    return Connected(c, bytes);
   }
   if (op.kind == OpKind::Write) {
     if (!ok) return Close(c);
@@ -302,9 +343,14 @@ void RelayEngine::Loop::Completed(Op& op, DWORD bytes, bool ok) {
       if (e.outSent == e.out.size()) e.out.clear(), e.outSent = 0;
     } else {
       Endpoint& from = client ? *c.upstream : c.client;
-      from.taken += bytes;
+      Chunk& chunk = from.Oldest();
+      chunk.taken += bytes;
       (client ? down : up) += bytes;
-      if (from.taken == from.filled) from.filled = from.taken = 0;
+      if (chunk.taken == chunk.filled) {
+        chunk.filled = chunk.taken = 0;
+        from.oldest = (from.oldest + 1) % 2;
+        --from.full;
+      }
     }
     if (c.phase == Phase::Open) return Pump(c);
     return Flush(c, e, c.client);  // the rest of the relay's own bytes, or the close after its last answer
@@ -317,9 +363,13 @@ void RelayEngine::Loop::Completed(Op& op, DWORD bytes, bool ok) {
     if (c.phase == Phase::Open) return Pump(c);
     return client ? Close(c) : UpstreamFailed(c);
   }
+  const DWORD size = static_cast<DWORD>(e.Reading().bytes.size());
+  e.nextChunkBytes = bytes == size ? std::min(2 * size, kLargestChunkBytes)
+                     : bytes < size / 4 ? kFirstChunkBytes
+                                        : size;
   if (c.phase == Phase::Open) {
-    e.filled = bytes;
-    e.taken = 0;
+    e.Reading().filled = bytes;
+    ++e.full;
     c.deadline = NowMs() + kIdleMilliseconds;
     return Pump(c);
   }
@@ -327,7 +377,7 @@ void RelayEngine::Loop::Completed(Op& op, DWORD bytes, bool ok) {
 }
 
 void RelayEngine::Loop::ClientBytes(Connection& c, DWORD bytes) {
-  const ClientRequestReader::State state = c.reader.Feed(std::string_view(c.client.in.data(), bytes));
+  const ClientRequestReader::State state = c.reader.Feed(std::string_view(c.client.Reading().bytes.data(), bytes));
   c.client.out += c.reader.TakeReply();
   if (state == ClientRequestReader::State::Failed) return Refuse(c, {});
   if (state == ClientRequestReader::State::Reading) {
@@ -359,22 +409,23 @@ void RelayEngine::Loop::NextUpstream(Connection& c) {
   any.sin_family = AF_INET;
   c.phase = Phase::Connecting;
   c.deadline = NowMs() + kUpstreamMilliseconds;
-  c.socks.reset();
   c.connectAnswer = ConnectClassifier();
-  c.awaitingAnswer = false;
+  e.out = FirstWords(c);
   // An upstream is named by its address; a name cannot be looked up on this thread.
   if (inet_pton(AF_INET, u.host.c_str(), &address.sin_addr) != 1 || !e.socket ||
       bind(e.socket.Get(), reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 ||
-      !CreateIoCompletionPort(reinterpret_cast<HANDLE>(e.socket.Get()), port, 0, 0))
+      !Attach(e.socket))
     return UpstreamFailed(c);
   e.write = {};
   e.write.connection = &c;
   e.write.endpoint = &e;
   e.write.kind = OpKind::Connect;
   e.write.pending = true;
-  if (!connectEx(e.socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address, nullptr, 0, nullptr,
-                 &e.write.overlapped) &&
-      WSAGetLastError() != ERROR_IO_PENDING) {
+  // The first words go with the connect: one operation less before the answer.
+  if (connectEx(e.socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address, e.out.data(),
+                static_cast<DWORD>(e.out.size()), nullptr, &e.write.overlapped)) {
+    finished.emplace_back(&e.write, 0);
+  } else if (WSAGetLastError() != ERROR_IO_PENDING) {
     e.write.pending = false;
     UpstreamFailed(c);
   }
@@ -386,32 +437,35 @@ void RelayEngine::Loop::UpstreamFailed(Connection& c) {
   NextUpstream(c);
 }
 
-void RelayEngine::Loop::Connected(Connection& c) {
+std::string RelayEngine::Loop::FirstWords(Connection& c) {
   const Upstream& u = c.tries[c.attempt];
   const ClientRequest& request = c.reader.Request();
-  c.phase = Phase::Handshake;
+  c.socks.reset();
+  // A whole request may go to the next upstream when this one stays silent;
+  // one whose body is still to come is carried on once connected.
+  c.awaitingAnswer = u.protocol == ProxyProtocol::kHttp && !request.tunnel && request.whole;
+  if (u.protocol == ProxyProtocol::kHttp && !request.tunnel) return ForwardedHead(request, u) + std::string(c.reader.Rest());
+  if (u.protocol == ProxyProtocol::kHttp) return UpstreamConnect(request, u);
+  SocksTarget target{request.host, std::nullopt, request.port};
+  in_addr literal{};
+  if (inet_pton(AF_INET, request.host.c_str(), &literal) == 1) target.ipv4 = ntohl(literal.s_addr);
+  c.socks.emplace(u.protocol, target, u.user, u.password);
+  return c.socks->TakeOutput();
+}
+
+void RelayEngine::Loop::Connected(Connection& c, DWORD sent) {
+  const ClientRequest& request = c.reader.Request();
   Endpoint& e = *c.upstream;
-  if (u.protocol == ProxyProtocol::kHttp && !request.tunnel) {
-    // A whole request may go to the next upstream when this one stays silent;
-    // one whose body is still to come is carried on at once.
-    e.out = ForwardedHead(request, u) + std::string(c.reader.Rest());
-    if (!request.whole) return Open(c, {});
-    c.awaitingAnswer = true;
-  } else if (u.protocol == ProxyProtocol::kHttp) {
-    e.out = UpstreamConnect(request, u);
-  } else {
-    SocksTarget target{request.host, std::nullopt, request.port};
-    in_addr literal{};
-    if (inet_pton(AF_INET, request.host.c_str(), &literal) == 1) target.ipv4 = ntohl(literal.s_addr);
-    c.socks.emplace(u.protocol, target, u.user, u.password);
-    e.out = c.socks->TakeOutput();
-  }
+  e.outSent += sent;
+  if (e.outSent == e.out.size()) e.out.clear(), e.outSent = 0;
+  c.phase = Phase::Handshake;
+  if (c.tries[c.attempt].protocol == ProxyProtocol::kHttp && !request.tunnel && !request.whole) return Open(c, {});
   Flush(c, e, c.client);
   Read(c, e);
 }
 
 void RelayEngine::Loop::UpstreamBytes(Connection& c, DWORD bytes) {
-  const std::string_view answer(c.upstream->in.data(), bytes);
+  const std::string_view answer(c.upstream->Reading().bytes.data(), bytes);
   if (c.awaitingAnswer) return Open(c, answer);
   CheckOutcome outcome;
   std::string_view early;

@@ -3,9 +3,10 @@
 // pool, on one thread of overlapped Winsock I/O over a completion port. A
 // client's upstream that does not connect or open within 3 s is replaced by
 // the next, up to three, before the client hears a word; then the client
-// hears 502 (or its SOCKS refusal). Bounded per connection: one buffer per
-// direction, read from only as fast as the other side takes it; a FIN is
-// passed on as a shutdown, the connection ends when both sides are done.
+// hears 502 (or its SOCKS refusal). Bounded per connection: two chunks per
+// direction (4 KiB, growing to 256 KiB while a transfer fills them), read
+// from only as fast as the other side takes it; a FIN is passed on as a
+// shutdown, the connection ends when both sides are done.
 // Time limits per phase: the client's head 30 s, each upstream 3 s, idle 5 min.
 #pragma once
 

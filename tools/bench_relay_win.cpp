@@ -2,8 +2,8 @@
 // the median connect-to-first-byte of 200 requests through the relay and
 // straight through that proxy (the relay adding at most 1 ms); the failover
 // (a hanging upstream before the working one costs the first request one
-// upstream time-out, 3 s, at most 3.5 s, the next none); and last a 200 MB
-// download either way (the relay's throughput at least 0.9 x).
+// upstream time-out, 3 s, at most 3.5 s, the next none); and last five
+// 200 MB downloads either way (the relay's throughput at least 0.9 x).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -52,44 +52,41 @@ bool SendAll(SOCKET s, const std::string& bytes) {
   return send(s, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
 }
 
-// The head of an answer or request, up to its empty line.
+// The head of an answer or request, up to its empty line: looked at before it
+// is taken, so that what follows stays in the socket and no byte costs a call.
 std::string ReadHead(SOCKET s) {
   std::string head;
-  char c;
-  while (head.find("\r\n\r\n") == std::string::npos && recv(s, &c, 1, 0) == 1) head += c;
+  char buffer[4096];
+  for (int n; head.find("\r\n\r\n") == std::string::npos && (n = recv(s, buffer, sizeof buffer, MSG_PEEK)) > 0;) {
+    const std::size_t seen = head.size(), end = (head + std::string(buffer, n)).find("\r\n\r\n");
+    const int take = end == std::string::npos ? n : static_cast<int>(end + 4 - seen);
+    if (recv(s, buffer, take, 0) != take) break;
+    head.append(buffer, take);
+  }
   return head;
 }
 
-// Serves each connection on a thread of its own: `serve` with its socket.
+// Serves one connection after another on a thread of its own: the fetches
+// come one at a time, and a thread made per connection would cost Wine more
+// than the relay does and blur what is measured.
 template <class Serve>
 void Serving(Socket listener, Serve serve) {
   std::thread([listener = std::move(listener), serve]() mutable {
-    for (;;) {
-      Socket s(accept(listener.Get(), nullptr, nullptr));
-      if (!s) return;
-      std::thread([s = std::move(s), serve]() mutable { serve(s.Get()); }).detach();
-    }
+    for (Socket s; (s = Socket(accept(listener.Get(), nullptr, nullptr)));) serve(s.Get());
   }).detach();
 }
 
-// A CONNECT proxy: the tunnel's bytes both ways until either side ends.
+// A CONNECT proxy for downloads: after the head, the far side's bytes to the client.
 void Proxy(SOCKET client) {
   const std::string head = ReadHead(client);
   const std::size_t colon = head.find(':'), space = head.find(' ', colon);
   if (head.rfind("CONNECT ", 0) != 0 || colon == std::string::npos) return;
   Socket onward = Connect(std::stoi(head.substr(colon + 1, space - colon - 1)));
   if (!onward || !SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n")) return;
-  std::thread back([&] {
-    std::vector<char> buffer(64 * 1024);
-    for (int n; (n = recv(onward.Get(), buffer.data(), static_cast<int>(buffer.size()), 0)) > 0;)
-      if (send(client, buffer.data(), n, 0) != n) break;
-    shutdown(client, SD_SEND);
-  });
   std::vector<char> buffer(64 * 1024);
-  for (int n; (n = recv(client, buffer.data(), static_cast<int>(buffer.size()), 0)) > 0;)
-    if (send(onward.Get(), buffer.data(), n, 0) != n) break;
-  shutdown(onward.Get(), SD_SEND);
-  back.join();
+  for (int n; (n = recv(onward.Get(), buffer.data(), static_cast<int>(buffer.size()), 0)) > 0;)
+    if (send(client, buffer.data(), n, 0) != n) break;
+  shutdown(client, SD_SEND);
 }
 
 // The data: `bytes` bytes to each connection, then the close.
@@ -126,11 +123,22 @@ Fetch FetchThrough(int port, int dataPort) {
   return fetch;
 }
 
-double MedianFirstByte(int port, int dataPort) {
-  std::vector<double> times;
-  for (int i = 0; i < 200; ++i) times.push_back(FetchThrough(port, dataPort).firstByte);
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// `runs` fetches straight and as many through the relay, taken in turns so
+// that neither way meets a busier machine than the other: the medians of
+// `measure` over each.
+template <class Measure>
+std::pair<double, double> InTurns(int runs, int straightPort, int relayPort, int dataPort, Measure measure) {
+  std::vector<double> straight, relayed;
+  for (int i = 0; i < runs; ++i) {
+    straight.push_back(measure(FetchThrough(straightPort, dataPort)));
+    relayed.push_back(measure(FetchThrough(relayPort, dataPort)));
+  }
+  return {Median(straight), Median(relayed)};
 }
 
 }  // namespace
@@ -148,8 +156,8 @@ int main() {
   if (!relay.Start()) return 1;
   pool.Set({{"127.0.0.1", proxyPort}});
 
-  const double directFirst = MedianFirstByte(proxyPort, smallPort) * 1000;
-  const double relayedFirst = MedianFirstByte(relay.Port(), smallPort) * 1000;
+  const auto [directFirst, relayedFirst] =
+      InTurns(200, proxyPort, relay.Port(), smallPort, [](const Fetch& f) { return f.firstByte * 1000; });
   Report("relay, median connect to first byte, straight", directFirst, "ms");
   Report("relay, median connect to first byte, through it (+)", relayedFirst - directFirst, "ms", "<= 1");
 
@@ -158,11 +166,15 @@ int main() {
   Report("relay, first request past a hanging upstream", first.whole, "s", "<= 3.5");
   Report("relay, the next request (the hanging one passed over)", next.whole * 1000, "ms");
   pool.Set({{"127.0.0.1", proxyPort}});
-  const Fetch direct = FetchThrough(proxyPort, bigPort), relayed = FetchThrough(relay.Port(), bigPort);
-  const double ratio = (kDownloadBytes / relayed.whole) / (kDownloadBytes / direct.whole);
-  Report("relay, 200 MB through it / straight through its upstream", ratio, "x", ">= 0.9");
-  Report("relay, its throughput", kDownloadBytes / relayed.whole / (1 << 20), "MiB/s");
-  const bool ok = direct.bytes == kDownloadBytes && relayed.bytes == kDownloadBytes && ratio >= 0.9 &&
+  // A download that came short counts as no throughput at all.
+  const auto [direct, relayed] = InTurns(5, proxyPort, relay.Port(), bigPort, [](const Fetch& f) {
+    return f.bytes == kDownloadBytes ? kDownloadBytes / f.whole / (1 << 20) : 0;
+  });
+  const double ratio = relayed / direct;
+  Report("relay, 200 MB straight through its upstream (median of 5)", direct, "MiB/s");
+  Report("relay, 200 MB through it (median of 5)", relayed, "MiB/s");
+  Report("relay, through it / straight", ratio, "x", ">= 0.9");
+  const bool ok = ratio >= 0.9 &&
                   relayedFirst - directFirst <= 1 && first.bytes == 1 && first.whole <= 3.5 && next.whole < 0.5;
   std::fflush(stdout);
   ExitProcess(ok ? 0 : 1);  // the serving threads block in accept: not waited for
