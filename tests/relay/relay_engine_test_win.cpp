@@ -3,6 +3,7 @@
 // over the dead ones within one time-out.
 #include "relay/relay_engine_win.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +11,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "net/socket_win.h"
 #include "tests/support/child_process_win.h"
 #include "tests/support/fake_proxies_win.h"
 
@@ -30,6 +33,15 @@ struct RelayTest : ::testing::Test {
     return {job.host, job.port, job.protocol, job.user, job.password};
   }
   std::string Address() { return "127.0.0.1:" + std::to_string(relay.Port()); }
+  Socket Client() {
+    Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<u_short>(relay.Port()));
+    if (connect(s.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) s.Reset();
+    return s;
+  }
   // What curl printed, run on the host with `arguments`.
   std::string Curl(const std::string& arguments) {
     static int count = 0;
@@ -94,6 +106,33 @@ TEST_F(RelayTest, DeadUpstreamsArePassedOverWithinOneTimeOutThenTheClientHears50
   pool.Set({Of(FakeProxyKind::Refusing)});
   EXPECT_EQ(Curl("-o /dev/null -w %{http_code} -x http://" + Address() + " " + kCheckUrl), "502");
   EXPECT_EQ(Curl("-o /dev/null -w %{http_code} -x http://" + Address() + " http://x/ -H 'Host: x' --request-target /"), "400");
+}
+
+// Wine keeps a host descriptor per socket, in this process and in its server:
+// they raise their open-file limits to the hard one, which must allow some 8,200.
+TEST_F(RelayTest, TheConnectionPastTheLimitHears503AndTheOthersKeepWorking) {
+  pool.Set({Of(FakeProxyKind::Working)});
+  std::vector<Socket> clients;
+  for (int i = 0; i < RelayEngine::kMaxClients; ++i) {
+    clients.push_back(Client());
+    ASSERT_TRUE(clients.back()) << "connection " << i << " was not made";
+  }
+  for (int waited = 0; relay.Counters().connections < RelayEngine::kMaxClients && waited < 20000; waited += 20) Sleep(20);
+  ASSERT_EQ(relay.Counters().connections, RelayEngine::kMaxClients);
+  const auto answer = [](const Socket& s) {
+    std::string text;
+    char buffer[4096];
+    for (int n; (n = recv(s.Get(), buffer, sizeof buffer, 0)) > 0;) text.append(buffer, n);
+    return text;
+  };
+  const Socket over = Client();
+  EXPECT_EQ(answer(over).rfind("HTTP/1.1 503 ", 0), 0u);
+  const std::string get = std::string("GET ") + kCheckUrl + " HTTP/1.1\r\nHost: check.test\r\n\r\n";
+  for (int i : {0, 1365, 2730, RelayEngine::kMaxClients - 1}) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(send(clients[i].Get(), get.data(), static_cast<int>(get.size()), 0), static_cast<int>(get.size()));
+    EXPECT_NE(answer(clients[i]).find(kCheckText), std::string::npos);
+  }
 }
 
 }  // namespace
