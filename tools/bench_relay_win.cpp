@@ -17,54 +17,18 @@
 #include "net/socket_win.h"
 #include "relay/relay_engine_win.h"
 #include "tools/bench_report.h"
+#include "tools/bench_sockets_win.h"
 
 namespace {
 
 using vantoip::Socket;
+using bench::Connect;
+using bench::Listener;
+using bench::ReadHead;
+using bench::SendAll;
 using Clock = std::chrono::steady_clock;
 
 constexpr long long kDownloadBytes = 200ll << 20;
-
-Socket Listener(int& port) {
-  Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int size = sizeof address;
-  bind(s.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-  listen(s.Get(), SOMAXCONN);
-  getsockname(s.Get(), reinterpret_cast<sockaddr*>(&address), &size);
-  port = ntohs(address.sin_port);
-  return s;
-}
-
-Socket Connect(int port) {
-  Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<u_short>(port));
-  if (connect(s.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) s.Reset();
-  return s;
-}
-
-bool SendAll(SOCKET s, const std::string& bytes) {
-  return send(s, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
-}
-
-// The head of an answer or request, up to its empty line: looked at before it
-// is taken, so that what follows stays in the socket and no byte costs a call.
-std::string ReadHead(SOCKET s) {
-  std::string head;
-  char buffer[4096];
-  for (int n; head.find("\r\n\r\n") == std::string::npos && (n = recv(s, buffer, sizeof buffer, MSG_PEEK)) > 0;) {
-    const std::size_t seen = head.size(), end = (head + std::string(buffer, n)).find("\r\n\r\n");
-    const int take = end == std::string::npos ? n : static_cast<int>(end + 4 - seen);
-    if (recv(s, buffer, take, 0) != take) break;
-    head.append(buffer, take);
-  }
-  return head;
-}
 
 // Serves one connection after another on a thread of its own: the fetches
 // come one at a time, and a thread made per connection would cost Wine more
@@ -111,9 +75,8 @@ struct Fetch {
 Fetch FetchThrough(int port, int dataPort) {
   Fetch fetch;
   const auto start = Clock::now();
-  Socket s = Connect(port);
-  if (!s || !SendAll(s.Get(), "CONNECT 127.0.0.1:" + std::to_string(dataPort) + " HTTP/1.1\r\n\r\n")) return fetch;
-  if (ReadHead(s.Get()).find(" 200 ") == std::string::npos) return fetch;
+  const Socket s = bench::Tunnel(port, dataPort);
+  if (!s) return fetch;
   std::vector<char> buffer(64 * 1024);
   for (int n; (n = recv(s.Get(), buffer.data(), static_cast<int>(buffer.size()), 0)) > 0;) {
     if (fetch.bytes == 0) fetch.firstByte = std::chrono::duration<double>(Clock::now() - start).count();
