@@ -171,5 +171,45 @@ TEST(UsersSettings, TheRelayNeverOutlivesTheProgram) {
   test::SetProxyValues(nullptr, nullptr);
 }
 
+// What WinINet in this process fetches from `url` with the machine's proxy settings.
+std::string FetchedWithTheMachinesSettings(const wchar_t* url) {
+  const HINTERNET session = InternetOpenW(L"vantoip-test", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  const HINTERNET request =
+      session ? InternetOpenUrlW(session, url, nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0) : nullptr;
+  std::string body;
+  char buffer[4096];
+  for (DWORD read = 0; request && InternetReadFile(request, buffer, sizeof buffer, &read) && read > 0;) body.append(buffer, read);
+  if (request) InternetCloseHandle(request);
+  if (session) InternetCloseHandle(session);
+  return body;
+}
+
+// With 本地中转 on, any program going by the machine's settings is carried
+// through the relay by the proxy the check found working.
+TEST(UsersSettings, WinInetGoesOutThroughTheRelay) {
+  const CheckPage page = test::LoopbackCheckPage("http://check.test/ncsi.txt", "Vantoip check page");
+  test::FakeProxies fakes(page);
+  const std::string working = "127.0.0.1:" + std::to_string(fakes.Port(test::FakeProxyKind::Working));
+  test::LoopbackHttpServer server([&](const test::ReceivedRequest&) {
+    return test::SimpleResponse("HTTP/1.1 200 OK", "Content-Type: text/plain\r\n", working + "\n");
+  });
+  test::SetProxyValues(nullptr, nullptr);
+  CreateDirectoryA(RunningProgram::DataFolder().c_str(), nullptr);
+  std::ofstream(RunningProgram::DataFolder() + "\\settings.ini", std::ios::binary) << "relay=1\r\n";
+  test::SetCheckEnvironment("http://check.test/ncsi.txt", "Vantoip check page");
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(server.Url("/list")));
+  test::SetCheckEnvironment(nullptr, nullptr);
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "读取完毕"; }, 10000)) << Title(program);
+  SetForegroundWindow(program.window);
+  test::SendKeys({VK_CONTROL}, 'F');
+  ASSERT_TRUE(test::PumpUntil([&] { return Title(program) == "代理连接成功（经本地中转）"; }, 20000)) << Title(program);
+  EXPECT_EQ(ReadRegistryText(kCurrentUser, kServerPath).rfind("127.0.0.1:110", 0), 0u);
+  EXPECT_EQ(FetchedWithTheMachinesSettings(L"http://check.test/ncsi.txt"), "Vantoip check page");
+  CloseProgram(program);
+  EXPECT_EQ(ReadRegistryNumber(kCurrentUser, kEnablePath), 0);
+  DeleteFileA((RunningProgram::DataFolder() + "\\settings.ini").c_str());
+}
+
 }  // namespace
 }  // namespace vantoip

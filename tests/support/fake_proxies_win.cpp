@@ -26,7 +26,13 @@ constexpr std::size_t kMaxRequestHead = 8192;
 int Index(FakeProxyKind kind) { return static_cast<int>(kind); }
 bool IsSocks(FakeProxyKind kind) { return FakeProxyProtocol(kind) != ProxyProtocol::kHttp; }
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find("\r\n")); }
+// The request line, an http URL's default port left out (WinINet names it).
+std::string FirstLine(const std::string& text) {
+  std::string line = text.substr(0, text.find("\r\n"));
+  const std::size_t host = line.find("http://"), path = line.find('/', host + 7);
+  if (host != std::string::npos && path != std::string::npos && line.compare(path - 3, 3, ":80") == 0) line.erase(path - 3, 3);
+  return line;
+}
 
 // Header lines of 64 bytes, 64 KiB at a time.
 const std::string& Filler() {
