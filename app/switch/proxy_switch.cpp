@@ -145,7 +145,8 @@ void ProxySwitch::ShowOn(const SwitchResult& result, const std::string& target) 
   window.SetTrayTip(ConnectedTip(target));
   std::string title = "代理连接成功";
   if (transparent_ && transparent_(target)) title += "（透明代理）";
-  if (Relayed()) title += "（经本地中转）";
+  // The relay's port is named when another program holds the first one.
+  if (Relayed()) title += relayAddress_ == RelayAddress(kFirstRelayPort) ? "（经本地中转）" : "（经本地中转 " + relayAddress_ + "）";
   if (result.connectionsNotSet > 0) title += "（" + ToText(result.connectionsNotSet) + "个连接未能设置）";
   window.SetCaption(kThisWindow, title);
   window.SetDisabled(main_window::kProxyList, true);

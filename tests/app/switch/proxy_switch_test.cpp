@@ -486,9 +486,14 @@ TEST_F(ProxySwitchTest, ThroughTheRelayTheSettingsAreKeptAndARelayLeftBehindIsGi
   EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "10.1.2.3:8080");
   ASSERT_EQ(relay.upstreams.size(), 1u);
   EXPECT_EQ(relay.upstreams[0].host + ":" + std::to_string(relay.upstreams[0].port), "10.1.2.3:8080");
+  proxySwitch.ToggleProxy();
+  relay.port = 11081;  // another program holds the first port
+  proxySwitch.ToggleProxy();
+  EXPECT_EQ(Server(), "127.0.0.1:11081");
+  EXPECT_EQ(controls->titles.back(), "代理连接成功（经本地中转 127.0.0.1:11081）");
   proxySwitch.SwitchTo("10.1.2.4:3128");  // the guard's pick: the relay moves, the settings stay
   EXPECT_EQ(relay.upstreams.at(0).host, "10.1.2.4");
-  EXPECT_EQ(Server(), "127.0.0.1:11080");
+  EXPECT_EQ(Server(), "127.0.0.1:11081");
 
   MainWindow next{services, state, {}};  // a later start, nothing carrying the relay
   ProxySwitch nextSwitch{next, services};
