@@ -25,6 +25,9 @@ namespace {
 constexpr DWORD kFirstChunkBytes = 4 * 1024, kLargestChunkBytes = 256 * 1024;
 constexpr int kAcceptsPosted = 16;
 constexpr ULONG kCompletionsAtOnce = 64;
+// Upstream sockets made (and bound, and on the port) while the relay waits,
+// each a few round trips to Wine's server less on a new connection's way.
+constexpr std::size_t kSpareSockets = 8;
 constexpr DWORD kTickMilliseconds = 250;  // how often the time limits are looked at
 constexpr ULONG_PTR kAcceptKey = 1, kStopKey = 2;
 
@@ -111,6 +114,7 @@ struct RelayEngine::Loop {
   void Run();
 
   bool Attach(const Socket& s);
+  Socket ReadyUpstreamSocket();
   void PostAccept(int slot);
   void Accepted(int slot);
   void Completed(Op& op, DWORD bytes, bool ok);
@@ -138,6 +142,8 @@ struct RelayEngine::Loop {
   Socket listener;
   LPFN_ACCEPTEX acceptEx = nullptr;
   LPFN_CONNECTEX connectEx = nullptr;
+  LPFN_GETACCEPTEXSOCKADDRS acceptedAddresses = nullptr;
+  std::vector<Socket> spares;
   struct AcceptSlot {
     OVERLAPPED overlapped{};
     Socket socket;
@@ -175,7 +181,8 @@ bool RelayEngine::Loop::Open(int firstPort, int lastPort, int& boundPort) {
   if (!listener || !CreateIoCompletionPort(reinterpret_cast<HANDLE>(listener.Get()), port, kAcceptKey, 0)) return false;
   acceptEx = Extension<LPFN_ACCEPTEX>(listener.Get(), WSAID_ACCEPTEX);
   connectEx = Extension<LPFN_CONNECTEX>(listener.Get(), WSAID_CONNECTEX);
-  if (!acceptEx || !connectEx) return false;
+  acceptedAddresses = Extension<LPFN_GETACCEPTEXSOCKADDRS>(listener.Get(), WSAID_GETACCEPTEXSOCKADDRS);
+  if (!acceptEx || !connectEx || !acceptedAddresses) return false;
   for (int slot = 0; slot < kAcceptsPosted; ++slot) PostAccept(slot);
   return true;
 }
@@ -186,10 +193,21 @@ bool RelayEngine::Loop::Attach(const Socket& s) {
          SetFileCompletionNotificationModes(handle, FILE_SKIP_COMPLETION_PORT_ON_SUCCESS | FILE_SKIP_SET_EVENT_ON_HANDLE);
 }
 
+// Bound, as ConnectEx needs, and on the port.
+Socket RelayEngine::Loop::ReadyUpstreamSocket() {
+  Socket s = OverlappedSocket();
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  if (!s || bind(s.Get(), reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 || !Attach(s)) s.Reset();
+  return s;
+}
+
 void RelayEngine::Loop::PostAccept(int slot) {
   AcceptSlot& a = accepts[slot];
   a.overlapped = {};
   a.socket = OverlappedSocket();
+  // On the port before it is accepted into: the connection's way is shorter by that.
+  if (!Attach(a.socket)) return a.socket.Reset();
   DWORD bytes = 0;
   if (!acceptEx(listener.Get(), a.socket.Get(), a.addresses, 0, sizeof(sockaddr_in) + 16, sizeof(sockaddr_in) + 16,
                 &bytes, &a.overlapped) &&
@@ -216,6 +234,7 @@ void RelayEngine::Loop::Run() {
         stopping = true;
         listener.Reset();
         for (AcceptSlot& a : accepts) a.socket.Reset();
+        spares.clear();
         for (auto& c : connections) Close(*c);
       } else if (overlapped && key == kAcceptKey) {
         const int slot = static_cast<int>(reinterpret_cast<AcceptSlot*>(overlapped) - accepts);
@@ -230,6 +249,11 @@ void RelayEngine::Loop::Run() {
     for (const auto& [op, bytes] : std::exchange(finished, {})) Completed(*op, bytes, true);
     // Every operation back before the memory they write to goes.
     if (stopping && connections.empty() && acceptsPending == 0) break;
+    while (finished.empty() && !stopping && spares.size() < kSpareSockets) {
+      Socket s = ReadyUpstreamSocket();
+      if (!s) break;
+      spares.push_back(std::move(s));
+    }
     if (NowMs() >= nextTick) {
       Tick();
       nextTick = NowMs() + kTickMilliseconds;
@@ -243,10 +267,13 @@ void RelayEngine::Loop::Accepted(int slot) {
   Socket s = std::move(a.socket);
   SOCKET listening = listener.Get();
   setsockopt(s.Get(), SOL_SOCKET, SO_UPDATE_ACCEPT_CONTEXT, reinterpret_cast<const char*>(&listening), sizeof listening);
-  sockaddr_in peer{};
-  int size = sizeof peer;
+  sockaddr *local = nullptr, *remote = nullptr;
+  int localSize = 0, remoteSize = 0;
+  acceptedAddresses(a.addresses, 0, sizeof(sockaddr_in) + 16, sizeof(sockaddr_in) + 16, &local, &localSize, &remote,
+                    &remoteSize);
   // Loopback only: a client from anywhere else is closed at once.
-  if (getpeername(s.Get(), reinterpret_cast<sockaddr*>(&peer), &size) != 0 || (ntohl(peer.sin_addr.s_addr) >> 24) != 127)
+  if (!remote || remoteSize < static_cast<int>(sizeof(sockaddr_in)) || remote->sa_family != AF_INET ||
+      (ntohl(reinterpret_cast<sockaddr_in*>(remote)->sin_addr.s_addr) >> 24) != 127)
     return;
   if (clients >= kMaxClients) {
     const std::string busy = HttpErrorAnswer(503);
@@ -256,7 +283,6 @@ void RelayEngine::Loop::Accepted(int slot) {
   auto connection = std::make_unique<Connection>();
   Connection& c = *connection;
   c.client.socket = std::move(s);
-  if (!Attach(c.client.socket)) return;
   connections.push_back(std::move(connection));
   ++clients;
   c.deadline = NowMs() + kHeadMilliseconds;
@@ -404,18 +430,18 @@ void RelayEngine::Loop::NextUpstream(Connection& c) {
   address.sin_port = htons(static_cast<u_short>(u.port));
   c.upstream = std::make_unique<Endpoint>();
   Endpoint& e = *c.upstream;
-  e.socket = OverlappedSocket();
-  sockaddr_in any{};
-  any.sin_family = AF_INET;
+  if (!spares.empty()) {
+    e.socket = std::move(spares.back());
+    spares.pop_back();
+  } else {
+    e.socket = ReadyUpstreamSocket();
+  }
   c.phase = Phase::Connecting;
   c.deadline = NowMs() + kUpstreamMilliseconds;
   c.connectAnswer = ConnectClassifier();
   e.out = FirstWords(c);
   // An upstream is named by its address; a name cannot be looked up on this thread.
-  if (inet_pton(AF_INET, u.host.c_str(), &address.sin_addr) != 1 || !e.socket ||
-      bind(e.socket.Get(), reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 ||
-      !Attach(e.socket))
-    return UpstreamFailed(c);
+  if (inet_pton(AF_INET, u.host.c_str(), &address.sin_addr) != 1 || !e.socket) return UpstreamFailed(c);
   e.write = {};
   e.write.connection = &c;
   e.write.endpoint = &e;
