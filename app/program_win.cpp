@@ -21,16 +21,6 @@
 #include "ui/window_win.h"
 
 namespace vantoip {
-namespace {
-
-CheckPage CheckPageFromEnvironment() {
-  CheckPage page = CheckPageFrom(std::getenv("VANTOIP_CHECK_URL"), std::getenv("VANTOIP_CHECK_TEXT"));
-  page.https = HttpsPageFrom(std::getenv("VANTOIP_CHECK_HTTPS_URL"), std::getenv("VANTOIP_CHECK_HTTPS_STATUS"));
-  page.judges = JudgesFrom(std::getenv("VANTOIP_CHECK_JUDGE_URL"));
-  return page;
-}
-
-}  // namespace
 
 Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sourceTimeout)
     : mainWindow(services, state,
@@ -49,8 +39,8 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
                                      },
                                  .statusToggled = [this] { guard.Interrupt(); }}),
       listReader(std::move(listSources), &MakeWindowsPageReader, threads, sourceTimeout, &LocationOf),
-      checkRunner(CheckPageFromEnvironment(), ChecksInFlightFrom(std::getenv("VANTOIP_CHECK_PARALLEL"))),
-      guardRunner(CheckPageFromEnvironment(), static_cast<int>(ProxyGuard::kMaxCandidates), LookupIPv4,
+      checkRunner(CheckPageOf(chosen), chosen.checksAtOnce),
+      guardRunner(CheckPageOf(chosen), static_cast<int>(ProxyGuard::kMaxCandidates), LookupIPv4,
                   LookupQueue::kPrompt),
       guard(guardRunner, [this](std::function<void()> work) { mainWindow.Controls().Post(std::move(work)); },
             {.candidates = [this] { return checks.UsableInOrder(); },
@@ -63,7 +53,7 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
              .tell = [this](const std::string& text) { mainWindow.Controls().SetCaption(kThisWindow, text); },
              .alert = [this](const std::string& text) { mainWindow.Controls().ShowTrayBalloon(text); },
              .held = [this] { return !mainWindow.StatusOn(); }},
-            GuardSecondsFrom(std::getenv("VANTOIP_GUARD_SECONDS"))),
+            chosen.guardSeconds),
       checks(mainWindow, proxySwitch, checkRunner,
              {.editSources = &EditProxySources,
               .localTime = &LocalTimeText,
@@ -71,7 +61,6 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
               .settings = &settings,
               .clock = &clock,
               .locate = [](const std::string& address) { return LocationOf(address); }}) {
-  const ProgramSettings chosen = ReadProgramSettings(settings);
   guard.SetFailover(chosen.failover);
   proxySwitch.SetRelayMode(chosen.relay);
   proxySwitch.UseRelay(&relay, [this](const std::string& target) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 
 #include "app/checks/list_checks.h"
@@ -10,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/modal_window_win.h"
 #include "app/promotion/promotion.h"
+#include "app/settings/program_settings.h"
 #include "app/shell_opener_win.h"
 #include "app/switch/engine_relay_win.h"
 #include "app/switch/proxy_guard.h"
@@ -22,13 +24,15 @@ class Window;
 
 // Everything the main window works with, for the whole run.
 struct Program : MachineServices {
+  // settings.ini's, the environment's variables winning over it.
+  ProgramSettings chosen = WithEnvironment(ReadProgramSettings(settings), [](const char* name) { return std::getenv(name); });
   SharedState state;
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};
   ProxyListReader listReader;
-  SocketCheckRunner checkRunner;  // the check pages from the environment, VANTOIP_CHECK_PARALLEL at once
+  SocketCheckRunner checkRunner;  // the chosen check pages, the chosen number at once
   SocketCheckRunner guardRunner;  // the guard's: the proxy on, then its candidates
-  ProxyGuard guard;           // every VANTOIP_GUARD_SECONDS
+  ProxyGuard guard;               // every chosen number of seconds
   ListChecks checks;
   // Its failovers are told on the window's thread, as the guard's are.
   EngineRelay relay{[this](const Upstream& current) { RelaySwitched(current); }};

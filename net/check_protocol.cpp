@@ -169,8 +169,9 @@ std::vector<JudgePage> JudgesFrom(const char* url) {
   return judges;
 }
 
-int ChecksInFlightFrom(const char* value) {
-  return BoundedNumberFrom(value, kDefaultChecksInFlight, 1, kMaxChecksInFlight);
+bool IsPlainUrl(std::string_view url, std::string_view scheme) {
+  UrlParts parts;
+  return ParseUrl(url, scheme, 0, parts);
 }
 
 std::string TargetText(const CheckJob& job) {

@@ -109,11 +109,12 @@ inline constexpr int kCheckWorstCaseSeconds =
     (kLookupMilliseconds + kConnectMilliseconds + kAnswerMilliseconds + kTunnelMilliseconds + kJudgeMilliseconds) /
     1000;
 
-// How many checks run at once: 512, or VANTOIP_CHECK_PARALLEL's number (null
-// or not a number: the default) kept within kMaxChecksInFlight.
+// How many checks run at once.
 inline constexpr int kDefaultChecksInFlight = 512;
 inline constexpr int kMaxChecksInFlight = 2048;
-int ChecksInFlightFrom(const char* value);
+
+// A plain "<scheme>://host[:port][/path]" address.
+bool IsPlainUrl(std::string_view url, std::string_view scheme);
 
 // The GET in proxy form (absolute address), the CONNECT to the HTTPS page's
 // host and the GET sent through the tunnel once TLS is up; `authorization`

@@ -13,8 +13,8 @@ namespace vantoip {
 
 // Drops the fraction (toward zero), saturating at the 64-bit range.
 std::int64_t TruncateToInteger(double value);
-// A setting's number from the environment: `fallback` for a null, empty or
-// non-decimal text, else the number kept within [low, high].
+// A number's text: `fallback` for a null, empty or non-decimal text, else the
+// number kept within [low, high], however many digits it has.
 int BoundedNumberFrom(const char* text, int fallback, int low, int high);
 
 std::string ToText(const Value& value);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/list/json_proxy_list.h"
+#include "app/notepad_text.h"
 #include "web/visit_web_page.h"
 
 namespace vantoip {
@@ -296,12 +297,6 @@ bool MayBeRowPage(std::string_view body) {
   for (std::size_t i = body.find('<'); i != std::string_view::npos; i = body.find('<', i + 1))
     if (i + 2 < body.size() && Lower(body[i + 1]) == 't' && Lower(body[i + 2]) == 'd') return true;
   return false;
-}
-
-std::string_view WithoutUtf8Bom(std::string_view text) {
-  constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
-  return text;
 }
 
 }  // namespace vantoip

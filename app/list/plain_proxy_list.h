@@ -35,7 +35,4 @@ std::vector<ProxyAddress> ReadPlainProxyList(std::string_view body, std::size_t 
 // the row pattern need not run over it.
 bool MayBeRowPage(std::string_view body);
 
-// The text after a leading UTF-8 byte order mark.
-std::string_view WithoutUtf8Bom(std::string_view text);
-
 }  // namespace vantoip

@@ -8,6 +8,7 @@
 #include "app/list/plain_proxy_list.h"
 #include "app/list/proxy_sources.h"
 #include "app/main_window_controls.h"
+#include "app/notepad_text.h"
 #include "runtime/convert.h"
 #include "runtime/text.h"
 

@@ -80,11 +80,6 @@ std::vector<ProxySource> ReadSourcesFile(std::string_view text);
 ProxySourceList ChooseProxySources(const char* environmentValue, const std::optional<std::string>& sourcesFileText,
                                    bool sourcesFileTooLarge = false);
 
-// The sources file's bytes as UTF-8, in any encoding Notepad saves: UTF-8
-// with or without a byte order mark, UTF-16 LE or BE with one. Broken UTF-16
-// (an odd last byte, a lone surrogate) loses only what is broken.
-std::string SourcesFileUtf8(std::string_view bytes);
-
 // A new sources file: a comment header on its format, then the defaults;
 // UTF-8 with CR LF line ends, as Notepad expects.
 std::string DefaultSourcesFileText();

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/data_folder_win.h"
+#include "app/notepad_text.h"
 #include "runtime/system_win.h"
 #include "app/list/page_text_win.h"
 #include "app/list/plain_proxy_list.h"
@@ -39,7 +40,7 @@ SourcesFileRead ReadSourcesFile(const std::wstring& path) {
   bool tooLarge = false;
   const std::optional<std::string> bytes = ReadSmallFile(path, kMaxSourcesFileBytes, &tooLarge);
   if (!bytes) return {std::nullopt, tooLarge};
-  const std::string utf8 = SourcesFileUtf8(*bytes);  // without a mark, which GBK has no character for
+  const std::string utf8 = NotepadTextUtf8(*bytes);  // without a mark, which GBK has no character for
   return {Utf8ToGbkText(ByteBlock(utf8.begin(), utf8.end()))};
 }
 

@@ -1,36 +1,20 @@
 #include "app/settings/program_settings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <optional>
-#include <string_view>
-#include <vector>
+
+#include "app/notepad_text.h"
+#include "runtime/convert.h"
 
 namespace vantoip {
 namespace {
 
-struct Choice {
-  std::string_view key;
-  bool ProgramSettings::*value;
-};
-constexpr Choice kChoices[] = {{"failover", &ProgramSettings::failover},
-                               {"relay", &ProgramSettings::relay},
-                               {"rotation", &ProgramSettings::rotation}};
+using Kind = SettingField::Kind;
 
-const Choice* ChoiceOf(std::optional<std::string_view> key) {
-  for (const Choice& c : kChoices)
-    if (key == c.key) return &c;
-  return nullptr;
-}
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";  // Notepad writes one
-
-bool Marked(const std::string& text) { return std::string_view(text).starts_with(kByteOrderMark); }
-
-// The file's lines, without a byte order mark before the first.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
-  std::size_t start = Marked(text) ? kByteOrderMark.size() : 0;
-  while (start < text.size()) {
+  for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(start, end - start);
@@ -56,38 +40,135 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
 
 std::string_view ValueOf(std::string_view line) { return Trim(line.substr(line.find('=') + 1)); }
 
+const SettingField* FieldOf(std::optional<std::string_view> key) {
+  for (const SettingField& field : SettingFields())
+    if (key == field.key) return &field;
+  return nullptr;
+}
+
+// A decimal number without sign; none for anything else.
+std::optional<int> NumberIn(std::string_view text) {
+  int number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || text.front() == '-' || error != std::errc() || end != text.data() + text.size())
+    return std::nullopt;
+  return number;
+}
+
+std::string RangeFault(const SettingField& field) {
+  return "须是 " + std::to_string(field.low) + " 到 " + std::to_string(field.high) + " 之间的整数" +
+         std::string(field.why);
+}
+
 }  // namespace
 
-ProgramSettings ReadProgramSettings(DataFile& file) {
+const std::vector<SettingField>& SettingFields() {
+  static const std::vector<SettingField> fields{
+      {"check_url", "VANTOIP_CHECK_URL", Kind::kHttpAddress, &ProgramSettings::checkUrl},
+      {"check_text", "VANTOIP_CHECK_TEXT", Kind::kText, &ProgramSettings::checkText},
+      {"https_url", "VANTOIP_CHECK_HTTPS_URL", Kind::kHttpsAddress, &ProgramSettings::httpsUrl},
+      {"https_status", "VANTOIP_CHECK_HTTPS_STATUS", Kind::kStatus, &ProgramSettings::httpsStatus},
+      {"judge_url", "VANTOIP_CHECK_JUDGE_URL", Kind::kHttpAddress, &ProgramSettings::judgeUrl},
+      {"checks_at_once", "VANTOIP_CHECK_PARALLEL", Kind::kNumber, &ProgramSettings::checksAtOnce, 1,
+       kMaxChecksInFlight},
+      {"guard_seconds", "VANTOIP_GUARD_SECONDS", Kind::kNumber, &ProgramSettings::guardSeconds, kMinGuardSeconds,
+       kMaxGuardSeconds, "（一次检测最长要 " + std::to_string(kCheckWorstCaseSeconds) + " 秒，间隔不能更短）"},
+      {"failover", nullptr, Kind::kChoice, &ProgramSettings::failover},
+      {"relay", nullptr, Kind::kChoice, &ProgramSettings::relay},
+      {"rotation", nullptr, Kind::kChoice, &ProgramSettings::rotation},
+  };
+  return fields;
+}
+
+std::string SettingText(const ProgramSettings& settings, const SettingField& field) {
+  return std::visit(
+      [&](auto member) -> std::string {
+        const auto& value = settings.*member;
+        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, bool>) return value ? "1" : "0";
+        else if constexpr (std::is_same_v<std::decay_t<decltype(value)>, int>) return std::to_string(value);
+        else return value;
+      },
+      field.value);
+}
+
+std::string SetSetting(ProgramSettings& settings, const SettingField& field, std::string_view text) {
+  text = Trim(text);
+  switch (field.kind) {
+    case Kind::kChoice:
+      if (text != "0" && text != "1") return "须是 0 或 1";
+      settings.*std::get<bool ProgramSettings::*>(field.value) = text == "1";
+      return {};
+    case Kind::kNumber: {
+      const std::optional<int> number = NumberIn(text);
+      if (!number || *number < field.low || *number > field.high) return RangeFault(field);
+      settings.*std::get<int ProgramSettings::*>(field.value) = *number;
+      return {};
+    }
+    case Kind::kHttpAddress:
+      if (!text.empty() && !IsPlainUrl(text, "http")) return "须是 http:// 开头的网址";
+      break;
+    case Kind::kHttpsAddress:
+      if (!text.empty() && !IsPlainUrl(text, "https")) return "须是 https:// 开头的网址";
+      break;
+    case Kind::kStatus:
+      if (const std::optional<int> status = NumberIn(text); !text.empty() && (!status || *status < 100 || *status > 599))
+        return "须是 100 到 599 之间的状态码";
+      break;
+    case Kind::kText: break;
+  }
+  settings.*std::get<std::string ProgramSettings::*>(field.value) = std::string(text);
+  return {};
+}
+
+ProgramSettings ReadProgramSettings(DataFile& file, std::vector<std::string>* faulty) {
   ProgramSettings settings;
   const std::optional<std::string> text = file.Read();
   if (!text) return settings;
-  for (const std::string& line : Lines(*text)) {
-    const Choice* choice = ChoiceOf(KeyOf(line));
-    if (!choice) continue;
-    const std::string_view value = ValueOf(line);
-    if (value == "0" || value == "1") settings.*choice->value = value == "1";  // anything else: the default
+  for (const std::string& line : Lines(NotepadTextUtf8(*text))) {
+    const SettingField* field = FieldOf(KeyOf(line));
+    if (field && !SetSetting(settings, *field, ValueOf(line)).empty() && faulty) faulty->push_back(std::string(field->key));
   }
   return settings;
 }
 
 bool WriteProgramSettings(DataFile& file, const ProgramSettings& settings) {
-  const auto lineOf = [&](const Choice& c) { return std::string(c.key) + "=" + (settings.*c.value ? "1" : "0") + "\r\n"; };
+  const auto lineOf = [&](const SettingField& f) { return std::string(f.key) + "=" + SettingText(settings, f) + "\r\n"; };
   const std::string old = file.Read().value_or("");
-  std::string text(Marked(old) ? kByteOrderMark : "");  // kept as the user's editor saved it
-  std::vector<const Choice*> written;
-  for (const std::string& line : Lines(old)) {
-    const Choice* choice = ChoiceOf(KeyOf(line));
-    if (!choice) {
+  // Kept marked as the user's editor saved it; UTF-16 becomes UTF-8.
+  std::string text(HasByteOrderMark(old) ? kUtf8Bom : "");
+  std::vector<const SettingField*> written;
+  for (const std::string& line : Lines(NotepadTextUtf8(old))) {
+    const SettingField* field = FieldOf(KeyOf(line));
+    if (!field) {
       text += line + "\r\n";
-    } else if (std::find(written.begin(), written.end(), choice) == written.end()) {  // one line a key
-      text += lineOf(*choice);
-      written.push_back(choice);
+    } else if (std::find(written.begin(), written.end(), field) == written.end()) {  // one line a key
+      text += lineOf(*field);
+      written.push_back(field);
     }
   }
-  for (const Choice& c : kChoices)
-    if (std::find(written.begin(), written.end(), &c) == written.end()) text += lineOf(c);
+  for (const SettingField& field : SettingFields())
+    if (std::find(written.begin(), written.end(), &field) == written.end()) text += lineOf(field);
   return file.Write(text);
+}
+
+ProgramSettings WithEnvironment(ProgramSettings settings, const std::function<const char*(const char*)>& environment,
+                                std::vector<const SettingField*>* overridden) {
+  for (const SettingField& field : SettingFields()) {
+    const char* value = field.environment ? environment(field.environment) : nullptr;
+    if (!value || !*value) continue;
+    std::string text = value;
+    if (field.kind == Kind::kNumber && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      text = std::to_string(BoundedNumberFrom(value, field.low, field.low, field.high));
+    if (SetSetting(settings, field, text).empty() && overridden) overridden->push_back(&field);
+  }
+  return settings;
+}
+
+CheckPage CheckPageOf(const ProgramSettings& settings) {
+  CheckPage page = CheckPageFrom(settings.checkUrl.c_str(), settings.checkText.c_str());
+  page.https = HttpsPageFrom(settings.httpsUrl.c_str(), settings.httpsStatus.c_str());
+  page.judges = JudgesFrom(settings.judgeUrl.c_str());
+  return page;
 }
 
 }  // namespace vantoip

@@ -7,15 +7,6 @@
 #include "runtime/convert.h"
 
 namespace vantoip {
-namespace {
-
-constexpr int kMaxGuardSeconds = 3600;
-
-}  // namespace
-
-int GuardSecondsFrom(const char* value) {
-  return BoundedNumberFrom(value, kDefaultGuardSeconds, kMinGuardSeconds, kMaxGuardSeconds);
-}
 
 ProxyGuard::ProxyGuard(ProxyCheckRunner& runner, std::function<void(std::function<void()>)> post, Actions actions,
                        int seconds)

@@ -26,8 +26,7 @@ namespace vantoip {
 // slow working proxy is not taken for a dead one.
 inline constexpr int kMinGuardSeconds = kCheckWorstCaseSeconds;
 inline constexpr int kDefaultGuardSeconds = kMinGuardSeconds;
-// VANTOIP_GUARD_SECONDS's number kept within kMinGuardSeconds to 3600; else the default.
-int GuardSecondsFrom(const char* value);
+inline constexpr int kMaxGuardSeconds = 3600;
 
 class ProxyGuard {
  public:

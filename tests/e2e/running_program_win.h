@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -50,7 +51,12 @@ struct RunningProgram {
     std::string cmd = "\"" + ProgramPath() + "\"";
     startedAt = GetTickCount();
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &started)) return false;
+    // Seen once in many runs under Wine: a start refused at once. Said, and tried again.
+    for (int tries = 0; !CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &started);) {
+      std::fprintf(stderr, "the program did not start (error %lu)\n", GetLastError());
+      if (++tries == 3) return false;
+      Sleep(500);
+    }
     process = test::StartedProcess(started);
     while (GetTickCount() - startedAt < 20000) {
       window = WindowOfProcess(process.id);

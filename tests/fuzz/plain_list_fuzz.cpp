@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/list/json_proxy_list.h"
+#include "app/notepad_text.h"
 #include "app/list/plain_proxy_list.h"
 #include "tests/fuzz/fuzz_input.h"
 

@@ -1,11 +1,14 @@
 // The readers of the two files any program of the user's can write: the
 // snapshot of the proxy settings and settings.ini. An accepted snapshot
 // written again reads back the same; settings.ini's choice written reads back
-// as written, and every other line the user put there survives in order.
+// as written, and every line the user put there that is no setting's survives
+// in order (in UTF-8, whatever Notepad encoding it came in).
 // Input: the file's bytes, read as both.
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "app/notepad_text.h"
 #include "app/settings/program_settings.h"
 #include "app/switch/proxy_settings.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -28,10 +31,9 @@ class StringFile final : public vantoip::DataFile {
   std::string text_;
 };
 
-// The lines that are no "failover=" line, without their line ends and a
-// leading byte order mark.
-std::vector<std::string> OtherLines(std::string text) {
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+// The lines that are no setting's, without their line ends, as UTF-8.
+std::vector<std::string> OtherLines(const std::string& bytes) {
+  const std::string text = vantoip::NotepadTextUtf8(bytes);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -43,7 +45,9 @@ std::vector<std::string> OtherLines(std::string text) {
     std::string key = equals == std::string::npos ? "" : line.substr(0, equals);
     while (!key.empty() && (key.front() == ' ' || key.front() == '\t')) key.erase(0, 1);
     while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
-    if (key != "failover") lines.push_back(line);
+    const auto& fields = vantoip::SettingFields();
+    if (std::none_of(fields.begin(), fields.end(), [&](const vantoip::SettingField& f) { return f.key == key; }))
+      lines.push_back(line);
     start = end + 1;
   }
   return lines;

@@ -53,14 +53,6 @@ TEST(CheckPage, DefaultsReplacementsAndRequestTexts) {
             "X-Vantoip-Token: ab12\r\nProxy-Authorization: Basic YTo=\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(JudgeRequest(judges[0], "ab12", false, ProxyAuthorization("a", "")),  // no credentials but a proxy's
             "GET /get?vantoip=ab12 HTTP/1.1\r\nHost: httpbin.org\r\nX-Vantoip-Token: ab12\r\nConnection: close\r\n\r\n");
-
-  // VANTOIP_CHECK_PARALLEL: 1 to 2048 at once, 512 unless it names a number.
-  EXPECT_EQ(ChecksInFlightFrom(nullptr), 512);
-  EXPECT_EQ(ChecksInFlightFrom("x12"), 512);
-  EXPECT_EQ(ChecksInFlightFrom("-5"), 512);
-  EXPECT_EQ(ChecksInFlightFrom("0"), 1);
-  EXPECT_EQ(ChecksInFlightFrom("64"), 64);
-  EXPECT_EQ(ChecksInFlightFrom("99999999999999999999"), 2048);
 }
 
 TEST(CheckPage, HttpsPageAndItsRequests) {

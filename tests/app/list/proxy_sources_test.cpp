@@ -8,6 +8,7 @@
 #include <ostream>
 #include <random>
 
+#include "app/notepad_text.h"
 #include "web/visit_web_page.h"
 
 namespace vantoip {
@@ -272,19 +273,19 @@ TEST(ProxySources, TheSourcesFileNamesProtocolsAndMirrors) {
 // As Notepad saves it: UTF-8 with or without a mark, "Unicode" (UTF-16 LE), UTF-16 BE.
 TEST(ProxySources, FileReadInEveryEncodingNotepadSaves) {
   const std::string utf8 = "# \xE6\x9D\xA5\xE6\xBA\x90\r\nhttp://a/1 \xF0\x9F\x98\x80\n";  // "# 来源 …"
-  EXPECT_EQ(SourcesFileUtf8(utf8), utf8);
-  EXPECT_EQ(SourcesFileUtf8("\xEF\xBB\xBF" + utf8), utf8);
+  EXPECT_EQ(NotepadTextUtf8(utf8), utf8);
+  EXPECT_EQ(NotepadTextUtf8("\xEF\xBB\xBF" + utf8), utf8);
   const std::u16string utf16 = u"# 来源\r\nhttp://a/1 \U0001F600\n";
   std::string le = "\xFF\xFE", be = "\xFE\xFF";
   for (char16_t c : utf16) {
     le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
     be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
   }
-  EXPECT_EQ(SourcesFileUtf8(le), utf8);
-  EXPECT_EQ(SourcesFileUtf8(be), utf8);
+  EXPECT_EQ(NotepadTextUtf8(le), utf8);
+  EXPECT_EQ(NotepadTextUtf8(be), utf8);
   // Lone surrogates and an odd last byte are dropped; the rest stays.
-  EXPECT_EQ(SourcesFileUtf8(std::string("\xFF\xFE" "a\0\x00\xD8" "b\0\x00\xDC" "c\0" "d", 13)), "abc");
-  EXPECT_EQ(ReadSourceAddresses(SourcesFileUtf8(le)), (std::vector<std::string>{"http://a/1", "\xF0\x9F\x98\x80"}));
+  EXPECT_EQ(NotepadTextUtf8(std::string("\xFF\xFE" "a\0\x00\xD8" "b\0\x00\xDC" "c\0" "d", 13)), "abc");
+  EXPECT_EQ(ReadSourceAddresses(NotepadTextUtf8(le)), (std::vector<std::string>{"http://a/1", "\xF0\x9F\x98\x80"}));
 }
 
 TEST(ProxySources, NewFileIsUtf8WithCrLfAndNamesTheDefaults) {

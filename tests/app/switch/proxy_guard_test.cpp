@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -208,36 +210,93 @@ TEST_F(ProxyGuardTest, ItNeverChangesWhatIsNotItsToChangeAndGivesWayToTheUser) {
 
   // Never shorter than a check can take: a slow working proxy is not a dead one.
   EXPECT_EQ(kCheckWorstCaseSeconds, 40);  // the judge's 10 s included
-  EXPECT_EQ(GuardSecondsFrom(nullptr), 40);
-  EXPECT_EQ(GuardSecondsFrom("5"), kCheckWorstCaseSeconds);
-  EXPECT_EQ(GuardSecondsFrom("90"), 90);
-  EXPECT_EQ(GuardSecondsFrom("99999999"), 3600);
-  EXPECT_EQ(GuardSecondsFrom("x"), 40);
+  EXPECT_EQ(kMinGuardSeconds, kCheckWorstCaseSeconds);
 }
 
-// settings.ini: the choices, other lines kept, damage means the default.
-TEST(ProgramSettings, TheChoicesAreKeptBesideLinesOfOthers) {
+// settings.ini: the settings, other lines kept, damage means the default.
+TEST(ProgramSettings, TheSettingsAreKeptBesideLinesOfOthers) {
+  // Every setting's line, in order, as the defaults write it after `before`.
+  const auto written = [](const std::string& before) {
+    std::string text = before;
+    for (const SettingField& field : SettingFields()) {
+      const std::string line = std::string(field.key) + "=" + SettingText(ProgramSettings{}, field) + "\r\n";
+      if (before.find(std::string(field.key) + "=") == std::string::npos) text += line;
+    }
+    return text;
+  };
   test::MemoryDataFile file;
   EXPECT_TRUE(ReadProgramSettings(file).failover);  // no file
   file.file = "# mine\r\ntheme=dark\r\n failover = 0 \r\n";
   EXPECT_FALSE(ReadProgramSettings(file).failover);
   ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
-  EXPECT_EQ(file.file, "# mine\r\ntheme=dark\r\nfailover=1\r\nrelay=0\r\nrotation=0\r\n");
-  file.file = "theme=dark\nrotation=1\nfailover=0\nfailover=0\nrelay=1";
-  const ProgramSettings read = ReadProgramSettings(file);
-  EXPECT_TRUE(read.relay && read.rotation && !read.failover);
-  ASSERT_TRUE(WriteProgramSettings(file, {.failover = true, .relay = true}));
-  EXPECT_EQ(file.file, "theme=dark\r\nrotation=0\r\nfailover=1\r\nrelay=1\r\n");
+  EXPECT_EQ(file.file, written("# mine\r\ntheme=dark\r\nfailover=1\r\n"));
+  file.file = "theme=dark\nrotation=1\nfailover=0\nfailover=0\nrelay=1\nguard_seconds=90";
+  ProgramSettings read = ReadProgramSettings(file);
+  EXPECT_TRUE(read.relay && read.rotation && !read.failover && read.guardSeconds == 90);
+  read.rotation = false, read.failover = true;
+  ASSERT_TRUE(WriteProgramSettings(file, read));
+  EXPECT_EQ(file.file, written("theme=dark\r\nrotation=0\r\nfailover=1\r\nrelay=1\r\nguard_seconds=90\r\n"));
   file.file = "\xEF\xBB\xBF" "failover=0\r\n";  // a byte order mark, as Notepad saves
   EXPECT_FALSE(ReadProgramSettings(file).failover);
   ASSERT_TRUE(WriteProgramSettings(file, {.failover = true}));
-  EXPECT_EQ(file.file, "\xEF\xBB\xBF" "failover=1\r\nrelay=0\r\nrotation=0\r\n");
-  for (const char* damaged : {"failover=maybe", "\xFF\xFE\x00f\x00a", "failover", ""}) {
+  EXPECT_EQ(file.file, written("\xEF\xBB\xBF" "failover=1\r\n"));
+  file.file = std::string("\xFF\xFE" "r\0e\0l\0a\0y\0=\0" "1\0\r\0\n\0", 18);  // Notepad's "Unicode"
+  EXPECT_TRUE(ReadProgramSettings(file).relay);
+  ASSERT_TRUE(WriteProgramSettings(file, {.relay = true}));
+  EXPECT_EQ(file.file, written("\xEF\xBB\xBF" "relay=1\r\n"));
+  // Bad values give the defaults and are named; the lines stay until the next write.
+  file.file = "failover=maybe\r\nchecks_at_once=0\r\njudge_url=ftp://x/\r\nbroken line\r\n";
+  std::vector<std::string> faulty;
+  read = ReadProgramSettings(file, &faulty);
+  EXPECT_TRUE(read.failover);
+  EXPECT_EQ(read.checksAtOnce, kDefaultChecksInFlight);
+  EXPECT_EQ(read.judgeUrl, "");
+  EXPECT_EQ(faulty, (std::vector<std::string>{"failover", "checks_at_once", "judge_url"}));
+  ASSERT_TRUE(WriteProgramSettings(file, read));
+  EXPECT_EQ(file.file, written("failover=1\r\nchecks_at_once=512\r\njudge_url=\r\nbroken line\r\n"));
+  for (const char* damaged : {"\xFF\xFE\x00" "f\x00" "a", "failover", ""}) {
     file.file = damaged;
     EXPECT_TRUE(ReadProgramSettings(file).failover) << damaged;
   }
   file.writable = false;
   EXPECT_FALSE(WriteProgramSettings(file, {.failover = false}));
+}
+
+// Each field refuses what it cannot be with its reason; the environment wins
+// over the file, a number in it kept within its range, as tests and the demo use it.
+TEST(ProgramSettings, EveryFieldsRangeAndTheEnvironmentWinning) {
+  const auto field = [](std::string_view key) {
+    return *std::find_if(SettingFields().begin(), SettingFields().end(), [&](const SettingField& f) { return f.key == key; });
+  };
+  ProgramSettings s;
+  EXPECT_EQ(SetSetting(s, field("guard_seconds"), "10"), "须是 40 到 3600 之间的整数（一次检测最长要 40 秒，间隔不能更短）");
+  EXPECT_EQ(SetSetting(s, field("guard_seconds"), " 60 "), "");
+  EXPECT_EQ(s.guardSeconds, 60);
+  for (const char* bad : {"0", "2049", "-1", "1e3", "", "12x"})
+    EXPECT_EQ(SetSetting(s, field("checks_at_once"), bad), "须是 1 到 2048 之间的整数") << bad;
+  EXPECT_EQ(SetSetting(s, field("check_url"), "https://a/"), "须是 http:// 开头的网址");
+  EXPECT_EQ(SetSetting(s, field("https_url"), "http://a/"), "须是 https:// 开头的网址");
+  EXPECT_EQ(SetSetting(s, field("https_status"), "99"), "须是 100 到 599 之间的状态码");
+  EXPECT_EQ(SetSetting(s, field("relay"), "yes"), "须是 0 或 1");
+  for (const char* key : {"check_url", "https_url", "https_status", "judge_url"}) EXPECT_EQ(SetSetting(s, field(key), ""), "");
+  EXPECT_EQ(SetSetting(s, field("check_url"), "http://check.example:8080/x"), "");
+  EXPECT_EQ(SetSetting(s, field("https_status"), "200"), "");
+  const CheckPage page = CheckPageOf(s);
+  EXPECT_EQ(page.host + ":" + std::to_string(page.port) + page.path, "check.example:8080/x");
+  EXPECT_EQ(page.https.status, 200);
+
+  const std::map<std::string, std::string> variables{{"VANTOIP_GUARD_SECONDS", "5"},
+                                                     {"VANTOIP_CHECK_PARALLEL", "99999999999999999999"},
+                                                     {"VANTOIP_CHECK_URL", "not an address"},
+                                                     {"VANTOIP_CHECK_TEXT", "mine"}};
+  std::vector<const SettingField*> overridden;
+  const ProgramSettings effective = WithEnvironment(
+      s, [&](const char* name) { return variables.count(name) ? variables.at(name).c_str() : nullptr; }, &overridden);
+  EXPECT_EQ(effective.guardSeconds, kMinGuardSeconds);
+  EXPECT_EQ(effective.checksAtOnce, kMaxChecksInFlight);
+  EXPECT_EQ(effective.checkUrl, "http://check.example:8080/x");  // a bad one does not win
+  EXPECT_EQ(effective.checkText, "mine");
+  EXPECT_EQ(overridden.size(), 3u);
 }
 
 }  // namespace
