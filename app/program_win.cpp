@@ -120,6 +120,7 @@ std::vector<EventBinding> Program::MainWindowEvents() {
   for (EventBinding& e : proxySwitch.Events()) events.push_back(std::move(e));
   for (EventBinding& e : promotion.Events()) events.push_back(std::move(e));
   for (EventBinding& e : checks.Events()) events.push_back(std::move(e));
+  for (EventBinding& e : trayMenu.Events()) events.push_back(std::move(e));
   // The relay cannot outlive the session, nor can its watcher: the user's settings come back first.
   events.push_back({kThisWindow, EventKind::SessionEnding, [this](const EventArgs&) { proxySwitch.EndRelay(); }});
   events.push_back({main_window::kConnectedTimer, EventKind::Tick, [this](const EventArgs&) {

@@ -16,6 +16,7 @@
 #include "app/switch/engine_relay_win.h"
 #include "app/switch/proxy_guard.h"
 #include "app/switch/proxy_switch.h"
+#include "app/tray_menu.h"
 #include "net/socket_check_runner_win.h"
 
 namespace vantoip {
@@ -38,6 +39,7 @@ struct Program : MachineServices {
   EngineRelay relay{[this](const Upstream& current) { RelaySwitched(current); }};
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
+  TrayMenu trayMenu{mainWindow, proxySwitch, checks};
 
   // The list is read from `listSources` (normally ProxySources, read anew
   // every run); a source not in within `sourceTimeout` of a run's start has failed.

@@ -9,5 +9,6 @@ constexpr UINT kDrainPostedWork = WM_APP + 1;     // dispatch window: run queued
 constexpr UINT kRunWorkNow = WM_APP + 2;          // dispatch window: run one waiting caller's work
 constexpr UINT kSocketNotification = WM_APP + 3;  // program window: an event of a TCP client's socket
 constexpr UINT kSyncListViews = WM_APP + 4;       // program window: list views learn their new row counts
+constexpr UINT kTrayIconMouse = WM_APP + 5;       // program window: a mouse message on its notification icon
 
 }  // namespace vantoip

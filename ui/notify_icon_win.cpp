@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/messages_win.h"
+
 namespace vantoip {
 namespace {
 
@@ -29,7 +31,8 @@ bool NotifyIcon::Apply(NOTIFYICONDATAW& data) {
   data.cbSize = sizeof data;
   data.hWnd = owner_;
   data.uID = kIconId;
-  data.uFlags |= NIF_ICON | NIF_TIP;
+  data.uFlags |= NIF_ICON | NIF_TIP | NIF_MESSAGE;
+  data.uCallbackMessage = kTrayIconMouse;
   data.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
   CopyCut(data.szTip, tip_);
   if (added_) return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;

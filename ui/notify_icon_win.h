@@ -1,5 +1,6 @@
 // The program's icon in the notification area: its tip says the state and a
-// balloon tells what just changed. Removed when this object goes.
+// balloon tells what just changed; the mouse on it comes to the owner as
+// kTrayIconMouse. Removed when this object goes.
 #pragma once
 
 #include <windows.h>

@@ -35,7 +35,11 @@ class WindowControls {
   // Disabled (property 6) and visible (property 5).
   virtual bool Disabled(const std::string& control) = 0;
   virtual void SetDisabled(const std::string& control, bool disabled) = 0;
+  // For the window itself: shown (restored, in front) or hidden, its taskbar button with it.
+  virtual bool Visible(const std::string& control) = 0;
   virtual void SetVisible(const std::string& control, bool visible) = 0;
+  // Ends the window as its close button does.
+  virtual void Close() = 0;
   // Timer interval in milliseconds, 0 = stopped.
   virtual int Interval(const std::string& timer) = 0;
   virtual void SetInterval(const std::string& timer, int milliseconds) = 0;
@@ -91,8 +95,11 @@ class WindowControls {
 // focus); HeaderClick: a click on a column heading; Key: a key pressed while
 // the window or one of its controls has the focus.
 // SessionEnding: Windows is ending the user's session (logoff, shutdown); the
-// process may be ended as soon as the handler returns.
-enum class EventKind { Created, Destroying, Click, Tick, ListClick, MouseDown, ListMenu, HeaderClick, Key, SessionEnding };
+// process may be ended as soon as the handler returns. TrayClick, TrayMenu:
+// a left or right click on the window's notification icon.
+enum class EventKind {
+  Created, Destroying, Click, Tick, ListClick, MouseDown, ListMenu, HeaderClick, Key, SessionEnding, TrayClick, TrayMenu
+};
 
 struct EventArgs {
   std::shared_ptr<WindowControls> window;  // the window whose control raised the event

@@ -64,10 +64,29 @@ void Window::SetDisabled(const std::string& control, bool disabled) {
   });
 }
 
+bool Window::Visible(const std::string& control) {
+  bool visible = false;
+  RunAndWait([&] {
+    if (HWND target = control == kThisWindow ? hwnd_ : ControlHandle(control)) visible = IsWindowVisible(target);
+  });
+  return visible;
+}
+
 void Window::SetVisible(const std::string& control, bool visible) {
   Post([this, control, visible] {
-    if (HWND target = ControlHandle(control)) ShowWindow(target, visible ? SW_SHOW : SW_HIDE);
+    if (control != kThisWindow) {
+      if (HWND target = ControlHandle(control)) ShowWindow(target, visible ? SW_SHOW : SW_HIDE);
+    } else if (!visible) {
+      ShowWindow(hwnd_, SW_HIDE);
+    } else {
+      ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+      SetForegroundWindow(hwnd_);
+    }
   });
+}
+
+void Window::Close() {
+  Post([this] { PostMessageW(hwnd_, WM_CLOSE, 0, 0); });
 }
 
 int Window::Interval(const std::string& timer) {
@@ -202,6 +221,7 @@ int Window::ShowMenu(const std::vector<MenuItem>& items) {
     SetForegroundWindow(hwnd_);  // so that a click elsewhere closes the menu
     chosen = static_cast<int>(
         TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd_, nullptr));
+    PostMessageW(hwnd_, WM_NULL, 0, 0);  // a menu of the notification icon closes at the next click elsewhere
   });
   return chosen;
 }

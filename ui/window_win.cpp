@@ -207,6 +207,10 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       for (Control& c : controls_)
         if (c.client) c.client->OnNotification(wParam, lParam);
       return 0;
+    case kTrayIconMouse:
+      if (lParam == WM_LBUTTONUP) Raise(kThisWindow, EventKind::TrayClick);
+      if (lParam == WM_RBUTTONUP) Raise(kThisWindow, EventKind::TrayMenu);
+      return 0;
     case WM_ENDSESSION:
       if (wParam) Raise(kThisWindow, EventKind::SessionEnding);
       return 0;

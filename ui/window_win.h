@@ -43,7 +43,9 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   void SetCaption(const std::string& control, const std::string& text) override;
   bool Disabled(const std::string& control) override;
   void SetDisabled(const std::string& control, bool disabled) override;
+  bool Visible(const std::string& control) override;
   void SetVisible(const std::string& control, bool visible) override;
+  void Close() override;
   int Interval(const std::string& timer) override;
   void SetInterval(const std::string& timer, int milliseconds) override;
   int CurrentRow(const std::string& list) override;

@@ -63,7 +63,7 @@ void ListChecks::OnListMenu() {
       {kCopyWorkingCommand, "复制可用代理(&C)"},
       {kExportWorkingCommand, "导出可用代理(&X)…"},
       {},
-      {kFailoverCommand, "自动切换失效代理(&G)", parts_.guard && parts_.guard->Failover()},
+      {kFailoverCommand, "自动切换失效代理(&G)", Failover()},
       {kRelayCommand, "本地中转(&R)", proxySwitch_.RelayMode()},
       {kRotationCommand, "轮换模式(&L)", proxySwitch_.Rotation()},
   };
@@ -78,10 +78,7 @@ void ListChecks::OnListMenu() {
     case kCopyWorkingCommand: CopyWorking(); break;
     case kExportWorkingCommand: ExportWorking(); break;
     case kFailoverCommand: ToggleFailover(); break;
-    case kRelayCommand:
-      proxySwitch_.SetRelayMode(!proxySwitch_.RelayMode());
-      KeepChoice(&ProgramSettings::relay, proxySwitch_.RelayMode());
-      break;
+    case kRelayCommand: ToggleRelay(); break;
     case kRotationCommand:
       proxySwitch_.SetRotation(!proxySwitch_.Rotation());
       KeepChoice(&ProgramSettings::rotation, proxySwitch_.Rotation());
@@ -135,6 +132,11 @@ void ListChecks::ToggleFailover() {
   if (!parts_.guard) return;
   parts_.guard->SetFailover(!parts_.guard->Failover());
   KeepChoice(&ProgramSettings::failover, parts_.guard->Failover());
+}
+
+void ListChecks::ToggleRelay() {
+  proxySwitch_.SetRelayMode(!proxySwitch_.RelayMode());
+  KeepChoice(&ProgramSettings::relay, proxySwitch_.RelayMode());
 }
 
 void ListChecks::KeepChoice(bool ProgramSettings::*choice, bool on) {

@@ -93,6 +93,9 @@ class ListChecks {
   CheckResult ResultFor(const std::string& target);
   // The menu's "自动切换失效代理": flips the guard's failover and keeps the choice.
   void ToggleFailover();
+  bool Failover() const { return parts_.guard && parts_.guard->Failover(); }
+  // The menu's "本地中转": flips relay mode and keeps the choice.
+  void ToggleRelay();
   bool Checking() const { return checking_; }
 
  private:

@@ -42,6 +42,26 @@ TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
   EXPECT_EQ(code, 0u);
 }
 
+// The notification icon, as the shell tells the window of clicks on it: a
+// left click hides the window and the next shows it; 退出 in its menu ends the program.
+TEST(Program, TheNotificationIconHidesAndShowsTheWindowAndItsMenuEndsTheProgram) {
+  test::SetProxyValues(nullptr, nullptr);
+  RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  constexpr UINT kIconMouse = WM_APP + 5;
+  PostMessageW(program.window, kIconMouse, 1, WM_LBUTTONUP);
+  EXPECT_TRUE(test::PumpUntil([&] { return !IsWindowVisible(program.window); })) << "not hidden";
+  PostMessageW(program.window, kIconMouse, 1, WM_LBUTTONUP);
+  EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(program.window); })) << "not shown again";
+  PostMessageW(program.window, kIconMouse, 1, WM_RBUTTONUP);
+  Sleep(500);  // the menu opens
+  test::SendKeys({}, 'X');
+  ASSERT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0) << "退出 did not end it";
+  DWORD code = 1;
+  GetExitCodeProcess(program.process.process.Get(), &code);
+  EXPECT_EQ(code, 0u);
+}
+
 // Closes the program's window and expects the process to end within 2 s with code 0.
 void ExpectQuickCleanEnd(RunningProgram& program, const char* when) {
   const DWORD closedAt = GetTickCount();

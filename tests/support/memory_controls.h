@@ -55,7 +55,9 @@ class MemoryControls : public WindowControls {
       changes.push_back(c + (d ? " disabled" : " enabled"));
     });
   }
+  bool Visible(const std::string& c) override { return Locked([&] { return !visible_.count(c) || visible_[c]; }); }
   void SetVisible(const std::string& c, bool v) override { Locked([&] { visible_[c] = v; }); }
+  void Close() override { Locked([&] { closed = true; }); }
   int Interval(const std::string& t) override { return Locked([&] { return intervals_[t]; }); }
   void SetInterval(const std::string& t, int ms) override {
     Locked([&] {
@@ -136,6 +138,7 @@ class MemoryControls : public WindowControls {
   std::pair<std::string, std::string> saved;  // the last SaveText's name and bytes
   std::string trayTip;                         // the notification area icon's tip
   std::vector<std::string> balloons;           // every balloon shown
+  bool closed = false;                         // Close() was called
   std::optional<std::string> saveAnswer = ""; // what SaveText answers: saved
 
  private:

@@ -8,6 +8,7 @@
 #include "app/checks/proxy_order.h"
 #include "app/main_window_controls.h"
 #include "app/main_window_layout.h"
+#include "app/tray_menu.h"
 #include "tests/support/memory_controls.h"
 #include "tests/support/memory_relay.h"
 #include "tests/support/scripted_runner.h"
@@ -174,6 +175,39 @@ TEST_F(ListChecksTest, StoppingEndsTheRunAndLateEventsOfItChangeNothing) {
   checks.OnListRunStarting();
   EXPECT_EQ(runner.stops, 2);
   EXPECT_TRUE(checks.Results().empty());
+}
+
+// The notification icon: its menu (断开 offered only while on, the choices
+// checked as they stand) and a click that hides and shows the window.
+TEST_F(ListChecksTest, TheNotificationIconsMenuAndClick) {
+  TrayMenu tray{main, proxySwitch, checks};
+  checks.CheckAll();
+  Finish(0, CheckOutcome::Passed, 30);
+  Finish(1, CheckOutcome::Passed, 20);
+  Finish(2, CheckOutcome::Refused);
+  runner.events.done();
+  controls->menuChoice = kTrayConnectFastest;
+  tray.OnMenu();
+  EXPECT_FALSE(controls->menus.back().at(1).enabled);  // 断开, while off
+  EXPECT_TRUE(proxySwitch.IsOn());
+  EXPECT_EQ(controls->Caption(main_window::kTargetLabel), "192.0.2.2:8080");
+  controls->menuChoice = kTrayDisconnect;
+  tray.OnMenu();
+  EXPECT_TRUE(controls->menus.back().at(1).enabled);
+  EXPECT_FALSE(proxySwitch.IsOn());
+  controls->menuChoice = kTrayRelay;
+  tray.OnMenu();
+  EXPECT_TRUE(proxySwitch.RelayMode());
+  controls->menuChoice = 0;
+  tray.OnMenu();
+  EXPECT_TRUE(controls->menus.back().at(4).checked);
+  tray.OnClick();
+  EXPECT_FALSE(controls->Visible(kThisWindow));
+  tray.OnClick();
+  EXPECT_TRUE(controls->Visible(kThisWindow));
+  controls->menuChoice = kTrayExit;
+  tray.OnMenu();
+  EXPECT_TRUE(controls->closed);
 }
 
 // Results taken elsewhere: the working proxies, full passes first, each kind

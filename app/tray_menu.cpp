@@ -1,0 +1,43 @@
+#include "app/tray_menu.h"
+
+namespace vantoip {
+
+std::vector<EventBinding> TrayMenu::Events() {
+  return {
+      {kThisWindow, EventKind::TrayClick, [this](const EventArgs&) { OnClick(); }},
+      {kThisWindow, EventKind::TrayMenu, [this](const EventArgs&) { OnMenu(); }},
+  };
+}
+
+void TrayMenu::OnClick() {
+  WindowControls& w = main_.Controls();
+  w.SetVisible(kThisWindow, !w.Visible(kThisWindow));
+}
+
+void TrayMenu::OnMenu() {
+  WindowControls& w = main_.Controls();
+  const bool on = switch_.IsOn();
+  const std::vector<MenuItem> items = {
+      {kTrayConnectFastest, "连接最快的可用代理(&F)"},
+      {kTrayDisconnect, "断开(&D)", false, on},
+      {},
+      {kTrayFailover, "自动切换失效代理(&G)", checks_.Failover()},
+      {kTrayRelay, "本地中转(&R)", switch_.RelayMode()},
+      {},
+      {kTrayShowWindow, "显示主窗口(&S)"},
+      {kTrayExit, "退出(&X)"},
+  };
+  switch (w.ShowMenu(items)) {
+    case kTrayConnectFastest: checks_.ConnectFastest(); break;
+    case kTrayDisconnect:
+      checks_.CancelConnect();  // as 断开 itself does
+      if (switch_.IsOn()) switch_.ToggleProxy();
+      break;
+    case kTrayFailover: checks_.ToggleFailover(); break;
+    case kTrayRelay: checks_.ToggleRelay(); break;
+    case kTrayShowWindow: w.SetVisible(kThisWindow, true); break;
+    case kTrayExit: w.Close(); break;
+  }
+}
+
+}  // namespace vantoip
