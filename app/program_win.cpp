@@ -4,7 +4,6 @@
 #include <ole2.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <utility>
 
 #include "app/list/country_table.h"

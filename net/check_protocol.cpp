@@ -6,8 +6,6 @@
 #include <cstring>
 #include <optional>
 
-#include "runtime/convert.h"
-
 namespace vantoip {
 namespace {
 

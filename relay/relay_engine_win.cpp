@@ -323,8 +323,9 @@ void RelayEngine::Loop::Flush(Connection& c, Endpoint& to, Endpoint& from) {
       Close(c);
     return;
   }
+  Chunk& chunk = from.Oldest();
   WSABUF buffer = own ? WSABUF{static_cast<ULONG>(to.out.size() - to.outSent), to.out.data() + to.outSent}
-                      : WSABUF{from.Oldest().filled - from.Oldest().taken, from.Oldest().bytes.data() + from.Oldest().taken};
+                      : WSABUF{chunk.filled - chunk.taken, chunk.bytes.data() + chunk.taken};
   to.write = {};
   to.write.connection = &c;
   to.write.endpoint = &to;
@@ -448,9 +449,10 @@ void RelayEngine::Loop::NextUpstream(Connection& c) {
   e.write.kind = OpKind::Connect;
   e.write.pending = true;
   // The first words go with the connect: one operation less before the answer.
+  DWORD sent = 0;
   if (connectEx(e.socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address, e.out.data(),
-                static_cast<DWORD>(e.out.size()), nullptr, &e.write.overlapped)) {
-    finished.emplace_back(&e.write, 0);
+                static_cast<DWORD>(e.out.size()), &sent, &e.write.overlapped)) {
+    finished.emplace_back(&e.write, sent);
   } else if (WSAGetLastError() != ERROR_IO_PENDING) {
     e.write.pending = false;
     UpstreamFailed(c);

@@ -79,10 +79,7 @@ void ListChecks::OnListMenu() {
     case kExportWorkingCommand: ExportWorking(); break;
     case kFailoverCommand: ToggleFailover(); break;
     case kRelayCommand: ToggleRelay(); break;
-    case kRotationCommand:
-      proxySwitch_.SetRotation(!proxySwitch_.Rotation());
-      KeepChoice(&ProgramSettings::rotation, proxySwitch_.Rotation());
-      break;
+    case kRotationCommand: ToggleRotation(); break;
   }
 }
 
@@ -137,6 +134,11 @@ void ListChecks::ToggleFailover() {
 void ListChecks::ToggleRelay() {
   proxySwitch_.SetRelayMode(!proxySwitch_.RelayMode());
   KeepChoice(&ProgramSettings::relay, proxySwitch_.RelayMode());
+}
+
+void ListChecks::ToggleRotation() {
+  proxySwitch_.SetRotation(!proxySwitch_.Rotation());
+  KeepChoice(&ProgramSettings::rotation, proxySwitch_.Rotation());
 }
 
 void ListChecks::KeepChoice(bool ProgramSettings::*choice, bool on) {

@@ -99,6 +99,8 @@ class ListChecks {
   bool Checking() const { return checking_; }
 
  private:
+  // The menu's "轮换模式": flips rotation and keeps the choice.
+  void ToggleRotation();
   // A choice of the menu's, kept in settings.ini with the file's other lines.
   void KeepChoice(bool ProgramSettings::*choice, bool on);
   void Check(std::vector<int> rows);

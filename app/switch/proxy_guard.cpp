@@ -1,10 +1,8 @@
 #include "app/switch/proxy_guard.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "app/checks/proxy_order.h"
-#include "runtime/convert.h"
 
 namespace vantoip {
 
