@@ -4,8 +4,10 @@
 
 #include <cwchar>
 
+#include "app/data_folder_win.h"
 #include "app/list/proxy_sources_win.h"
 #include "app/program_win.h"
+#include "app/single_instance_win.h"
 #include "app/switch/relay_watcher_win.h"
 #include "runtime/fatal.h"
 #include "runtime/fatal_win.h"
@@ -20,9 +22,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       return WatchRelay(static_cast<DWORD>(std::wcstoul(arguments[2], nullptr, 10)));
     LocalFree(arguments);
   }
+  static const SingleInstance instance(DataFolder());
+  if (!instance.First()) {
+    instance.ShowFirst();
+    return 0;
+  }
   InstallFatalErrorBox();
   PrepareRun();
   static Program program(&ProxySources);  // lives until the process ends; workers may still use it
+  program.instanceKey = instance.Key();
   AtEndOfRun([] {
     program.proxySwitch.EndRelay();
     program.state.Clear();

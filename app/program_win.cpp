@@ -14,6 +14,7 @@
 #include "app/settings/program_settings.h"
 #include "app/skin_win.h"
 #include "runtime/convert.h"
+#include "runtime/encoding_win.h"
 #include "runtime/native_commands_win.h"
 #include "runtime/system_win.h"
 #include "ui/message_loop_win.h"
@@ -51,7 +52,7 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
                  },
              .tell = [this](const std::string& text) { mainWindow.Controls().SetCaption(kThisWindow, text); },
              .alert = [this](const std::string& text) { mainWindow.Controls().ShowTrayBalloon(text); },
-             .held = [this] { return !mainWindow.StatusOn(); }},
+             .held = [this] { return !chosen.guard || !mainWindow.StatusOn(); }},
             chosen.guardSeconds),
       checks(mainWindow, proxySwitch, checkRunner,
              {.editSources = &EditProxySources,
@@ -59,9 +60,16 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
               .guard = &guard,
               .settings = &settings,
               .clock = &clock,
-              .locate = [](const std::string& address) { return LocationOf(address); }}) {
-  guard.SetFailover(chosen.failover);
-  proxySwitch.SetRelayMode(chosen.relay);
+              .locate = [](const std::string& address) { return LocationOf(address); },
+              .openSettings = [this](const EventArgs& e) { settingsWindow.Open(e); }}),
+      settingsWindow({.file = &settings,
+                      .environment = &Environment,
+                      .apply = [this](const ProgramSettings& saved) { ApplySettings(saved); },
+                      .editSources = &EditProxySources,
+                      .loadModal = LoadModalOver,
+                      .toWindow = [](const std::string& t) { return WideToGbk(Utf8ToWide(t)); },
+                      .fromWindow = [](const std::string& t) { return WideToUtf8(GbkToWide(t)); }}) {
+  ApplySettings(ReadProgramSettings(settings));
   proxySwitch.UseRelay(&relay, [this](const std::string& target) {
     // The target first, then the other working proxies to fail over to.
     const CheckJob& picked = mainWindow.Picked();
@@ -73,13 +81,25 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
     }
     return upstreams;
   });
-  proxySwitch.SetRotation(chosen.rotation);
   proxySwitch.SetTransparentTest(
       [this](const std::string& target) { return checks.ResultFor(target).anonymity == Anonymity::kTransparent; });
   proxySwitch.OnSwitched([this](const std::string& target) {
     if (target.empty()) guard.Forget();
     else Watch(target, true);
   });
+}
+
+void Program::ApplySettings(const ProgramSettings& fromFile) {
+  chosen = WithEnvironment(fromFile, &Environment);
+  checkRunner.SetPage(CheckPageOf(chosen));
+  checkRunner.SetMaxInFlight(chosen.checksAtOnce);
+  guardRunner.SetPage(CheckPageOf(chosen));
+  guard.SetSeconds(chosen.guardSeconds);
+  guard.SetFailover(chosen.failover);
+  proxySwitch.SetRelayMode(chosen.relay);
+  proxySwitch.SetRotation(chosen.rotation);
+  proxySwitch.SetOwnBypass(chosen.bypass);
+  relay.SetFirstPort(chosen.relayPort);
 }
 
 void Program::Watch(const std::string& target, bool ours) {
@@ -122,6 +142,20 @@ std::vector<EventBinding> Program::MainWindowEvents() {
   for (EventBinding& e : trayMenu.Events()) events.push_back(std::move(e));
   // The relay cannot outlive the session, nor can its watcher: the user's settings come back first.
   events.push_back({kThisWindow, EventKind::SessionEnding, [this](const EventArgs&) { proxySwitch.EndRelay(); }});
+  events.push_back({kThisWindow, EventKind::Created, [this](const EventArgs& e) {
+                      if (faultyKeys.empty()) return;
+                      std::string keys;
+                      for (const std::string& key : faultyKeys) keys += (keys.empty() ? "" : "、") + key;
+                      const std::string text = "settings.ini 中这些设置的值不对，已用默认值：" + keys;
+                      e.window->SetCaption(kThisWindow, text);
+                      e.window->ShowTrayBalloon(text);
+                    }});
+  events.push_back({kThisWindow, EventKind::Minimised, [this](const EventArgs& e) {
+                      if (chosen.minimiseToTray) e.window->SetVisible(kThisWindow, false);
+                    }});
+  events.push_back({kThisWindow, EventKind::AnotherStart, [this](const EventArgs& e) {
+                      if (e.key == instanceKey) e.window->SetVisible(kThisWindow, true);
+                    }});
   events.push_back({main_window::kConnectedTimer, EventKind::Tick, [this](const EventArgs&) {
                       guard.Tick();
                       ShowRelayTraffic();

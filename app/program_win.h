@@ -12,6 +12,7 @@
 #include "app/modal_window_win.h"
 #include "app/promotion/promotion.h"
 #include "app/settings/program_settings.h"
+#include "app/settings/settings_window.h"
 #include "app/shell_opener_win.h"
 #include "app/switch/engine_relay_win.h"
 #include "app/switch/proxy_guard.h"
@@ -25,8 +26,10 @@ class Window;
 
 // Everything the main window works with, for the whole run.
 struct Program : MachineServices {
+  static const char* Environment(const char* name) { return std::getenv(name); }
+  std::vector<std::string> faultyKeys;  // settings.ini's keys whose values were not good, told once
   // settings.ini's, the environment's variables winning over it.
-  ProgramSettings chosen = WithEnvironment(ReadProgramSettings(settings), [](const char* name) { return std::getenv(name); });
+  ProgramSettings chosen = WithEnvironment(ReadProgramSettings(settings, &faultyKeys), &Environment);
   SharedState state;
   MainWindow mainWindow;
   ProxySwitch proxySwitch{mainWindow, services};
@@ -40,12 +43,16 @@ struct Program : MachineServices {
   WindowsShellOpener shellOpener;
   Promotion promotion{shellOpener, LoadModalOver};
   TrayMenu trayMenu{mainWindow, proxySwitch, checks};
+  SettingsWindow settingsWindow;
+  int instanceKey = -1;  // SingleInstance's: a later start of this data folder sends it
 
   // The list is read from `listSources` (normally ProxySources, read anew
   // every run); a source not in within `sourceTimeout` of a run's start has failed.
   explicit Program(ProxySourceProvider listSources, std::chrono::milliseconds sourceTimeout = std::chrono::seconds(30));
   // Every handler of the main window.
   std::vector<EventBinding> MainWindowEvents();
+  // Settings as the file now holds them (the environment still wins) take effect.
+  void ApplySettings(const ProgramSettings& fromFile);
   // The guard watches the proxy that went on; it may change it when `ours`.
   void Watch(const std::string& target, bool ours);
   // The relay's current upstream failed three times in a row; `current` took over.

@@ -5,7 +5,7 @@ namespace vantoip {
 std::vector<EventBinding> TrayMenu::Events() {
   return {
       {kThisWindow, EventKind::TrayClick, [this](const EventArgs&) { OnClick(); }},
-      {kThisWindow, EventKind::TrayMenu, [this](const EventArgs&) { OnMenu(); }},
+      {kThisWindow, EventKind::TrayMenu, [this](const EventArgs& e) { OnMenu(e); }},
   };
 }
 
@@ -14,7 +14,7 @@ void TrayMenu::OnClick() {
   w.SetVisible(kThisWindow, !w.Visible(kThisWindow));
 }
 
-void TrayMenu::OnMenu() {
+void TrayMenu::OnMenu(const EventArgs& e) {
   WindowControls& w = main_.Controls();
   const bool on = switch_.IsOn();
   const std::vector<MenuItem> items = {
@@ -24,6 +24,7 @@ void TrayMenu::OnMenu() {
       {kTrayFailover, "自动切换失效代理(&G)", checks_.Failover()},
       {kTrayRelay, "本地中转(&R)", switch_.RelayMode()},
       {},
+      {kTraySettings, "设置(&O)…"},
       {kTrayShowWindow, "显示主窗口(&S)"},
       {kTrayExit, "退出(&X)"},
   };
@@ -35,6 +36,7 @@ void TrayMenu::OnMenu() {
       break;
     case kTrayFailover: checks_.ToggleFailover(); break;
     case kTrayRelay: checks_.ToggleRelay(); break;
+    case kTraySettings: checks_.OpenSettings(e); break;
     case kTrayShowWindow: w.SetVisible(kThisWindow, true); break;
     case kTrayExit: w.Close(); break;
   }

@@ -16,6 +16,7 @@ enum TrayCommand {
   kTrayDisconnect,
   kTrayFailover,
   kTrayRelay,
+  kTraySettings,
   kTrayShowWindow,
   kTrayExit,
 };
@@ -27,7 +28,7 @@ class TrayMenu {
 
   std::vector<EventBinding> Events();
   void OnClick();
-  void OnMenu();
+  void OnMenu(const EventArgs& e = {});
 
  private:
   MainWindow& main_;

@@ -36,6 +36,9 @@ class SocketCheckRunner final : public ProxyCheckRunner {
   void Start(std::vector<CheckJob> jobs, Events events) override;
   bool Add(std::vector<CheckJob> jobs) override;
   void Stop() override;
+  // From the next run on.
+  void SetPage(CheckPage page) { page_ = std::move(page); }
+  void SetMaxInFlight(int maxInFlight) { maxInFlight_ = maxInFlight; }
 
  private:
   struct Run;

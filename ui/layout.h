@@ -15,6 +15,8 @@ enum class ControlKind {
   ListView,          // report view
   TabControl,
   PictureBox,
+  Edit,              // a text field; several lines when `lines` > 1
+  CheckBox,          // its caption beside a box the user ticks
   Timer,             // not shown
   TcpClient,         // not shown
 };
@@ -42,6 +44,9 @@ struct ControlLayout {
   int keptColumns = 0;               // list view: cells kept with each row after the columns shown, never shown
   std::vector<std::string> tabs;     // tab control
   std::string picture;               // picture box: name of a stored picture
+  int lines = 1;                     // edit
+  std::string hint;                  // edit: shown grey while it is empty
+  bool warning = false;              // label: its text in red, for what the user must mend
 };
 
 struct WindowLayout {
@@ -49,6 +54,8 @@ struct WindowLayout {
   std::string title;
   int left = 0, top = 0, width = 0, height = 0;  // outer size
   std::vector<ControlLayout> controls;
+  // Push buttons that Enter and Esc click (none when empty); Enter's is drawn as the default.
+  std::string defaultButton, cancelButton;
 };
 
 // The control of a layout with this name, or null.

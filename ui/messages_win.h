@@ -11,4 +11,11 @@ constexpr UINT kSocketNotification = WM_APP + 3;  // program window: an event of
 constexpr UINT kSyncListViews = WM_APP + 4;       // program window: list views learn their new row counts
 constexpr UINT kTrayIconMouse = WM_APP + 5;       // program window: a mouse message on its notification icon
 
+// Sent to every top-level window by a start of the program that finds one
+// already running; the same number in every process.
+inline UINT AnotherStartMessage() {
+  static const UINT message = RegisterWindowMessageW(L"Vantoip.AnotherStart");
+  return message;
+}
+
 }  // namespace vantoip

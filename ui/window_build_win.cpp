@@ -107,7 +107,16 @@ void Window::CreateControl(Control& control) {
       control.client = std::make_unique<TcpClient>(hwnd_, kSocketNotification);
       return;
     // A caption wider than its button goes on several lines rather than being cut.
-    case ControlKind::PushButton: cls = WC_BUTTONW; style |= BS_PUSHBUTTON | BS_MULTILINE; break;
+    case ControlKind::PushButton:
+      cls = WC_BUTTONW;
+      style |= (l.name == layout_.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_MULTILINE;
+      break;
+    case ControlKind::CheckBox: cls = WC_BUTTONW; style |= BS_AUTOCHECKBOX; break;
+    case ControlKind::Edit:
+      cls = WC_EDITW;
+      style |= ES_AUTOHSCROLL | (l.lines > 1 ? ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL : 0);
+      exStyle = WS_EX_CLIENTEDGE;
+      break;
     case ControlKind::GroupBox:
       cls = WC_BUTTONW;
       style |= BS_GROUPBOX;
@@ -169,6 +178,9 @@ void Window::CreateControl(Control& control) {
       break;
     case ControlKind::PictureBox:
       if (!l.picture.empty()) SetStoredPicture(hwnd, l.picture);
+      break;
+    case ControlKind::Edit:
+      if (!l.hint.empty()) SendMessageW(hwnd, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(GbkToWide(l.hint).c_str()));
       break;
     default:
       break;

@@ -40,6 +40,9 @@ class WindowControls {
   virtual void SetVisible(const std::string& control, bool visible) = 0;
   // Ends the window as its close button does.
   virtual void Close() = 0;
+  // A check box ticked.
+  virtual bool Checked(const std::string& box) = 0;
+  virtual void SetChecked(const std::string& box, bool checked) = 0;
   // Timer interval in milliseconds, 0 = stopped.
   virtual int Interval(const std::string& timer) = 0;
   virtual void SetInterval(const std::string& timer, int milliseconds) = 0;
@@ -96,9 +99,12 @@ class WindowControls {
 // the window or one of its controls has the focus.
 // SessionEnding: Windows is ending the user's session (logoff, shutdown); the
 // process may be ended as soon as the handler returns. TrayClick, TrayMenu:
-// a left or right click on the window's notification icon.
+// a left or right click on the window's notification icon. Minimised: the
+// user minimised the window. AnotherStart: a later start of the program asked
+// for this one's window (`key` is the number it sent, AnotherStartMessage's wParam).
 enum class EventKind {
-  Created, Destroying, Click, Tick, ListClick, MouseDown, ListMenu, HeaderClick, Key, SessionEnding, TrayClick, TrayMenu
+  Created, Destroying, Click, Tick, ListClick, MouseDown, ListMenu, HeaderClick, Key, SessionEnding, TrayClick, TrayMenu,
+  Minimised, AnotherStart
 };
 
 struct EventArgs {
@@ -114,5 +120,11 @@ struct EventBinding {
   EventKind kind;
   std::function<void(const EventArgs&)> handler;
 };
+
+// Creates a window from `layout` with `events` and shows it modally over the
+// window that raised `click`; returns once the window has been closed.
+struct WindowLayout;
+using ModalWindowLoader =
+    std::function<void(const EventArgs& click, const WindowLayout& layout, std::vector<EventBinding> events)>;
 
 }  // namespace vantoip

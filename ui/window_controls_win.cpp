@@ -64,6 +64,20 @@ void Window::SetDisabled(const std::string& control, bool disabled) {
   });
 }
 
+bool Window::Checked(const std::string& box) {
+  bool checked = false;
+  RunAndWait([&] {
+    if (HWND target = ControlHandle(box)) checked = SendMessageW(target, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  });
+  return checked;
+}
+
+void Window::SetChecked(const std::string& box, bool checked) {
+  Post([this, box, checked] {
+    if (HWND target = ControlHandle(box)) SendMessageW(target, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  });
+}
+
 bool Window::Visible(const std::string& control) {
   bool visible = false;
   RunAndWait([&] {

@@ -41,6 +41,12 @@ bool RegisterWindowClass() {
   return atom != 0;
 }
 
+// Focus as the dialog manager gives it: a field's text all selected, ready to be typed over.
+void FocusControl(HWND control) {
+  SetFocus(control);
+  if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(control, EM_SETSEL, 0, -1);
+}
+
 // An event's keys held down: 1 Ctrl, 2 Shift, 4 Alt.
 int KeyMask(bool control, bool shift) {
   return (control ? 1 : 0) | (shift ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
@@ -76,6 +82,9 @@ std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<E
   if (!window->Alive()) return nullptr;  // the handler closed it
   ShowWindow(hwnd, SW_SHOWNORMAL);
   UpdateWindow(hwnd);
+  // A dialog's keys work from the start: Tab, access keys, typing into its first field.
+  if (!layout.defaultButton.empty())
+    if (HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE)) FocusControl(first);
   return window;
 }
 
@@ -160,11 +169,23 @@ LRESULT CALLBACK Window::LabelProc(HWND label, UINT message, WPARAM wParam, LPAR
 }
 
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == AnotherStartMessage()) {
+    EventArgs args;
+    args.key = static_cast<int>(wParam);
+    Raise(kThisWindow, EventKind::AnotherStart, args);
+    return 0;
+  }
   switch (message) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED)
-        if (Control* c = FindById(LOWORD(wParam)); c && c->layout.kind == ControlKind::PushButton)
+      // Enter and Esc, as the dialog manager sends them.
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        const std::string& button = LOWORD(wParam) == IDOK ? layout_.defaultButton : layout_.cancelButton;
+        if (const Control* c = Find(button); c && IsWindowEnabled(c->hwnd)) Raise(button, EventKind::Click);
+      } else if (HIWORD(wParam) == BN_CLICKED) {
+        if (Control* c = FindById(LOWORD(wParam));
+            c && (c->layout.kind == ControlKind::PushButton || c->layout.kind == ControlKind::CheckBox))
           Raise(c->layout.name, EventKind::Click);
+      }
       return 0;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -200,9 +221,29 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
       }
+      if (c && c->layout.warning) SetTextColor(dc, RGB(204, 0, 0));
       SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
+    case WM_NEXTDLGCTL: {
+      // The dialog manager moves the focus with it (an access key of a label: the field after it).
+      HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+      if (target) FocusControl(target);
+      return 0;
+    }
+    case WM_ACTIVATE:
+      // The control that had the focus has it again when the window comes back.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        focus_ = focus && IsChild(hwnd_, focus) ? focus : nullptr;
+      } else if (focus_ && IsWindow(focus_) && IsChild(hwnd_, focus_)) {
+        SetFocus(focus_);
+        return 0;
+      }
+      break;
+    case WM_SIZE:
+      if (wParam == SIZE_MINIMIZED) Raise(kThisWindow, EventKind::Minimised);
+      break;
     case kSocketNotification:
       for (Control& c : controls_)
         if (c.client) c.client->OnNotification(wParam, lParam);

@@ -46,6 +46,8 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   bool Visible(const std::string& control) override;
   void SetVisible(const std::string& control, bool visible) override;
   void Close() override;
+  bool Checked(const std::string& box) override;
+  void SetChecked(const std::string& box, bool checked) override;
   int Interval(const std::string& timer) override;
   void SetInterval(const std::string& timer, int milliseconds) override;
   int CurrentRow(const std::string& list) override;
@@ -112,6 +114,7 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   WindowLayout layout_;
   std::vector<EventBinding> events_;
   HWND hwnd_ = nullptr;
+  HWND focus_ = nullptr;  // the control with the focus when the window was last deactivated
   std::vector<Control> controls_;
   bool listSyncScheduled_ = false;
   std::chrono::steady_clock::time_point lastCountSync_;

@@ -32,7 +32,7 @@ ListChecks::ListChecks(MainWindow& mainWindow, ProxySwitch& proxySwitch, ProxyCh
 
 std::vector<EventBinding> ListChecks::Events() {
   return {
-      {kList, EventKind::ListMenu, [this](const EventArgs&) { OnListMenu(); }},
+      {kList, EventKind::ListMenu, [this](const EventArgs& e) { OnListMenu(e); }},
       {kList, EventKind::HeaderClick, [this](const EventArgs& e) { SortBy(e.column); }},
       {kThisWindow, EventKind::Key,
        [this](const EventArgs& e) {
@@ -47,7 +47,7 @@ std::vector<EventBinding> ListChecks::Events() {
   };
 }
 
-void ListChecks::OnListMenu() {
+void ListChecks::OnListMenu(const EventArgs& e) {
   WindowControls& w = Window();
   const bool selected = w.CurrentRow(kList) >= 0;
   const std::vector<MenuItem> items = {
@@ -66,6 +66,8 @@ void ListChecks::OnListMenu() {
       {kFailoverCommand, "自动切换失效代理(&G)", Failover()},
       {kRelayCommand, "本地中转(&R)", proxySwitch_.RelayMode()},
       {kRotationCommand, "轮换模式(&L)", proxySwitch_.Rotation()},
+      {},
+      {kSettingsCommand, "设置(&O)…"},
   };
   switch (w.ShowMenu(items)) {
     case kEditSourcesCommand: EditSources(); break;
@@ -80,6 +82,7 @@ void ListChecks::OnListMenu() {
     case kFailoverCommand: ToggleFailover(); break;
     case kRelayCommand: ToggleRelay(); break;
     case kRotationCommand: ToggleRotation(); break;
+    case kSettingsCommand: OpenSettings(e); break;
   }
 }
 

@@ -33,6 +33,7 @@ enum ListCommand {
   kOnlyAnonymousCommand,
   kRelayCommand,
   kRotationCommand,
+  kSettingsCommand,
 };
 
 // What the checks work with besides the window, the switch and the runner.
@@ -44,6 +45,8 @@ struct ListChecksParts {
   MonotonicClock* clock = nullptr;           // Ctrl+F's wait for a first full pass
   // 位置 of an address (the built-in table's); empty when unknown.
   std::function<std::string(const std::string& address)> locate;
+  // Opens the 设置 window over the window that raised the event.
+  std::function<void(const EventArgs&)> openSettings;
 };
 
 class ListChecks {
@@ -54,7 +57,11 @@ class ListChecks {
   // and 标签_状态 for a Ctrl+F still waiting.
   std::vector<EventBinding> Events();
 
-  void OnListMenu();
+  // `e`: the right click, for the window 设置 opens over.
+  void OnListMenu(const EventArgs& e = {});
+  void OpenSettings(const EventArgs& e) {
+    if (parts_.openSettings) parts_.openSettings(e);
+  }
   // Opens the sources file; the title says why when it cannot.
   void EditSources();
   void CheckAll();

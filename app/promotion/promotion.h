@@ -19,11 +19,6 @@ class ShellOpener {
   virtual void Open(const std::string& address) = 0;
 };
 
-// Creates a window from `layout` with `events` and shows it modally over the
-// window that raised `click`; returns once the window has been closed.
-using ModalWindowLoader =
-    std::function<void(const EventArgs& click, const WindowLayout& layout, std::vector<EventBinding> events)>;
-
 class Promotion {
  public:
   Promotion(ShellOpener& shell, ModalWindowLoader loadModal);

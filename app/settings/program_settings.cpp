@@ -71,11 +71,16 @@ const std::vector<SettingField>& SettingFields() {
       {"judge_url", "VANTOIP_CHECK_JUDGE_URL", Kind::kHttpAddress, &ProgramSettings::judgeUrl},
       {"checks_at_once", "VANTOIP_CHECK_PARALLEL", Kind::kNumber, &ProgramSettings::checksAtOnce, 1,
        kMaxChecksInFlight},
+      {"guard", nullptr, Kind::kChoice, &ProgramSettings::guard},
       {"guard_seconds", "VANTOIP_GUARD_SECONDS", Kind::kNumber, &ProgramSettings::guardSeconds, kMinGuardSeconds,
        kMaxGuardSeconds, "（一次检测最长要 " + std::to_string(kCheckWorstCaseSeconds) + " 秒，间隔不能更短）"},
       {"failover", nullptr, Kind::kChoice, &ProgramSettings::failover},
       {"relay", nullptr, Kind::kChoice, &ProgramSettings::relay},
       {"rotation", nullptr, Kind::kChoice, &ProgramSettings::rotation},
+      {"relay_port", nullptr, Kind::kNumber, &ProgramSettings::relayPort, kFirstRelayPort, kLastRelayPort,
+       "（中转从这里起找空闲的端口）"},
+      {"bypass", nullptr, Kind::kBypass, &ProgramSettings::bypass},
+      {"minimise_to_tray", nullptr, Kind::kChoice, &ProgramSettings::minimiseToTray},
   };
   return fields;
 }
@@ -114,6 +119,20 @@ std::string SetSetting(ProgramSettings& settings, const SettingField& field, std
       if (const std::optional<int> status = NumberIn(text); !text.empty() && (!status || *status < 100 || *status > 599))
         return "须是 100 到 599 之间的状态码";
       break;
+    case Kind::kBypass: {
+      // One entry a line in the window, ';' between them in the file.
+      std::string entries;
+      for (std::size_t at = 0; at <= text.size();) {
+        std::size_t end = text.find_first_of("; \t\r\n", at);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view entry = text.substr(at, end - at);
+        if (entry.find('/') != std::string_view::npos) return "网段不能用 / 写，请写成 10.* 这样";
+        if (!entry.empty()) entries += (entries.empty() ? "" : ";") + std::string(entry);
+        at = end + 1;
+      }
+      settings.bypass = std::move(entries);
+      return {};
+    }
     case Kind::kText: break;
   }
   settings.*std::get<std::string ProgramSettings::*>(field.value) = std::string(text);

@@ -14,6 +14,7 @@
 #include "app/services.h"
 #include "app/switch/proxy_guard.h"
 #include "net/check_protocol.h"
+#include "relay/client_request.h"
 
 namespace vantoip {
 
@@ -21,17 +22,21 @@ struct ProgramSettings {
   // The check: an empty text stands for the default page, text or status.
   std::string checkUrl, checkText, httpsUrl, httpsStatus, judgeUrl;
   int checksAtOnce = kDefaultChecksInFlight;
-  // The guard: how often it checks the proxy that is on.
+  // The guard: whether it watches the proxy that is on, and how often it checks it.
+  bool guard = true;
   int guardSeconds = kDefaultGuardSeconds;
   bool failover = true;   // "自动切换失效代理": the guard replaces a dead proxy
   bool relay = false;     // "本地中转": 连接 puts the local relay in place
   bool rotation = false;  // "轮换模式": each relayed connection through the next of the best
+  int relayPort = kFirstRelayPort;  // the first port the relay tries
+  std::string bypass;     // the user's own entries for the bypass list, ';' between them
+  bool minimiseToTray = true;  // minimising hides the window to the notification icon
 };
 
 // One setting: its key in the file, the variable that overrides it (or
 // null), and what a good value is.
 struct SettingField {
-  enum class Kind { kChoice, kNumber, kText, kHttpAddress, kHttpsAddress, kStatus };
+  enum class Kind { kChoice, kNumber, kText, kHttpAddress, kHttpsAddress, kStatus, kBypass };
   std::string_view key;
   const char* environment;
   Kind kind;

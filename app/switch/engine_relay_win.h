@@ -20,11 +20,13 @@ class EngineRelay final : public LocalRelay {
   int Carry(std::vector<Upstream> upstreams) override {
     pool_.Set(std::move(upstreams));
     if (engine_.Port()) return engine_.Port();
-    if (!engine_.Start()) return 0;
+    if (!engine_.Start(firstPort_)) return 0;
     watcher_ = StartRelayWatcher();
     return engine_.Port();
   }
   void SetRotation(bool on) override { pool_.SetRotation(on); }
+  // The first port tried from the next start; the later ones of the relay's range follow.
+  void SetFirstPort(int port) { firstPort_ = port; }
   void Stop() override {
     engine_.Stop();
     if (watcher_) TerminateProcess(watcher_.Get(), 0);  // nothing left for it to watch over
@@ -36,6 +38,7 @@ class EngineRelay final : public LocalRelay {
   UpstreamPool pool_;
   RelayEngine engine_;
   KernelHandle watcher_;
+  int firstPort_ = RelayEngine::kFirstPort;
 };
 
 }  // namespace vantoip

@@ -67,8 +67,12 @@ class ProxyGuard {
   bool Failover() const { return failover_; }
   // Once a second while a proxy is on.
   void Tick();
-  // Seconds between checks, unbounded: for tests whose dead proxies fail at once.
-  void SetSeconds(int seconds) { seconds_ = seconds; }
+  // Seconds between checks (unbounded: tests' dead proxies fail at once). A
+  // new interval starts counting afresh: the next check comes that long after.
+  void SetSeconds(int seconds) {
+    if (seconds != seconds_) elapsed_ = 0;
+    seconds_ = seconds;
+  }
 
   bool Watching() const { return watching_; }
   bool FailingOver() const { return stage_ == Stage::FailingOver; }

@@ -44,6 +44,8 @@ class ProxySwitch {
   // "本地中转": 连接 puts the relay in place for every proxy.
   void SetRelayMode(bool on) { relayMode_ = on; }
   bool RelayMode() const { return relayMode_; }
+  // The user's own bypass entries, merged into the list written with a proxy from the next 连接.
+  void SetOwnBypass(std::string entries) { systemProxy_.SetOwnBypass(std::move(entries)); }
   // "轮换模式": each relayed connection through the next of the best.
   void SetRotation(bool on) {
     rotation_ = on;

@@ -111,7 +111,7 @@ SwitchResult SystemProxy::TurnOn(const std::string& proxy) {
   if (!s_.snapshot.Write(SnapshotText({*user, proxy}))) return {};  // nothing changed: nothing can be lost
 
   // No script and no detection while our proxy is on: they would be asked first.
-  ConnectionSettings ours{"", proxy_flag::kDirect | proxy_flag::kProxy, proxy, BypassList(lan->bypass)};
+  ConnectionSettings ours{"", proxy_flag::kDirect | proxy_flag::kProxy, proxy, BypassList(lan->bypass + ";" + ownBypass_)};
   bool lanSet = false;
   for (const std::string& name : toWrite) {
     ours.name = name;

@@ -45,6 +45,8 @@ class SystemProxy {
   // usable snapshot: the Parts' off values, and direct options for the LAN
   // and every entry whose server is `shown` (the proxy the window is on with).
   bool TurnOff(const std::string& shown);
+  // The user's own bypass entries (';' between them), written after the LAN's from the next TurnOn.
+  void SetOwnBypass(std::string entries) { ownBypass_ = std::move(entries); }
 
  private:
   struct InPlace {
@@ -60,6 +62,7 @@ class SystemProxy {
   void WriteRegistryText(const char* path, const std::optional<std::string>& value, bool gbk, bool& ok);
 
   Services& s_;
+  std::string ownBypass_;
   std::string switchedOn_;  // the proxy this run put in place last; empty once the user's settings are back
 };
 

@@ -58,6 +58,8 @@ class MemoryControls : public WindowControls {
   bool Visible(const std::string& c) override { return Locked([&] { return !visible_.count(c) || visible_[c]; }); }
   void SetVisible(const std::string& c, bool v) override { Locked([&] { visible_[c] = v; }); }
   void Close() override { Locked([&] { closed = true; }); }
+  bool Checked(const std::string& c) override { return Locked([&] { return checked_[c]; }); }
+  void SetChecked(const std::string& c, bool on) override { Locked([&] { checked_[c] = on; }); }
   int Interval(const std::string& t) override { return Locked([&] { return intervals_[t]; }); }
   void SetInterval(const std::string& t, int ms) override {
     Locked([&] {
@@ -143,7 +145,7 @@ class MemoryControls : public WindowControls {
 
  private:
   std::map<std::string, std::string> captions_;
-  std::map<std::string, bool> disabled_, visible_;
+  std::map<std::string, bool> disabled_, visible_, checked_;
   std::map<std::string, int> intervals_;
   int columns_ = 0;  // of the list
 };
