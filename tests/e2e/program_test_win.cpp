@@ -30,6 +30,8 @@ using test::kEnablePath;
 using test::kServerPath;
 using test::RunningProgram;
 
+constexpr UINT kIconMouse = WM_APP + 5;  // the icon's messages to its window
+
 TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
   test::SetProxyValues(nullptr, nullptr);
   RunningProgram program;
@@ -43,16 +45,26 @@ TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
 }
 
 // The notification icon, as the shell tells the window of clicks on it: a
-// left click hides the window and the next shows it; 退出 in its menu ends the program.
+// left click hides the window and the next shows it; minimising hides it too;
+// a second start shows it instead of opening another; 退出 in its menu ends the program.
 TEST(Program, TheNotificationIconHidesAndShowsTheWindowAndItsMenuEndsTheProgram) {
   test::SetProxyValues(nullptr, nullptr);
   RunningProgram program;
   ASSERT_TRUE(program.Start());
-  constexpr UINT kIconMouse = WM_APP + 5;
   PostMessageW(program.window, kIconMouse, 1, WM_LBUTTONUP);
   EXPECT_TRUE(test::PumpUntil([&] { return !IsWindowVisible(program.window); })) << "not hidden";
   PostMessageW(program.window, kIconMouse, 1, WM_LBUTTONUP);
   EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(program.window); })) << "not shown again";
+  PostMessageW(program.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(test::PumpUntil([&] { return !IsWindowVisible(program.window); })) << "minimised, not hidden";
+
+  RunningProgram second;  // the same data folder
+  ASSERT_TRUE(second.Launch());
+  ASSERT_EQ(WaitForSingleObject(second.process.process.Get(), 10000), WAIT_OBJECT_0) << "a second copy runs";
+  EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(program.window) && !IsIconic(program.window); }))
+      << "the running one was not shown";
+  EXPECT_EQ(test::WindowOfProcess(second.process.id), nullptr);
+
   PostMessageW(program.window, kIconMouse, 1, WM_RBUTTONUP);
   Sleep(500);  // the menu opens
   test::SendKeys({}, 'X');
@@ -71,6 +83,49 @@ void ExpectQuickCleanEnd(RunningProgram& program, const char* when) {
   DWORD code = 1;
   GetExitCodeProcess(program.process.process.Get(), &code);
   EXPECT_EQ(code, 0u) << when;
+}
+
+// 设置 from the icon's menu, driven with keys: an interval shorter than a
+// check is refused with its reason beside the field; 60 is saved, and Enter closes the window.
+TEST(Program, TheSettingsWindowRefusesAShortIntervalAndSavesAGoodOne) {
+  test::SetProxyValues(nullptr, nullptr);
+  RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  HWND settings = nullptr;
+  const auto settingsOpen = [&] {
+    settings = nullptr;
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"VantoipWindow", nullptr); w && !settings;
+         w = FindWindowExW(nullptr, w, L"VantoipWindow", nullptr)) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      if (pid == program.process.id && test::WindowTextGbk(w) == "设置" && IsWindowVisible(w)) settings = w;
+    }
+    return settings != nullptr;
+  };
+  for (int attempt = 0; attempt < 3 && !settingsOpen(); ++attempt) {
+    SetForegroundWindow(program.window);
+    PostMessageW(program.window, kIconMouse, 1, WM_RBUTTONUP);
+    Sleep(500);  // the menu opens
+    test::SendKeys({}, 'O');
+    test::PumpUntil(settingsOpen, 3000);
+  }
+  ASSERT_TRUE(settings) << "设置 did not open";
+  const auto typeInterval = [&](const char* digits) {
+    test::SendKeys({VK_MENU}, 'I');
+    for (const char* d = digits; *d; ++d) test::SendKeys({}, *d);
+    test::SendKeys({}, VK_RETURN);
+  };
+  typeInterval("10");
+  EXPECT_TRUE(test::PumpUntil([&] {
+    return FindChild(settings, L"Static", "须是 40 到 3600 之间的整数（一次检测最长要 40 秒，间隔不能更短）") != nullptr;
+  })) << "no reason shown";
+  EXPECT_TRUE(IsWindow(settings));
+  typeInterval("60");
+  EXPECT_TRUE(test::PumpUntil([&] { return !IsWindow(settings); })) << "not closed by Enter";
+  std::ifstream file(program.DataFile("settings.ini"), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("guard_seconds=60\r\n"), std::string::npos) << text;
+  ExpectQuickCleanEnd(program, "after 设置");
 }
 
 TEST(Program, ClosingDuringAHangingConnectEndsAtOnceAndKeepsTheProxyOn) {

@@ -45,6 +45,19 @@ struct RunningProgram {
 
   // `listUrl`: the proxy-list page; by default a loopback port where nothing listens.
   bool Start(const std::string& listUrl = "http://127.0.0.1:1/list") {
+    if (!Launch(listUrl)) return false;
+    while (GetTickCount() - startedAt < 20000) {
+      window = WindowOfProcess(process.id);
+      if (window && IsWindowVisible(window)) {
+        shownAfterMs = GetTickCount() - startedAt;
+        return true;
+      }
+      Sleep(5);
+    }
+    return false;
+  }
+  // Starts the process without waiting for its window.
+  bool Launch(const std::string& listUrl = "http://127.0.0.1:1/list") {
     SetEnvironmentVariableA("VANTOIP_LIST_URL", listUrl.c_str());  // inherited by the program
     SetEnvironmentVariableA("VANTOIP_DATA_DIR", DataFolder().c_str());  // a snapshot of each test's own
     STARTUPINFOA si{sizeof si};
@@ -58,15 +71,7 @@ struct RunningProgram {
       Sleep(500);
     }
     process = test::StartedProcess(started);
-    while (GetTickCount() - startedAt < 20000) {
-      window = WindowOfProcess(process.id);
-      if (window && IsWindowVisible(window)) {
-        shownAfterMs = GetTickCount() - startedAt;
-        return true;
-      }
-      Sleep(5);
-    }
-    return false;
+    return true;
   }
   // The folder of the program's files, the same for every program of one test.
   static std::string DataFolder() {

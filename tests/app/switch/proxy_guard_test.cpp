@@ -2,6 +2,8 @@
 // failures in a row lead to, and that the user's actions end what is in
 // flight; the settings file that keeps the user's choice.
 #include "app/settings/program_settings.h"
+#include "app/settings/settings_window.h"
+#include "app/settings/settings_window_layout.h"
 #include "app/switch/proxy_guard.h"
 
 #include <gtest/gtest.h>
@@ -205,6 +207,17 @@ TEST_F(ProxyGuardTest, ItNeverChangesWhatIsNotItsToChangeAndGivesWayToTheUser) {
   ASSERT_TRUE(Wait5s());
   EXPECT_EQ(runner.jobs[0].host, "10.0.0.1");
 
+  // A new interval from 设置 counts afresh: the next check is that long after it.
+  Answer(0, O::Passed);
+  for (int i = 0; i < 3; ++i) guard.Tick();
+  guard.SetSeconds(60);
+  const int starts = runner.starts;
+  for (int i = 0; i < 59; ++i) guard.Tick();
+  EXPECT_EQ(runner.starts, starts);
+  guard.Tick();
+  EXPECT_EQ(runner.starts, starts + 1);
+  guard.SetSeconds(5);
+
   guard.Forget();  // 断开
   EXPECT_FALSE(Wait5s());
 
@@ -297,6 +310,71 @@ TEST(ProgramSettings, EveryFieldsRangeAndTheEnvironmentWinning) {
   EXPECT_EQ(effective.checkUrl, "http://check.example:8080/x");  // a bad one does not win
   EXPECT_EQ(effective.checkText, "mine");
   EXPECT_EQ(overridden.size(), 3u);
+}
+
+// The 设置 window: nothing saved until every field is good, each fault beside
+// its field; what a variable decides shown read-only and kept in the file.
+TEST(ProgramSettings, TheSettingsWindowSavesOnlyAGoodSetAndKeepsWhatTheEnvironmentDecides) {
+  using namespace settings_window;
+  test::MemoryDataFile file;
+  file.file = "theme=dark\r\nguard_seconds=90\r\ncheck_url=http://file.example/\r\n";
+  std::vector<ProgramSettings> applied;
+  SettingsWindow settings({.file = &file,
+                           .environment = [](const char* name) {
+                             return std::string_view(name) == "VANTOIP_CHECK_URL" ? "http://env.example/" : nullptr;
+                           },
+                           .apply = [&](const ProgramSettings& saved) { applied.push_back(saved); }});
+  const auto open = [&] {
+    auto w = std::make_shared<test::MemoryControls>(SettingsWindowLayout());
+    for (const EventBinding& e : settings.Events())
+      if (e.kind == EventKind::Created) e.handler({w});
+    return w;
+  };
+  const auto click = [&](const std::shared_ptr<test::MemoryControls>& w, const std::string& button) {
+    for (const EventBinding& e : settings.Events())
+      if (e.control == button && e.kind == EventKind::Click) e.handler({w});
+  };
+  auto w = open();
+  EXPECT_EQ(w->Caption("guard_seconds"), "90");
+  EXPECT_TRUE(w->Checked("guard"));
+  EXPECT_EQ(w->Caption("check_url"), "http://env.example/");
+  EXPECT_TRUE(w->Disabled("check_url"));
+  EXPECT_NE(w->Caption(kOverriddenNote).find("VANTOIP_CHECK_URL"), std::string::npos);
+
+  const std::string before = *file.file;
+  w->SetCaption("guard_seconds", "10");
+  w->SetCaption("bypass", "a.example\r\n10.0.0.0/8");
+  click(w, kSaveButton);
+  EXPECT_EQ(w->Caption(FaultOf("guard_seconds")), "须是 40 到 3600 之间的整数（一次检测最长要 40 秒，间隔不能更短）");
+  EXPECT_EQ(w->Caption(FaultOf("bypass")), "网段不能用 / 写，请写成 10.* 这样");
+  EXPECT_EQ(*file.file, before);
+  EXPECT_TRUE(applied.empty());
+  EXPECT_FALSE(w->closed);
+
+  w->SetCaption("guard_seconds", "60");
+  w->SetCaption("bypass", "a.example\r\n\r\n*.b.example ");
+  w->SetChecked("relay", true);
+  click(w, kSaveButton);
+  EXPECT_TRUE(w->closed);
+  EXPECT_EQ(w->Caption(FaultOf("guard_seconds")), "");
+  ASSERT_EQ(applied.size(), 1u);
+  EXPECT_EQ(applied[0].guardSeconds, 60);
+  EXPECT_TRUE(applied[0].relay);
+  for (const char* line : {"theme=dark\r\n", "guard_seconds=60\r\n", "check_url=http://file.example/\r\n",
+                           "bypass=a.example;*.b.example\r\n", "relay=1\r\n"})
+    EXPECT_NE(file.file->find(line), std::string::npos) << line;
+
+  w = open();
+  EXPECT_EQ(w->Caption("bypass"), "a.example\r\n*.b.example");
+  click(w, kDefaultsButton);
+  EXPECT_EQ(w->Caption("guard_seconds"), std::to_string(kDefaultGuardSeconds));
+  EXPECT_FALSE(w->Checked("relay"));
+  EXPECT_EQ(w->Caption("check_url"), "http://env.example/");
+  file.writable = false;
+  click(w, kSaveButton);
+  EXPECT_FALSE(w->closed);  // open, with the reason
+  EXPECT_NE(w->Caption(kSaveFault).find("settings.ini"), std::string::npos);
+  EXPECT_EQ(applied.size(), 1u);
 }
 
 }  // namespace
