@@ -16,6 +16,7 @@ inline constexpr char kStatusLabel[] = "标签_状态";
 inline constexpr char kTargetLabel[] = "标签_目标";
 inline constexpr char kDelayLabel[] = "标签_延迟";
 inline constexpr char kTimeLabel[] = "标签_计时";
+inline constexpr char kTrafficLabel[] = "标签_流量";  // the relay's traffic, in a window made wider
 inline constexpr char kStatusCaption[] = "标签1";
 inline constexpr char kTargetCaption[] = "标签2";
 inline constexpr char kDelayCaption[] = "标签3";

@@ -12,6 +12,7 @@
 #include "app/main_window_controls.h"
 #include "app/main_window_layout.h"
 #include "app/settings/program_settings.h"
+#include "app/settings/window_memory.h"
 #include "app/skin_win.h"
 #include "runtime/convert.h"
 #include "runtime/encoding_win.h"
@@ -122,16 +123,22 @@ void Program::RelaySwitched(const Upstream& current) {
 void Program::ShowRelayTraffic() {
   const RelayEngine::Traffic now = relay.Counters();
   const RelayEngine::Traffic before = std::exchange(lastTraffic, now);
-  if (!proxySwitch.Relayed()) return;
+  if (!proxySwitch.Relayed()) {
+    if (!mainWindow.Controls().Caption(main_window::kTrafficLabel).empty())
+      mainWindow.Controls().SetCaption(main_window::kTrafficLabel, "");
+    return;
+  }
   // Bytes in the last second, as KB/s; the counters start again with each relay.
   const auto rate = [](std::uint64_t a, std::uint64_t b) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", (a >= b ? a - b : a) / 1024.0);
     return std::string(text);
   };
-  mainWindow.Controls().SetTrayTip(ConnectedTip(mainWindow.Controls().Caption(main_window::kTargetLabel)) + "（中转 " +
-                                   ToText(now.connections) + "个连接 ↓" + rate(now.down, before.down) + " KB/s ↑" +
-                                   rate(now.up, before.up) + " KB/s）");
+  const std::string traffic = "中转 " + ToText(now.connections) + "个连接 ↓" + rate(now.down, before.down) + " KB/s ↑" +
+                              rate(now.up, before.up) + " KB/s";
+  mainWindow.Controls().SetTrayTip(ConnectedTip(mainWindow.Controls().Caption(main_window::kTargetLabel)) + "（" +
+                                   traffic + "）");
+  mainWindow.Controls().SetCaption(main_window::kTrafficLabel, traffic);
 }
 
 std::vector<EventBinding> Program::MainWindowEvents() {
@@ -141,8 +148,15 @@ std::vector<EventBinding> Program::MainWindowEvents() {
   for (EventBinding& e : checks.Events()) events.push_back(std::move(e));
   for (EventBinding& e : trayMenu.Events()) events.push_back(std::move(e));
   // The relay cannot outlive the session, nor can its watcher: the user's settings come back first.
-  events.push_back({kThisWindow, EventKind::SessionEnding, [this](const EventArgs&) { proxySwitch.EndRelay(); }});
+  events.push_back({kThisWindow, EventKind::SessionEnding, [this](const EventArgs& e) {
+                      proxySwitch.EndRelay();
+                      KeepWindowPlace(*e.window, main_window::kProxyList, settings);
+                    }});
+  events.push_back({kThisWindow, EventKind::Destroying, [this](const EventArgs& e) {
+                      KeepWindowPlace(*e.window, main_window::kProxyList, settings);
+                    }});
   events.push_back({kThisWindow, EventKind::Created, [this](const EventArgs& e) {
+                      RestoreWindowPlace(*e.window, main_window::kProxyList, chosen);
                       if (faultyKeys.empty()) return;
                       std::string keys;
                       for (const std::string& key : faultyKeys) keys += (keys.empty() ? "" : "、") + key;

@@ -29,6 +29,11 @@ struct ListColumn {
   Alignment alignment;
 };
 
+// How a control follows a resizable window: it stays (None), moves with the
+// bottom edge (Bottom; the controls inside it too), or grows with the window
+// right and down (Grow).
+enum class Anchor { None, Bottom, Grow };
+
 enum class FontRole { Default, Value };  // Value: 16 px, normal weight, Chinese character set
 
 struct ControlLayout {
@@ -47,6 +52,7 @@ struct ControlLayout {
   int lines = 1;                     // edit
   std::string hint;                  // edit: shown grey while it is empty
   bool warning = false;              // label: its text in red, for what the user must mend
+  Anchor anchor = Anchor::None;
 };
 
 struct WindowLayout {
@@ -54,6 +60,8 @@ struct WindowLayout {
   std::string title;
   int left = 0, top = 0, width = 0, height = 0;  // outer size
   std::vector<ControlLayout> controls;
+  // The user may resize and maximise it, never smaller than its first size.
+  bool resizable = false;
   // Push buttons that Enter and Esc click (none when empty); Enter's is drawn as the default.
   std::string defaultButton, cancelButton;
 };

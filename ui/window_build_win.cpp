@@ -143,6 +143,7 @@ void Window::CreateControl(Control& control) {
     return;
   }
   control.hwnd = hwnd;
+  control.placed = rc;
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(l.font)), FALSE);
   switch (l.kind) {
     case ControlKind::Label:
@@ -185,6 +186,34 @@ void Window::CreateControl(Control& control) {
     default:
       break;
   }
+}
+
+Anchor Window::AnchorOf(const Control& control) const {
+  for (const Control* c = &control; c; c = Find(c->layout.parent)) {
+    if (c->layout.anchor == Anchor::Grow) return c == &control ? Anchor::Grow : Anchor::None;
+    if (c->layout.anchor == Anchor::Bottom) return Anchor::Bottom;
+  }
+  return Anchor::None;
+}
+
+void Window::FollowSize(int width, int height) {
+  const int dx = std::max(0, width - static_cast<int>(firstClient_.cx));
+  const int dy = std::max(0, height - static_cast<int>(firstClient_.cy));
+  HDWP moves = BeginDeferWindowPos(static_cast<int>(controls_.size()));
+  for (const Control& c : controls_) {
+    if (!c.hwnd) continue;
+    RECT rc = c.placed;
+    switch (AnchorOf(c)) {
+      case Anchor::None: continue;
+      case Anchor::Bottom: OffsetRect(&rc, 0, dy); break;
+      case Anchor::Grow: rc.right += dx, rc.bottom += dy; break;
+    }
+    if (moves)
+      moves = DeferWindowPos(moves, c.hwnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (moves) EndDeferWindowPos(moves);
+  InvalidateRect(hwnd_, nullptr, TRUE);  // group boxes leave their inside to the window
 }
 
 void Window::ShowTabPage(const Control& tabControl) {

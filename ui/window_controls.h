@@ -25,6 +25,13 @@ struct MenuItem {
   bool enabled = true;
 };
 
+// Where a window stands when not minimised or maximised, in screen
+// coordinates, and whether it is maximised.
+struct WindowPlace {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool maximised = false;
+};
+
 class WindowControls {
  public:
   virtual ~WindowControls() = default;
@@ -38,6 +45,12 @@ class WindowControls {
   // For the window itself: shown (restored, in front) or hidden, its taskbar button with it.
   virtual bool Visible(const std::string& control) = 0;
   virtual void SetVisible(const std::string& control, bool visible) = 0;
+  // The window's place; a place no monitor shows keeps the size only.
+  virtual WindowPlace Place() = 0;
+  virtual void SetPlace(const WindowPlace& place) = 0;
+  // The widths of a list view's columns, in pixels.
+  virtual std::vector<int> ColumnWidths(const std::string& list) = 0;
+  virtual void SetColumnWidths(const std::string& list, const std::vector<int>& widths) = 0;
   // Ends the window as its close button does.
   virtual void Close() = 0;
   // A check box ticked.

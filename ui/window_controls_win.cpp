@@ -78,6 +78,55 @@ void Window::SetChecked(const std::string& box, bool checked) {
   });
 }
 
+WindowPlace Window::Place() {
+  WindowPlace place;
+  RunAndWait([&] {
+    WINDOWPLACEMENT wp{sizeof wp};
+    if (!GetWindowPlacement(hwnd_, &wp)) return;
+    // The placement's rectangle is in workspace coordinates: the monitor's work area, not the screen.
+    const RECT r = wp.rcNormalPosition;
+    MONITORINFO monitor{sizeof monitor};
+    POINT shift{0, 0};
+    if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor))
+      shift = {monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top};
+    place = {r.left + shift.x, r.top + shift.y, r.right - r.left, r.bottom - r.top, wp.showCmd == SW_SHOWMAXIMIZED ||
+             (wp.showCmd == SW_SHOWMINIMIZED && (wp.flags & WPF_RESTORETOMAXIMIZED))};
+  });
+  return place;
+}
+
+void Window::SetPlace(const WindowPlace& place) {
+  Post([this, place] {
+    RECT r{place.left, place.top, place.left + place.width, place.top + place.height};
+    // Only where a monitor shows the title bar; elsewhere (a monitor gone) the size alone.
+    const RECT titleBar{r.left, r.top, r.right, r.top + GetSystemMetrics(SM_CYCAPTION)};
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (!MonitorFromRect(&titleBar, MONITOR_DEFAULTTONULL)) flags |= SWP_NOMOVE;
+    SetWindowPos(hwnd_, nullptr, r.left, r.top, place.width, place.height, flags);
+    if (place.maximised) ShowWindow(hwnd_, SW_MAXIMIZE);
+  });
+}
+
+std::vector<int> Window::ColumnWidths(const std::string& list) {
+  std::vector<int> widths;
+  RunAndWait([&] {
+    const Control* c = Find(list);
+    if (!c || !c->rows) return;
+    for (std::size_t i = 0; i < c->layout.columns.size(); ++i)
+      widths.push_back(static_cast<int>(SendMessageW(c->hwnd, LVM_GETCOLUMNWIDTH, i, 0)));
+  });
+  return widths;
+}
+
+void Window::SetColumnWidths(const std::string& list, const std::vector<int>& widths) {
+  Post([this, list, widths] {
+    const Control* c = Find(list);
+    if (!c || !c->rows) return;
+    for (std::size_t i = 0; i < widths.size() && i < c->layout.columns.size(); ++i)
+      SendMessageW(c->hwnd, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(widths[i], 0));
+  });
+}
+
 bool Window::Visible(const std::string& control) {
   bool visible = false;
   RunAndWait([&] {

@@ -63,9 +63,16 @@ std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<E
   if (!UiDispatcher::Start() || !RegisterWindowClass()) return nullptr;
   auto window = std::make_shared<Window>(layout, std::move(events));
   // No WS_CLIPCHILDREN: group boxes do not paint their inside, the window does.
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  constexpr DWORD kFixed = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  const DWORD style = layout.resizable ? kFixed | WS_THICKFRAME | WS_MAXIMIZEBOX : kFixed;
+  // The layout's size is the fixed frame's: a resizable frame is wider by its borders, the inside the same.
+  RECT fixedFrame{}, frame{};
+  AdjustWindowRectEx(&fixedFrame, kFixed, FALSE, WS_EX_CONTROLPARENT);
+  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
+  const int width = layout.width + (frame.right - frame.left) - (fixedFrame.right - fixedFrame.left);
+  const int height = layout.height + (frame.bottom - frame.top) - (fixedFrame.bottom - fixedFrame.top);
   WindowHandle created(CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, GbkToWide(layout.title).c_str(), style,
-                                       layout.left, layout.top, layout.width, layout.height, owner, nullptr,
+                                       layout.left, layout.top, width, height, owner, nullptr,
                                        GetModuleHandleW(nullptr), nullptr));
   if (!created) {
     NoteFailure("CreateWindowExW " + layout.name, GetLastError());
@@ -76,6 +83,10 @@ std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<E
   LiveWindows()[hwnd] = window;
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window.get()));
   SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc));
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  window->firstClient_ = {client.right, client.bottom};
+  window->firstOuter_ = {width, height};
   if (!window->CreateControls()) return nullptr;
   created.Release();  // from here it lives until it is closed
   window->Raise(kThisWindow, EventKind::Created);
@@ -243,6 +254,14 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_SIZE:
       if (wParam == SIZE_MINIMIZED) Raise(kThisWindow, EventKind::Minimised);
+      else if (layout_.resizable && !controls_.empty()) FollowSize(LOWORD(lParam), HIWORD(lParam));
+      break;
+    case WM_GETMINMAXINFO:
+      if (layout_.resizable) {
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMinTrackSize = {firstOuter_.cx, firstOuter_.cy};
+        return 0;
+      }
       break;
     case kSocketNotification:
       for (Control& c : controls_)

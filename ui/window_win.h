@@ -46,6 +46,10 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   bool Visible(const std::string& control) override;
   void SetVisible(const std::string& control, bool visible) override;
   void Close() override;
+  WindowPlace Place() override;
+  void SetPlace(const WindowPlace& place) override;
+  std::vector<int> ColumnWidths(const std::string& list) override;
+  void SetColumnWidths(const std::string& list, const std::vector<int>& widths) override;
   bool Checked(const std::string& box) override;
   void SetChecked(const std::string& box, bool checked) override;
   int Interval(const std::string& timer) override;
@@ -83,6 +87,7 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
     int interval = 0;
     std::unique_ptr<TcpClient> client;
     std::unique_ptr<ListRows> rows;  // list views
+    RECT placed{};  // where it was made, in the window's client coordinates at its first size
   };
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -92,6 +97,9 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   bool CreateControls();
   void CreateControl(Control& control);
   RECT ControlRect(const ControlLayout& layout) const;
+  // A resizable window's controls follow its new client size.
+  void FollowSize(int width, int height);
+  Anchor AnchorOf(const Control& control) const;
   void ShowTabPage(const Control& tabControl);
   void Raise(const std::string& control, EventKind kind, const EventArgs& args = {});
   const Control* Find(const std::string& name) const;
@@ -114,7 +122,8 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   WindowLayout layout_;
   std::vector<EventBinding> events_;
   HWND hwnd_ = nullptr;
-  HWND focus_ = nullptr;  // the control with the focus when the window was last deactivated
+  HWND focus_ = nullptr;
+  SIZE firstClient_{}, firstOuter_{};  // the client area's and the window's size at creation  // the control with the focus when the window was last deactivated
   std::vector<Control> controls_;
   bool listSyncScheduled_ = false;
   std::chrono::steady_clock::time_point lastCountSync_;

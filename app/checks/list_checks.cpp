@@ -55,7 +55,7 @@ void ListChecks::OnListMenu(const EventArgs& e) {
       {},
       {kCheckAllCommand, "检测全部代理(&T)"},
       {kCheckSelectedCommand, "检测选中代理(&S)", false, selected},
-      {kStopChecksCommand, "停止检测", false, checking_},
+      {kStopChecksCommand, "停止检测(&P)", false, checking_},
       {},
       {kOnlyWorkingCommand, "只显示可用代理(&A)", onlyWorking_},
       {kOnlyAnonymousCommand, "只显示匿名代理(&N)", onlyAnonymous_},

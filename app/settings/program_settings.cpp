@@ -81,6 +81,8 @@ const std::vector<SettingField>& SettingFields() {
        "（中转从这里起找空闲的端口）"},
       {"bypass", nullptr, Kind::kBypass, &ProgramSettings::bypass},
       {"minimise_to_tray", nullptr, Kind::kChoice, &ProgramSettings::minimiseToTray},
+      {"window", nullptr, Kind::kNumbers, &ProgramSettings::windowPlace},
+      {"columns", nullptr, Kind::kNumbers, &ProgramSettings::columnWidths},
   };
   return fields;
 }
@@ -133,6 +135,9 @@ std::string SetSetting(ProgramSettings& settings, const SettingField& field, std
       settings.bypass = std::move(entries);
       return {};
     }
+    case Kind::kNumbers:
+      if (!text.empty() && NumbersOf(text).empty()) return "须是以逗号分开的整数";
+      break;
     case Kind::kText: break;
   }
   settings.*std::get<std::string ProgramSettings::*>(field.value) = std::string(text);
@@ -181,6 +186,22 @@ ProgramSettings WithEnvironment(ProgramSettings settings, const std::function<co
     if (SetSetting(settings, field, text).empty() && overridden) overridden->push_back(&field);
   }
   return settings;
+}
+
+std::vector<int> NumbersOf(std::string_view text) {
+  std::vector<int> numbers;
+  for (std::size_t at = 0; at <= text.size();) {
+    std::size_t end = text.find(',', at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view item = Trim(text.substr(at, end - at));
+    const bool negative = !item.empty() && item.front() == '-';
+    if (negative) item.remove_prefix(1);
+    const std::optional<int> number = NumberIn(item);
+    if (!number) return {};
+    numbers.push_back(negative ? -*number : *number);
+    at = end + 1;
+  }
+  return numbers;
 }
 
 CheckPage CheckPageOf(const ProgramSettings& settings) {

@@ -31,12 +31,15 @@ struct ProgramSettings {
   int relayPort = kFirstRelayPort;  // the first port the relay tries
   std::string bypass;     // the user's own entries for the bypass list, ';' between them
   bool minimiseToTray = true;  // minimising hides the window to the notification icon
+  // The main window as it was left: "left,top,width,height,maximised", and
+  // its list's column widths; empty for the layout's.
+  std::string windowPlace, columnWidths;
 };
 
 // One setting: its key in the file, the variable that overrides it (or
 // null), and what a good value is.
 struct SettingField {
-  enum class Kind { kChoice, kNumber, kText, kHttpAddress, kHttpsAddress, kStatus, kBypass };
+  enum class Kind { kChoice, kNumber, kText, kHttpAddress, kHttpsAddress, kStatus, kBypass, kNumbers };
   std::string_view key;
   const char* environment;
   Kind kind;
@@ -60,6 +63,9 @@ bool WriteProgramSettings(DataFile& file, const ProgramSettings& settings);
 // kept within it. The fields so overridden go to `overridden`.
 ProgramSettings WithEnvironment(ProgramSettings settings, const std::function<const char*(const char*)>& environment,
                                 std::vector<const SettingField*>* overridden = nullptr);
+
+// The numbers of a kNumbers text ("50,-8,649"); none when it is not one.
+std::vector<int> NumbersOf(std::string_view text);
 
 // The check's pages as the settings name them.
 CheckPage CheckPageOf(const ProgramSettings& settings);

@@ -37,11 +37,17 @@ TEST(Program, ShowsItsWindowAndEndsWithZeroWhenClosed) {
   RunningProgram program;
   ASSERT_TRUE(program.Start());
   std::printf("process start to window shown: %lu ms\n", program.shownAfterMs);
+  PostMessageW(program.window, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  EXPECT_TRUE(test::PumpUntil([&] { return IsZoomed(program.window) != FALSE; })) << "not maximised";
   PostMessageW(program.window, WM_CLOSE, 0, 0);
   ASSERT_EQ(WaitForSingleObject(program.process.process.Get(), 5000), WAIT_OBJECT_0);
   DWORD code = 1;
   GetExitCodeProcess(program.process.process.Get(), &code);
   EXPECT_EQ(code, 0u);
+  // The next run opens the window as it was left.
+  RunningProgram next;
+  ASSERT_TRUE(next.Start());
+  EXPECT_TRUE(test::PumpUntil([&] { return IsZoomed(next.window) != FALSE; })) << "not maximised again";
 }
 
 // The notification icon, as the shell tells the window of clicks on it: a

@@ -58,6 +58,10 @@ class MemoryControls : public WindowControls {
   bool Visible(const std::string& c) override { return Locked([&] { return !visible_.count(c) || visible_[c]; }); }
   void SetVisible(const std::string& c, bool v) override { Locked([&] { visible_[c] = v; }); }
   void Close() override { Locked([&] { closed = true; }); }
+  WindowPlace Place() override { return Locked([&] { return place; }); }
+  void SetPlace(const WindowPlace& p) override { Locked([&] { place = p; }); }
+  std::vector<int> ColumnWidths(const std::string&) override { return Locked([&] { return columnWidths; }); }
+  void SetColumnWidths(const std::string&, const std::vector<int>& w) override { Locked([&] { columnWidths = w; }); }
   bool Checked(const std::string& c) override { return Locked([&] { return checked_[c]; }); }
   void SetChecked(const std::string& c, bool on) override { Locked([&] { checked_[c] = on; }); }
   int Interval(const std::string& t) override { return Locked([&] { return intervals_[t]; }); }
@@ -141,6 +145,8 @@ class MemoryControls : public WindowControls {
   std::string trayTip;                         // the notification area icon's tip
   std::vector<std::string> balloons;           // every balloon shown
   bool closed = false;                         // Close() was called
+  WindowPlace place;
+  std::vector<int> columnWidths;
   std::optional<std::string> saveAnswer = ""; // what SaveText answers: saved
 
  private:

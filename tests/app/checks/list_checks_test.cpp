@@ -422,7 +422,7 @@ TEST_F(ListChecksTest, TheMenuOffersItsItemsInOrderAndRunsTheChosenOne) {
   controls->menus.erase(controls->menus.begin() + 1);
   std::vector<std::string> texts;
   for (const MenuItem& item : controls->menus[0]) texts.push_back(item.command ? item.text : "-");
-  EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测",
+  EXPECT_EQ(texts, (std::vector<std::string>{"编辑代理来源(&E)…", "-", "检测全部代理(&T)", "检测选中代理(&S)", "停止检测(&P)",
                                              "-", "只显示可用代理(&A)", "只显示匿名代理(&N)", "连接最快的可用代理(&F)", "复制可用代理(&C)",
                                              "导出可用代理(&X)…", "-", "自动切换失效代理(&G)", "本地中转(&R)",
                                              "轮换模式(&L)", "-", "设置(&O)…"}));

@@ -4,6 +4,7 @@
 #include "app/settings/program_settings.h"
 #include "app/settings/settings_window.h"
 #include "app/settings/settings_window_layout.h"
+#include "app/settings/window_memory.h"
 #include "app/switch/proxy_guard.h"
 
 #include <gtest/gtest.h>
@@ -375,6 +376,35 @@ TEST(ProgramSettings, TheSettingsWindowSavesOnlyAGoodSetAndKeepsWhatTheEnvironme
   EXPECT_FALSE(w->closed);  // open, with the reason
   EXPECT_NE(w->Caption(kSaveFault).find("settings.ini"), std::string::npos);
   EXPECT_EQ(applied.size(), 1u);
+}
+
+// The main window's place and column widths from one run to the next; a
+// file written only when they changed; damaged values leave the layout's.
+TEST(ProgramSettings, TheWindowsPlaceAndColumnsComeBack) {
+  test::MemoryDataFile file;
+  file.file = "theme=dark\r\n";
+  test::MemoryControls left{WindowLayout{}}, next{WindowLayout{}};
+  left.place = {-1200, 40, 900, 700, true};  // on a monitor left of the main one
+  left.columnWidths = {50, 180, 50};
+  KeepWindowPlace(left, "list", file);
+  EXPECT_NE(file.file->find("theme=dark\r\n"), std::string::npos);
+  EXPECT_NE(file.file->find("window=-1200,40,900,700,1\r\n"), std::string::npos);
+  const std::string spaced = "window = -1200,40,900,700,1\r\ncolumns = 50,180,50\r\n";
+  file.file = spaced;
+  KeepWindowPlace(left, "list", file);  // unchanged: not written again (a write would drop the spaces)
+  EXPECT_EQ(*file.file, spaced);
+  RestoreWindowPlace(next, "list", ReadProgramSettings(file));
+  EXPECT_EQ(next.place.left, -1200);
+  EXPECT_EQ(next.place.width, 900);
+  EXPECT_TRUE(next.place.maximised);
+  EXPECT_EQ(next.columnWidths, left.columnWidths);
+  test::MemoryControls fresh{WindowLayout{}};
+  for (const char* bad : {"window=1,2,3\r\ncolumns=a,b\r\n", "window=1,2,0,5,0\r\ncolumns=\r\n"}) {
+    file.file = bad;
+    RestoreWindowPlace(fresh, "list", ReadProgramSettings(file));
+    EXPECT_EQ(fresh.place.width, 0) << bad;
+    EXPECT_TRUE(fresh.columnWidths.empty()) << bad;
+  }
 }
 
 }  // namespace
