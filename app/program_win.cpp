@@ -28,6 +28,7 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
                  MainWindowParts{.applySkin = [] { ApplySkin(13); },
                                  .readProxyList = [this](const std::shared_ptr<WindowControls>& window) {
                                    listReader.ReadProxyList(window);
+                                   TellFaultySettings(*window);
                                  },
                                  .listRunStarting =
                                      [this] {
@@ -103,6 +104,15 @@ void Program::ApplySettings(const ProgramSettings& fromFile) {
   relay.SetFirstPort(chosen.relayPort);
 }
 
+void Program::TellFaultySettings(WindowControls& window) {
+  if (faultyKeys.empty() || faultsTold.exchange(true)) return;
+  std::string keys;
+  for (const std::string& key : faultyKeys) keys += (keys.empty() ? "" : "、") + key;
+  const std::string text = "settings.ini 中这些设置的值不对，已用默认值：" + keys;
+  window.SetCaption(kThisWindow, text);
+  window.ShowTrayBalloon(text);
+}
+
 void Program::Watch(const std::string& target, bool ours) {
   guard.Watch(JobOfTarget(target), checks.ResultFor(target).outcome == CheckOutcome::Passed, ours);
 }
@@ -157,12 +167,6 @@ std::vector<EventBinding> Program::MainWindowEvents() {
                     }});
   events.push_back({kThisWindow, EventKind::Created, [this](const EventArgs& e) {
                       RestoreWindowPlace(*e.window, main_window::kProxyList, chosen);
-                      if (faultyKeys.empty()) return;
-                      std::string keys;
-                      for (const std::string& key : faultyKeys) keys += (keys.empty() ? "" : "、") + key;
-                      const std::string text = "settings.ini 中这些设置的值不对，已用默认值：" + keys;
-                      e.window->SetCaption(kThisWindow, text);
-                      e.window->ShowTrayBalloon(text);
                     }});
   events.push_back({kThisWindow, EventKind::Minimised, [this](const EventArgs& e) {
                       if (chosen.minimiseToTray) e.window->SetVisible(kThisWindow, false);

@@ -1,6 +1,7 @@
 // The program's run: preparation, the main window, the message loop, the end.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -27,7 +28,8 @@ class Window;
 // Everything the main window works with, for the whole run.
 struct Program : MachineServices {
   static const char* Environment(const char* name) { return std::getenv(name); }
-  std::vector<std::string> faultyKeys;  // settings.ini's keys whose values were not good, told once
+  std::vector<std::string> faultyKeys;  // settings.ini's keys whose values were not good
+  std::atomic<bool> faultsTold{false};
   // settings.ini's, the environment's variables winning over it.
   ProgramSettings chosen = WithEnvironment(ReadProgramSettings(settings, &faultyKeys), &Environment);
   SharedState state;
@@ -51,6 +53,8 @@ struct Program : MachineServices {
   explicit Program(ProxySourceProvider listSources, std::chrono::milliseconds sourceTimeout = std::chrono::seconds(30));
   // Every handler of the main window.
   std::vector<EventBinding> MainWindowEvents();
+  // Names the faulty keys, once: after the first list's title, where it stays until the next.
+  void TellFaultySettings(WindowControls& window);
   // Settings as the file now holds them (the environment still wins) take effect.
   void ApplySettings(const ProgramSettings& fromFile);
   // The guard watches the proxy that went on; it may change it when `ours`.

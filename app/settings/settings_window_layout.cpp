@@ -78,7 +78,7 @@ WindowLayout Build() {
   b.controls.push_back({.name = kOverriddenNote, .kind = K::Label, .left = 12, .top = 522, .width = 612, .height = 32});
   b.controls.push_back({.name = kFoot, .kind = K::Label, .left = 12, .top = 558, .width = 612, .height = 32, .caption = Foot()});
   b.controls.push_back({.name = kDefaultsButton, .kind = K::PushButton, .left = 8, .top = 596, .width = 100,
-                        .height = 26, .caption = "恢复默认(&D)", .tabStop = true});
+                        .height = 26, .caption = "恢复默认", .tabStop = true});
   b.controls.push_back({.name = kSaveFault, .kind = K::Label, .left = 116, .top = 600, .width = 300, .height = 20,
                         .warning = true});
   b.controls.push_back({.name = kSaveButton, .kind = K::PushButton, .left = 424, .top = 596, .width = 96,

@@ -70,6 +70,11 @@ TEST(Program, TheNotificationIconHidesAndShowsTheWindowAndItsMenuEndsTheProgram)
   EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(program.window) && !IsIconic(program.window); }))
       << "the running one was not shown";
   EXPECT_EQ(test::WindowOfProcess(second.process.id), nullptr);
+  PostMessageW(program.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(test::PumpUntil([&] { return !IsWindowVisible(program.window); })) << "minimised again, not hidden";
+  PostMessageW(program.window, kIconMouse, 1, WM_LBUTTONUP);
+  EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(program.window) && !IsIconic(program.window); }))
+      << "the icon did not bring the minimised window back";
 
   PostMessageW(program.window, kIconMouse, 1, WM_RBUTTONUP);
   Sleep(500);  // the menu opens
