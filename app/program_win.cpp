@@ -71,7 +71,6 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
                       .loadModal = LoadModalOver,
                       .toWindow = [](const std::string& t) { return WideToGbk(Utf8ToWide(t)); },
                       .fromWindow = [](const std::string& t) { return WideToUtf8(GbkToWide(t)); }}) {
-  ApplySettings(ReadProgramSettings(settings));
   proxySwitch.UseRelay(&relay, [this](const std::string& target) {
     // The target first, then the other working proxies to fail over to.
     const CheckJob& picked = mainWindow.Picked();
@@ -83,6 +82,7 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
     }
     return upstreams;
   });
+  ApplySettings(ReadProgramSettings(settings));  // after UseRelay: rotation reaches the relay's pool
   proxySwitch.SetTransparentTest(
       [this](const std::string& target) { return checks.ResultFor(target).anonymity == Anonymity::kTransparent; });
   proxySwitch.OnSwitched([this](const std::string& target) {

@@ -65,14 +65,8 @@ std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<E
   // No WS_CLIPCHILDREN: group boxes do not paint their inside, the window does.
   constexpr DWORD kFixed = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   const DWORD style = layout.resizable ? kFixed | WS_THICKFRAME | WS_MAXIMIZEBOX : kFixed;
-  // The layout's size is the fixed frame's: a resizable frame is wider by its borders, the inside the same.
-  RECT fixedFrame{}, frame{};
-  AdjustWindowRectEx(&fixedFrame, kFixed, FALSE, WS_EX_CONTROLPARENT);
-  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
-  const int width = layout.width + (frame.right - frame.left) - (fixedFrame.right - fixedFrame.left);
-  const int height = layout.height + (frame.bottom - frame.top) - (fixedFrame.bottom - fixedFrame.top);
   WindowHandle created(CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, GbkToWide(layout.title).c_str(), style,
-                                       layout.left, layout.top, width, height, owner, nullptr,
+                                       layout.left, layout.top, layout.width, layout.height, owner, nullptr,
                                        GetModuleHandleW(nullptr), nullptr));
   if (!created) {
     NoteFailure("CreateWindowExW " + layout.name, GetLastError());
@@ -86,7 +80,7 @@ std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<E
   RECT client{};
   GetClientRect(hwnd, &client);
   window->firstClient_ = {client.right, client.bottom};
-  window->firstOuter_ = {width, height};
+  window->firstOuter_ = {layout.width, layout.height};
   if (!window->CreateControls()) return nullptr;
   created.Release();  // from here it lives until it is closed
   window->Raise(kThisWindow, EventKind::Created);
