@@ -17,7 +17,7 @@ const WindowLayout& MainWindowLayout() {
       .controls = {
           // Right of the connected time: outside the window at its first size, seen once it is wider.
           {.name = kTrafficLabel, .kind = K::Label,
-           .left = 630, .top = 327, .width = 300, .height = 24, .anchor = kBottom},
+           .left = 650, .top = 327, .width = 300, .height = 24, .anchor = kBottom},
           {.name = kDetailsButton, .kind = K::PushButton, .parent = kAdvertGroup,
            .left = 485, .top = 8, .width = 134, .height = 30, .caption = "了解项目详情", .tabStop = true},
           {.name = kProject1Button, .kind = K::PushButton, .parent = kAdvertGroup,
