@@ -86,12 +86,13 @@ TEST_F(ProxySwitchTest, TheUsersOwnSettingsAreKeptAndGivenBackWhole) {
   connections.refused = {"Dial-up"};
   // A proxy its check found 透明: the title says so first.
   proxySwitch.SetTransparentTest([](const std::string& target) { return target == "10.1.2.3:8080"; });
+  proxySwitch.SetOwnBypass("*.mine.example;*.corp");  // 设置's entries, after the LAN's
   proxySwitch.ToggleProxy();
   EXPECT_EQ(controls->titles.back(), "代理连接成功（透明代理）（1个连接未能设置）");
   const ConnectionSettings ours = connections.byName[""];
   EXPECT_EQ(ours.flags, proxy_flag::kDirect | proxy_flag::kProxy);  // no script, no detection
   EXPECT_EQ(ours.proxyServer, "10.1.2.3:8080");
-  EXPECT_EQ(ours.bypass, BypassList("*.corp;10.0.0.0/8"));
+  EXPECT_EQ(ours.bypass, BypassList("*.corp;10.0.0.0/8") + ";*.mine.example");
   EXPECT_EQ(connections.byName[vpn.name].proxyServer, "10.1.2.3:8080");
   ASSERT_TRUE(snapshot.file);
 
