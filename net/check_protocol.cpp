@@ -9,13 +9,6 @@
 namespace vantoip {
 namespace {
 
-constexpr const char* kDefaultCheckUrl = "http://www.msftconnecttest.com/connecttest.txt";
-constexpr const char* kDefaultCheckText = "Microsoft Connect Test";
-// www.msftconnecttest.com serves no valid HTTPS: the tunnel goes elsewhere.
-constexpr const char* kDefaultHttpsUrl = "https://cp.cloudflare.com/generate_204";
-constexpr int kDefaultHttpsStatus = 204;
-// Small plain answers (a few hundred bytes) that name the client and its headers.
-constexpr const char* kDefaultJudgeUrls[] = {"http://httpbin.org/get", "http://azenv.net/"};
 // Longer header or chunk-size lines are refused, as servers refuse them in requests.
 constexpr std::size_t kMaxLineBytes = 8 * 1024;
 

@@ -111,6 +111,15 @@ inline constexpr int kCheckWorstCaseSeconds =
 
 // How many checks run at once.
 inline constexpr int kDefaultChecksInFlight = 512;
+
+// The pages a check uses when none is named.
+inline constexpr const char* kDefaultCheckUrl = "http://www.msftconnecttest.com/connecttest.txt";
+inline constexpr const char* kDefaultCheckText = "Microsoft Connect Test";
+// www.msftconnecttest.com serves no valid HTTPS: the tunnel goes elsewhere.
+inline constexpr const char* kDefaultHttpsUrl = "https://cp.cloudflare.com/generate_204";
+inline constexpr int kDefaultHttpsStatus = 204;
+// Small plain answers (a few hundred bytes) that name the client and its headers.
+inline constexpr const char* kDefaultJudgeUrls[] = {"http://httpbin.org/get", "http://azenv.net/"};
 inline constexpr int kMaxChecksInFlight = 2048;
 
 // A plain "<scheme>://host[:port][/path]" address.

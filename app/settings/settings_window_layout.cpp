@@ -1,6 +1,9 @@
 #include "app/settings/settings_window_layout.h"
 
+#include <string>
 #include <vector>
+
+#include "net/check_protocol.h"
 
 namespace vantoip {
 namespace {
@@ -21,7 +24,7 @@ struct Builder {
                         .width = kGroupWidth, .height = height, .caption = name});
   }
   // A caption, the field it names (its access key moves there), and the field's fault.
-  void Field(const char* group, const char* key, const char* caption, int row, int width, const char* hint = "") {
+  void Field(const char* group, const char* key, const char* caption, int row, int width, const std::string& hint = "") {
     const int top = 20 + row * kRow;
     controls.push_back({.name = std::string(key) + ".caption", .kind = K::Label, .parent = group,
                         .left = 10, .top = top + 3, .width = kCaptionWidth, .height = 18, .caption = caption});
@@ -47,14 +50,15 @@ std::string Foot() {
 
 WindowLayout Build() {
   constexpr int kUrl = 250, kNumber = 70;
-  constexpr char kDefault[] = "留空即用默认值";
+  // An empty field means the default: shown grey in it.
+  const std::string judges = std::string(kDefaultJudgeUrls[0]) + "，再 " + kDefaultJudgeUrls[1];
   Builder b;
   b.Group(kCheckGroup, 6, 192);
-  b.Field(kCheckGroup, "check_url", "HTTP 检测网址(&U)：", 0, kUrl, kDefault);
-  b.Field(kCheckGroup, "check_text", "页面应含文字(&T)：", 1, kUrl, kDefault);
-  b.Field(kCheckGroup, "https_url", "HTTPS 检测网址(&H)：", 2, kUrl, kDefault);
-  b.Field(kCheckGroup, "https_status", "应答状态码(&C)：", 3, kNumber, kDefault);
-  b.Field(kCheckGroup, "judge_url", "匿名度判定网址(&J)：", 4, kUrl, kDefault);
+  b.Field(kCheckGroup, "check_url", "HTTP 检测网址(&U)：", 0, kUrl, kDefaultCheckUrl);
+  b.Field(kCheckGroup, "check_text", "页面应含文字(&T)：", 1, kUrl, kDefaultCheckText);
+  b.Field(kCheckGroup, "https_url", "HTTPS 检测网址(&H)：", 2, kUrl, kDefaultHttpsUrl);
+  b.Field(kCheckGroup, "https_status", "应答状态码(&C)：", 3, kNumber, std::to_string(kDefaultHttpsStatus));
+  b.Field(kCheckGroup, "judge_url", "匿名度判定网址(&J)：", 4, kUrl, judges);
   b.Field(kCheckGroup, "checks_at_once", "同时检测数(&N)：", 5, kNumber);
   b.Group(kGuardGroup, 204, 80);
   b.Choice(kGuardGroup, "guard", "守护已连接的代理(&W)", 0, 12);
