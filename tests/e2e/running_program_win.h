@@ -60,16 +60,9 @@ struct RunningProgram {
   bool Launch(const std::string& listUrl = "http://127.0.0.1:1/list") {
     SetEnvironmentVariableA("VANTOIP_LIST_URL", listUrl.c_str());  // inherited by the program
     SetEnvironmentVariableA("VANTOIP_DATA_DIR", DataFolder().c_str());  // a snapshot of each test's own
-    STARTUPINFOA si{sizeof si};
-    std::string cmd = "\"" + ProgramPath() + "\"";
     startedAt = GetTickCount();
     PROCESS_INFORMATION started{};
-    // Seen once in many runs under Wine: a start refused at once. Said, and tried again.
-    for (int tries = 0; !CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &started);) {
-      std::fprintf(stderr, "the program did not start (error %lu)\n", GetLastError());
-      if (++tries == 3) return false;
-      Sleep(500);
-    }
+    if (!test::StartProcess("\"" + ProgramPath() + "\"", started)) return false;
     process = test::StartedProcess(started);
     return true;
   }

@@ -47,10 +47,8 @@ struct RelayTest : ::testing::Test {
     static int count = 0;
     const std::string output = "/tmp/vantoip-relay-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
     std::string command = "/bin/sh -c \"/usr/bin/curl -s -m 15 " + arguments + " > " + output + "; touch " + output + ".done\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!test::StartProcess(command, process))
       return "(curl did not start)";
     test::StartedProcess{process};
     std::string windows = "Z:" + output;

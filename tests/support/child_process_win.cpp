@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "runtime/encoding_win.h"
 #include "runtime/handle_win.h"
 #include "runtime/window_enumeration_win.h"
@@ -54,13 +56,22 @@ std::string BesideTestExecutable(const std::string& fileName) {
   return dir.substr(0, dir.find_last_of('\\') + 1) + fileName;
 }
 
+bool StartProcess(std::string commandLine, PROCESS_INFORMATION& started) {
+  STARTUPINFOA si{sizeof si};
+  for (int tries = 1; !CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                      &started);
+       ++tries) {
+    std::fprintf(stderr, "%s did not start (error %lu)\n", commandLine.c_str(), GetLastError());
+    if (tries == 3) return false;
+    Sleep(500);
+  }
+  return true;
+}
+
 ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs) {
   ChildOutcome outcome;
-  STARTUPINFOA si{sizeof si};
   PROCESS_INFORMATION started{};
-  std::string cmd = commandLine;
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &started))
-    return outcome;
+  if (!StartProcess(commandLine, started)) return outcome;
   const StartedProcess child(started);
   const HANDLE process = child.process.Get();
   const DWORD start = GetTickCount();

@@ -31,6 +31,10 @@ struct ChildOutcome {
 // Full path of a file beside the running test executable.
 std::string BesideTestExecutable(const std::string& fileName);
 
+// CreateProcessA with the caller's environment; a start Wine refuses at once
+// (seen in a few runs in many) is said on stderr and tried again, three times in all.
+bool StartProcess(std::string commandLine, PROCESS_INFORMATION& started);
+
 // Starts `commandLine`, closes the first dialog box it shows after reading it,
 // and waits for the exit.
 ChildOutcome RunChild(const std::string& commandLine, DWORD timeoutMs = 20000);

@@ -72,10 +72,8 @@ TlsCheckServer::TlsCheckServer() {
   const char* python = std::getenv("VANTOIP_PYTHON");
   std::string command = std::string(python && *python ? python : "/usr/bin/python3") + " " +
                         VANTOIP_TLS_SERVER_SCRIPT + " " + std::to_string(ntohs(address.sin_port));
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!StartProcess(command, process))
     throw std::runtime_error("the TLS helper does not start: " + command);
   StartedProcess{process};  // our handles go now; the helper ends when our connection does
 
