@@ -15,9 +15,9 @@ constexpr int kGroupLeft = 8, kGroupWidth = 616;
 constexpr int kCaptionWidth = 128, kFieldLeft = 140;
 constexpr int kRow = 28;  // from one field's top to the next
 
+// Controls in the order the Tab key visits them.
 struct Builder {
   std::vector<ControlLayout> controls;
-  int tab = 0;  // fields in the order the Tab key visits them
 
   void Group(const char* name, int top, int height) {
     controls.push_back({.name = name, .kind = K::GroupBox, .left = kGroupLeft, .top = top,
