@@ -1,8 +1,8 @@
 // The readers of the two files any program of the user's can write: the
 // snapshot of the proxy settings and settings.ini. An accepted snapshot
-// written again reads back the same; settings.ini's choice written reads back
-// as written, and every line the user put there that is no setting's survives
-// in order (in UTF-8, whatever Notepad encoding it came in).
+// written again reads back the same; settings.ini's settings written read back
+// as written (a choice changed, too), and every line the user put there that
+// is no setting's survives in order (in UTF-8, whatever Notepad encoding it came in).
 // Input: the file's bytes, read as both.
 #include <algorithm>
 #include <string>
@@ -66,6 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   StringFile ini(text);
   const ProgramSettings read = ReadProgramSettings(ini);
+  FUZZ_CHECK(WriteProgramSettings(ini, read));
+  const ProgramSettings back = ReadProgramSettings(ini);
+  for (const SettingField& field : SettingFields()) FUZZ_CHECK(SettingText(back, field) == SettingText(read, field));
   for (const bool failover : {read.failover, !read.failover}) {
     StringFile copy(text);
     FUZZ_CHECK(WriteProgramSettings(copy, {.failover = failover}));
