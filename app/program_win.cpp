@@ -18,6 +18,7 @@
 #include "runtime/encoding_win.h"
 #include "runtime/native_commands_win.h"
 #include "runtime/system_win.h"
+#include "runtime/text.h"
 #include "ui/message_loop_win.h"
 #include "ui/window_win.h"
 
@@ -66,7 +67,11 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
               .openSettings = [this](const EventArgs& e) { settingsWindow.Open(e); }}),
       settingsWindow({.file = &settings,
                       .environment = &Environment,
-                      .apply = [this](const ProgramSettings& saved) { ApplySettings(saved); },
+                      .apply =
+                          [this](const ProgramSettings& saved) {
+                            chosen = WithEnvironment(saved, &Environment);
+                            ApplyChosen();
+                          },
                       .editSources = &EditProxySources,
                       .loadModal = LoadModalOver,
                       .toWindow = [](const std::string& t) { return WideToGbk(Utf8ToWide(t)); },
@@ -82,7 +87,7 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
     }
     return upstreams;
   });
-  ApplySettings(ReadProgramSettings(settings));  // after UseRelay: rotation reaches the relay's pool
+  ApplyChosen();  // after UseRelay: rotation reaches the relay's pool
   proxySwitch.SetTransparentTest(
       [this](const std::string& target) { return checks.ResultFor(target).anonymity == Anonymity::kTransparent; });
   proxySwitch.OnSwitched([this](const std::string& target) {
@@ -91,8 +96,7 @@ Program::Program(ProxySourceProvider listSources, std::chrono::milliseconds sour
   });
 }
 
-void Program::ApplySettings(const ProgramSettings& fromFile) {
-  chosen = WithEnvironment(fromFile, &Environment);
+void Program::ApplyChosen() {
   checkRunner.SetPage(CheckPageOf(chosen));
   checkRunner.SetMaxInFlight(chosen.checksAtOnce);
   guardRunner.SetPage(CheckPageOf(chosen));
@@ -106,9 +110,7 @@ void Program::ApplySettings(const ProgramSettings& fromFile) {
 
 void Program::TellFaultySettings(WindowControls& window) {
   if (faultyKeys.empty() || faultsTold.exchange(true)) return;
-  std::string keys;
-  for (const std::string& key : faultyKeys) keys += (keys.empty() ? "" : "、") + key;
-  const std::string text = "settings.ini 中这些设置的值不对，已用默认值：" + keys;
+  const std::string text = "settings.ini 中这些设置的值不对，已用默认值：" + JoinText(faultyKeys, "、");
   window.SetCaption(kThisWindow, text);
   window.ShowTrayBalloon(text);
 }

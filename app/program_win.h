@@ -55,8 +55,8 @@ struct Program : MachineServices {
   std::vector<EventBinding> MainWindowEvents();
   // Names the faulty keys, once: after the first list's title, where it stays until the next.
   void TellFaultySettings(WindowControls& window);
-  // Settings as the file now holds them (the environment still wins) take effect.
-  void ApplySettings(const ProgramSettings& fromFile);
+  // `chosen` takes effect: in the runners, the guard, the switch and the relay.
+  void ApplyChosen();
   // The guard watches the proxy that went on; it may change it when `ours`.
   void Watch(const std::string& target, bool ours);
   // The relay's current upstream failed three times in a row; `current` took over.

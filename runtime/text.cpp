@@ -131,6 +131,12 @@ Text RemoveSpaces(std::string_view text) {
   return out;
 }
 
+Text JoinText(const std::vector<std::string>& parts, std::string_view separator) {
+  Text out;
+  for (std::size_t i = 0; i < parts.size(); ++i) (out += i ? separator : "") += parts[i];
+  return out;
+}
+
 Text ReplaceText(std::string_view text, std::string_view from, std::string_view to) {
   if (from.empty()) return Text(text);
   Text out;

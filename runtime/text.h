@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantoip {
 
@@ -39,5 +40,7 @@ Text TrimText(std::string_view text);
 Text RemoveSpaces(std::string_view text);
 // Replaces every occurrence of `from` (case-sensitive, character stepping, no re-scan).
 Text ReplaceText(std::string_view text, std::string_view from, std::string_view to);
+// The parts with `separator` between each two.
+Text JoinText(const std::vector<std::string>& parts, std::string_view separator);
 
 }  // namespace vantoip

@@ -80,7 +80,6 @@ std::shared_ptr<Window> Window::Create(const WindowLayout& layout, std::vector<E
   RECT client{};
   GetClientRect(hwnd, &client);
   window->firstClient_ = {client.right, client.bottom};
-  window->firstOuter_ = {layout.width, layout.height};
   if (!window->CreateControls()) return nullptr;
   created.Release();  // from here it lives until it is closed
   window->Raise(kThisWindow, EventKind::Created);
@@ -253,7 +252,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETMINMAXINFO:
       if (layout_.resizable) {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize = {firstOuter_.cx, firstOuter_.cy};
+        limits->ptMinTrackSize = {layout_.width, layout_.height};
         return 0;
       }
       break;

@@ -122,8 +122,8 @@ class Window final : public WindowControls, public std::enable_shared_from_this<
   WindowLayout layout_;
   std::vector<EventBinding> events_;
   HWND hwnd_ = nullptr;
-  HWND focus_ = nullptr;
-  SIZE firstClient_{}, firstOuter_{};  // the client area's and the window's size at creation  // the control with the focus when the window was last deactivated
+  HWND focus_ = nullptr;     // the control with the focus when the window was last deactivated
+  SIZE firstClient_{};       // the client area's size at creation
   std::vector<Control> controls_;
   bool listSyncScheduled_ = false;
   std::chrono::steady_clock::time_point lastCountSync_;

@@ -6,6 +6,7 @@
 
 #include "app/notepad_text.h"
 #include "runtime/convert.h"
+#include "runtime/text.h"
 
 namespace vantoip {
 namespace {
@@ -123,16 +124,16 @@ std::string SetSetting(ProgramSettings& settings, const SettingField& field, std
       break;
     case Kind::kBypass: {
       // One entry a line in the window, ';' between them in the file.
-      std::string entries;
+      std::vector<std::string> entries;
       for (std::size_t at = 0; at <= text.size();) {
         std::size_t end = text.find_first_of("; \t\r\n", at);
         if (end == std::string_view::npos) end = text.size();
         const std::string_view entry = text.substr(at, end - at);
         if (entry.find('/') != std::string_view::npos) return "网段不能用 / 写，请写成 10.* 这样";
-        if (!entry.empty()) entries += (entries.empty() ? "" : ";") + std::string(entry);
+        if (!entry.empty()) entries.emplace_back(entry);
         at = end + 1;
       }
-      settings.bypass = std::move(entries);
+      settings.bypass = JoinText(entries, ";");
       return {};
     }
     case Kind::kNumbers:

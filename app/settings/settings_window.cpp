@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/settings/settings_window_layout.h"
+#include "runtime/text.h"
 
 namespace vantoip {
 namespace {
@@ -11,13 +12,6 @@ using namespace settings_window;
 using Kind = SettingField::Kind;
 
 bool Shown(const SettingField& field) { return FindControl(SettingsWindowLayout(), std::string(field.key)) != nullptr; }
-
-// The bypass entries one a line in the window, ';' between them in the file.
-std::string OneALine(std::string entries) {
-  std::string lines;
-  for (char c : entries) lines += c == ';' ? std::string("\r\n") : std::string(1, c);
-  return lines;
-}
 
 }  // namespace
 
@@ -35,13 +29,14 @@ std::vector<EventBinding> SettingsWindow::Events() {
          saved_ = parts_.file ? ReadProgramSettings(*parts_.file) : ProgramSettings{};
          overridden_.clear();
          Fill(*e.window, WithEnvironment(saved_, parts_.environment, &overridden_));
-         std::string names;
+         std::vector<std::string> names;
          for (const SettingField* field : overridden_) {
            if (!Shown(*field)) continue;
            e.window->SetDisabled(std::string(field->key), true);
-           names += (names.empty() ? "" : "、") + std::string(field->environment);
+           names.emplace_back(field->environment);
          }
-         if (!names.empty()) e.window->SetCaption(kOverriddenNote, "灰色的项由环境变量决定，这里不能改：" + names);
+         if (!names.empty())
+           e.window->SetCaption(kOverriddenNote, "灰色的项由环境变量决定，这里不能改：" + JoinText(names, "、"));
        }},
       {kSaveButton, EventKind::Click,
        [this](const EventArgs& e) {
@@ -65,7 +60,9 @@ void SettingsWindow::Fill(WindowControls& w, const ProgramSettings& settings) {
       w.SetChecked(key, text == "1");
       continue;
     }
-    w.SetCaption(key, parts_.toWindow(field.kind == Kind::kBypass ? OneALine(text) : text));
+    // The bypass entries one a line in the window, ';' between them in the file.
+    const std::string shown = parts_.toWindow(text);  // GBK, which ReplaceText steps through
+    w.SetCaption(key, field.kind == Kind::kBypass ? ReplaceText(shown, ";", "\r\n") : shown);
     w.SetCaption(FaultOf(key), "");
   }
   w.SetCaption(kSaveFault, "");

@@ -2,15 +2,17 @@
 
 #include <algorithm>
 
+#include "runtime/text.h"
+
 namespace vantoip {
 namespace {
 
 constexpr int kWidestColumn = 2000;
 
 std::string Joined(const std::vector<int>& numbers) {
-  std::string text;
-  for (int n : numbers) text += (text.empty() ? "" : ",") + std::to_string(n);
-  return text;
+  std::vector<std::string> texts;
+  for (int n : numbers) texts.push_back(std::to_string(n));
+  return JoinText(texts, ",");
 }
 
 }  // namespace

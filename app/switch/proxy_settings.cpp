@@ -156,9 +156,7 @@ std::string BypassList(std::string_view userBypass) {
     if (!entry.empty() && !known && entry.find('/') == std::string_view::npos) entries.emplace_back(entry);
     at = end + 1;
   }
-  std::string list;
-  for (const std::string& e : entries) list += (list.empty() ? "" : ";") + e;
-  return list;
+  return JoinText(entries, ";");
 }
 
 }  // namespace vantoip

@@ -104,14 +104,8 @@ TEST(Program, TheSettingsWindowRefusesAShortIntervalAndSavesAGoodOne) {
   ASSERT_TRUE(program.Start());
   HWND settings = nullptr;
   const auto settingsOpen = [&] {
-    settings = nullptr;
-    for (HWND w = FindWindowExW(nullptr, nullptr, L"VantoipWindow", nullptr); w && !settings;
-         w = FindWindowExW(nullptr, w, L"VantoipWindow", nullptr)) {
-      DWORD pid = 0;
-      GetWindowThreadProcessId(w, &pid);
-      if (pid == program.process.id && test::WindowTextGbk(w) == "设置" && IsWindowVisible(w)) settings = w;
-    }
-    return settings != nullptr;
+    settings = test::WindowOfProcess(program.process.id, "设置");
+    return settings && IsWindowVisible(settings);
   };
   for (int attempt = 0; attempt < 3 && !settingsOpen(); ++attempt) {
     SetForegroundWindow(program.window);

@@ -26,13 +26,14 @@ inline std::string ProgramPath() {
   return path;
 }
 
-// The program's main window (its title changes while the list loads).
-inline HWND WindowOfProcess(DWORD processId) {
+// The program's main window (its title changes while the list loads), or the
+// one of its windows whose title is `title`.
+inline HWND WindowOfProcess(DWORD processId, const std::string& title = {}) {
   for (HWND w = FindWindowExW(nullptr, nullptr, L"VantoipWindow", nullptr); w;
        w = FindWindowExW(nullptr, w, L"VantoipWindow", nullptr)) {
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == processId) return w;
+    if (pid == processId && (title.empty() || test::WindowTextGbk(w) == title)) return w;
   }
   return nullptr;
 }
